@@ -1,0 +1,19 @@
+// RunOptions: what a batch run takes besides the window's settings.
+#pragma once
+
+#include <string>
+
+namespace terravox {
+
+// Where the gridder appends one line per failed XYZ file.
+#ifdef _WIN32
+inline constexpr const char* kErrorLogPath = "c:\\temp\\xyz2ascii.log";
+#else
+inline constexpr const char* kErrorLogPath = "/tmp/xyz2ascii.log";
+#endif
+
+struct RunOptions {
+  std::string error_log_path = kErrorLogPath;
+};
+
+}  // namespace terravox
