@@ -1,0 +1,24 @@
+// ConvertXyzFile: the gridder, which turns one XYZ point file into one ESRI ASCII grid.
+#pragma once
+
+#include <string>
+
+#include "batch/batch_mdl.h"
+#include "batch/host.h"
+#include "batch/run_options.h"
+#include "batch/status.h"
+
+namespace terravox {
+
+// Converts the points of strXyzFile into the grid strAscFile, reading the cell-size choice
+// (Option4, Text8) from the host and the field separator from mdl.strSeparator.
+//
+// A failure is handled here: a line that does not fit the separator shows a message box, any
+// other failure appends "<strXyzFile> Error-<description>" to the error log; both clear
+// mdl.bRunOk and empty Label6, and no file is left at strAscFile. Success leaves bRunOk and
+// Label6 untouched. The returned status is not OK only when the error log itself could not be
+// written: that error escapes to the caller, its description naming the log file and the reason.
+Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
+                      BatchMdl& mdl, const std::string& error_log_path = kErrorLogPath);
+
+}  // namespace terravox
