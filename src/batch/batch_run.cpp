@@ -2,13 +2,11 @@
 // then the final message. An error that escapes a step ends the run with a message of its own.
 #include "batch/batch_run.h"
 
-#include <filesystem>
-#include <new>
 #include <string>
-#include <system_error>
 
 #include "batch/check_cond.h"
 #include "batch/status.h"
+#include "batch/step_guard.h"
 #include "batch/xyz2ascii.h"
 #include "gis/ascii2grid.h"
 #include "gis/raster_walk.h"
@@ -21,31 +19,6 @@ constexpr const char* kFinishedTitle = "Program is Finished";
 constexpr const char* kStoppedText = "There are some errors happened during processing";
 constexpr const char* kStoppedTitle = "Program is Stopped";
 
-// Runs one step and turns anything that escapes it into a Status. Steps report their errors as
-// values; these catches are the last safety net for a throw that slipped past a step's own
-// handler. Without them such an error would end the program (or unwind through the window's
-// event loop) with nothing shown, and the user would not learn that the run stopped.
-template <typename Step>
-Status Guarded(Step step) {
-  try {
-    return step();
-  } catch (const StepError& e) {
-    return e.error();
-  } catch (const std::filesystem::filesystem_error& e) {
-    if (e.code().category() == std::generic_category() ||
-        e.code().category() == std::system_category()) {
-      Error error = Error::FromErrno(e.code().value());
-      std::string where = e.path1().empty() ? "" : e.path1().string() + " ";
-      return Error(error.kind(), where + error.description());
-    }
-    return Error(ErrorKind::kOther, e.what());
-  } catch (const std::bad_alloc&) {
-    return Error(ErrorKind::kOutOfMemory);
-  } catch (const std::exception& e) {
-    return Error(ErrorKind::kOther, e.what());
-  }
-}
-
 // Steps 4 to 6 of a run: each step only under its condition, the flag tested after each of
 // them whether or not it ran, so a failure anywhere skips every later step. Returns an error
 // only for one that escaped a step; a handled failure shows as a cleared flag.
@@ -53,19 +26,20 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.Option1()) {
-    if (Status s = Guarded([&] { return XYZ2ASCII(host, mdl, options); }); !s.ok()) return s;
+    Status s = RunGuarded([&] { return XYZ2ASCII(host, mdl, options); });
+    if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.Option1() || host.Option2()) {
-    if (Status s = Guarded([&] { return gis::ASCII2GRID(host, mdl); }); !s.ok()) return s;
+    Status s = RunGuarded([&] { return gis::ASCII2GRID(host, mdl); });
+    if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.Check1() || host.Check2()) {
-    if (Status s = Guarded([&] { return gis::GetRasterLayersFromFolder(host, mdl); }); !s.ok()) {
-      return s;
-    }
+    Status s = RunGuarded([&] { return gis::GetRasterLayersFromFolder(host, mdl); });
+    if (!s.ok()) return s;
   }
   return Status::Ok();
 }
