@@ -16,13 +16,13 @@ bool LessWithoutCase(const std::string& a, const std::string& b) {
   });
 }
 
-bool NameLess(const std::string& a, const std::string& b) {
+}  // namespace
+
+bool FileNameLess(const std::string& a, const std::string& b) {
   if (LessWithoutCase(a, b)) return true;
   if (LessWithoutCase(b, a)) return false;
   return a < b;  // equal but for case: the exact bytes decide
 }
-
-}  // namespace
 
 Result<std::vector<std::string>> ListFolderFiles(const std::string& folder) {
   namespace fs = std::filesystem;
@@ -39,7 +39,7 @@ Result<std::vector<std::string>> ListFolderFiles(const std::string& folder) {
     names.push_back(std::move(name));
   }
   if (ec) return Error(ErrorKind::kPathNotFound);
-  std::sort(names.begin(), names.end(), NameLess);
+  std::sort(names.begin(), names.end(), FileNameLess);
   return names;
 }
 

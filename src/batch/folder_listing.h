@@ -13,6 +13,10 @@ namespace terravox {
 // without case, ties broken by the exact bytes. Path not found when the folder cannot be listed.
 Result<std::vector<std::string>> ListFolderFiles(const std::string& folder);
 
+// The order of that listing: true when a sorts before b (ASCII letters compared without case,
+// ties broken by the exact bytes). Other name lists of the program follow it too.
+bool FileNameLess(const std::string& a, const std::string& b);
+
 // A folder listing that keeps its entries until its folder is set again (File1).
 class FileList {
  public:
