@@ -1,0 +1,53 @@
+// The open-addressing set behind DistinctValues.
+#include "batch/distinct_values.h"
+
+#include <bit>
+#include <limits>
+
+namespace terravox {
+namespace {
+
+// A NaN bit pattern: no value we store has it.
+constexpr uint64_t kEmpty = 0x7ff8'0000'0000'0001ULL;
+constexpr size_t kInitialSlots = 64;
+
+// The bits of a value as the key, with -0 folded onto 0 so the two count as one value.
+uint64_t KeyOf(double value) { return std::bit_cast<uint64_t>(value == 0 ? 0.0 : value); }
+
+}  // namespace
+
+DistinctValues::DistinctValues()
+    : slots_(kInitialSlots, kEmpty),
+      last_(std::numeric_limits<double>::quiet_NaN()),
+      shift_(64 - std::countr_zero(kInitialSlots)) {}
+
+void DistinctValues::Insert(double value) {
+  last_ = value;
+  uint64_t key = KeyOf(value);
+  size_t mask = slots_.size() - 1;
+  // Fibonacci hashing: the high bits of the product mix every bit of the key.
+  size_t slot = static_cast<size_t>((key * 0x9e37'79b9'7f4a'7c15ULL) >> shift_);
+  for (;; slot = (slot + 1) & mask) {
+    if (slots_[slot] == key) return;
+    if (slots_[slot] == kEmpty) break;
+  }
+  slots_[slot] = key;
+  // Keep the first value seen: for 0 and -0 that is the one that appeared first.
+  values_.push_back(value);
+  if (values_.size() * 2 > slots_.size()) Grow();
+}
+
+void DistinctValues::Grow() {
+  std::vector<uint64_t> old = std::move(slots_);
+  slots_.assign(old.size() * 2, kEmpty);
+  --shift_;
+  size_t mask = slots_.size() - 1;
+  for (uint64_t key : old) {
+    if (key == kEmpty) continue;
+    size_t slot = static_cast<size_t>((key * 0x9e37'79b9'7f4a'7c15ULL) >> shift_);
+    while (slots_[slot] != kEmpty) slot = (slot + 1) & mask;
+    slots_[slot] = key;
+  }
+}
+
+}  // namespace terravox
