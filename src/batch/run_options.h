@@ -1,6 +1,7 @@
 // RunOptions: what a batch run takes besides the window's settings.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace terravox {
@@ -14,6 +15,9 @@ inline constexpr const char* kErrorLogPath = "/tmp/xyz2ascii.log";
 
 struct RunOptions {
   std::string error_log_path = kErrorLogPath;
+  // Called with each line the gridder logs (without its line end), before it is written;
+  // the command line echoes them.
+  std::function<void(const std::string& line)> on_log_line;
 };
 
 }  // namespace terravox

@@ -1,0 +1,85 @@
+// ConvertXyzFile: reads the points, shapes the grid, places the points and writes the grid, and
+// is the one place where the gridder's failures are reported (message box or error log).
+#include "batch/gridder.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
+
+#include "batch/ascii_grid_writer.h"
+#include "batch/error_log.h"
+#include "batch/grid_layout.h"
+#include "batch/point_set.h"
+#include "batch/xyz_line.h"
+#include "batch/xyz_reader.h"
+
+namespace terravox {
+namespace {
+
+// Reads every data line of the file into points. Returns false at the first line that does not
+// fit the separator. Throws StepError for every other failure.
+bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& points) {
+  int32_t data_lines = 0;
+  std::string_view line;
+  XyzPoint point;
+  while (reader.Next(&line)) {
+    if (IsCommentLine(line)) continue;
+    if (data_lines == std::numeric_limits<int32_t>::max()) {
+      throw StepError(ErrorKind::kOverflow);
+    }
+    ++data_lines;
+    if (!ParseXyzLine(line, separator, &point)) return false;
+    points.Add(point);
+  }
+  ThrowIfError(reader.status());
+  return true;
+}
+
+}  // namespace
+
+Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
+                      BatchMdl& mdl, const RunOptions& options) {
+  XyzLineReader reader;
+  std::optional<Error> failure;
+  try {
+    ThrowIfError(reader.Open(strXyzFile));
+    PointSet points;
+    if (!ReadPoints(reader, mdl.strSeparator, points)) {
+      host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
+      mdl.bRunOk = false;
+      reader.Close();
+      host.SetLabel6("");
+      return Status::Ok();
+    }
+    reader.Close();
+    if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+
+    float cell_size = host.Option4() ? GivenCellSize(host.Text8()) : DerivedCellSize(points);
+    GridShape shape = ShapeGrid(points, cell_size);
+    PlacedPoints placed = PlacePoints(points, shape);
+    ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
+    return Status::Ok();
+  } catch (const StepError& e) {
+    failure = e.error();
+  } catch (const std::bad_alloc&) {
+    failure = Error(ErrorKind::kOutOfMemory);
+  } catch (const std::length_error&) {
+    failure = Error(ErrorKind::kOutOfMemory);
+  } catch (const std::filesystem::filesystem_error& e) {
+    failure = Error::FromErrno(e.code().value());
+  }
+
+  std::string log_line = strXyzFile + " Error-" + failure->description();
+  if (options.on_log_line) options.on_log_line(log_line);
+  // A log that cannot be written leaves the gridder: the run has to stop and say why.
+  if (Status s = AppendErrorLog(options.error_log_path, log_line); !s.ok()) return s;
+  mdl.bRunOk = false;
+  reader.Close();
+  host.SetLabel6("");
+  return Status::Ok();
+}
+
+}  // namespace terravox

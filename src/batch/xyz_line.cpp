@@ -1,0 +1,38 @@
+// Splitting an XYZ data line at the separator and reading its three numbers.
+#include "batch/xyz_line.h"
+
+#include "batch/numbers.h"
+#include "batch/status.h"
+
+namespace terravox {
+namespace {
+
+// The field that starts the text: everything up to the next separator.
+std::string_view FirstField(std::string_view text, std::string_view separator, size_t* end) {
+  *end = text.find(separator);
+  return text.substr(0, *end);
+}
+
+}  // namespace
+
+bool ParseXyzLine(std::string_view line, std::string_view separator, XyzPoint* point) {
+  // An empty line splits into no field at all, whatever the separator.
+  if (line.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+  if (separator.empty()) return false;
+  size_t end = 0;
+  std::string_view field = FirstField(line, separator, &end);
+  if (end == std::string_view::npos) return false;
+  point->x = ParseDoubleOrThrow(field);
+
+  std::string_view rest = line.substr(end + separator.size());
+  field = FirstField(rest, separator, &end);
+  point->y = ParseDoubleOrThrow(field);
+  if (end == std::string_view::npos) throw StepError(ErrorKind::kSubscriptOutOfRange);
+
+  rest = rest.substr(end + separator.size());
+  field = FirstField(rest, separator, &end);
+  point->z = ParseDoubleOrThrow(field);
+  return true;
+}
+
+}  // namespace terravox
