@@ -43,11 +43,16 @@ class GridWriter {
   GridWriter(const GridWriter&) = delete;
   GridWriter& operator=(const GridWriter&) = delete;
 
-  // Appends the next row: ncols values, kGridFloatNoData or NaN for no-data cells.
+  // Appends the next row: ncols values, kGridFloatNoData or NaN for no-data cells. A real value
+  // equal to -FLT_MAX cannot be told from no-data: it reads back as no-data. -0.0 and every other
+  // value keep their exact bits.
   Status WriteRow(std::span<const float> row);
   // REQUIRES: every row written. Writes the index, header, bounds, statistics and prj.adf and
   // renames the folder into place; fails when a grid of that name appeared meanwhile.
   Status Commit();
+
+  // Bytes the writer holds for cells: one block row of records, whatever the raster's height.
+  size_t buffer_capacity() const;
 
  private:
   struct Impl;
