@@ -1,0 +1,51 @@
+// XYZ2ASCII: one gridder call per file of the XYZ folder, with a progress caption for each.
+#include "batch/xyz2ascii.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "batch/gridder.h"
+#include "batch/numbers.h"
+#include "batch/paths.h"
+
+namespace terravox {
+namespace {
+
+// The loop counts files in 16 bits.
+constexpr int kMaxFiles = 32767;
+
+// Deletes an earlier output: a regular file (or a link to one) that is not hidden. A hidden name
+// such as ".asc" is never found by the lookup and so stays.
+Status DeleteOldOutput(const std::string& path, const std::string& name) {
+  namespace fs = std::filesystem;
+  if (name.empty() || name[0] == '.') return Status::Ok();
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(path), ec)) return Status::Ok();
+  if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
+  std::string ascii_folder = host.Text6();
+  FileList& files = host.File1();
+  if (Status s = files.SetPath(host.Text7()); !s.ok()) return s;
+  if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
+  int count = files.ListCount();
+  for (int i = 0; i < count; ++i) {
+    host.SetLabel6("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
+                   FormatCounter(files.ListCount()) + ")   " + files.List(i));
+    host.Repaint();
+    const std::string& name = files.List(i);
+    std::string xyz_path = JoinPath(host.Text7(), name);
+    std::string output_name = BaseName(name) + ".asc";
+    std::string asc_path = JoinPath(ascii_folder, output_name);
+    if (Status s = DeleteOldOutput(asc_path, output_name); !s.ok()) return s;
+    // Each file's failure is handled inside the gridder; only an unwritable log escapes.
+    if (Status s = ConvertXyzFile(xyz_path, asc_path, host, mdl, options); !s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace terravox
