@@ -1,0 +1,69 @@
+// terravox-cli grid: one XYZ point file to one ESRI ASCII grid, as the batch run grids each file.
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "app/cli_common.h"
+#include "batch/batch_mdl.h"
+#include "batch/gridder.h"
+#include "batch/run_options.h"
+
+namespace terravox::cli {
+namespace {
+
+// Removes an earlier OUT so the grid replaces it; a folder is left for the gridder to refuse.
+Status DeleteExistingOutput(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::file_status status = fs::symlink_status(fs::path(path), ec);
+  if (ec || !fs::exists(status) || fs::is_directory(status)) return Status::Ok();
+  if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
+  return Status::Ok();
+}
+
+int RunGrid(const std::vector<std::string>& args) {
+  Result<ParsedArgs> parsed = ParseArgs(args, {"--cell-size", "--separator", "--log"});
+  if (!parsed.ok()) return UsageError(parsed.error().description());
+  if (parsed->help) return PrintUsage();
+  if (parsed->positional.size() != 2) return UsageError("grid takes an input and an output file");
+  const std::string& input = parsed->positional[0];
+  const std::string& output = parsed->positional[1];
+  const std::map<std::string, std::string>& options = parsed->options;
+
+  HeadlessHost host;
+  PrintMessagesToStderr(host);
+  if (auto it = options.find("--cell-size"); it != options.end()) {
+    host.values.Option4 = true;  // "Cell Size"
+    host.values.Option5 = false;
+    host.values.Text8 = it->second;
+  }
+  BatchMdl mdl;
+  auto separator = options.find("--separator");
+  mdl.strSeparator = SeparatorFromChoice(separator == options.end() ? "Space" : separator->second);
+  mdl.bRunOk = true;  // only a failure clears it
+
+  RunOptions run_options;
+  if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
+  run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
+
+  if (Status s = DeleteExistingOutput(output); !s.ok()) {
+    PrintError("cannot delete " + output + ": " + s.description());
+    return kExitFailed;
+  }
+  if (Status s = ConvertXyzFile(input, output, host, mdl, run_options); !s.ok()) {
+    PrintError(s.description());
+    return kExitFailed;
+  }
+  return mdl.bRunOk ? kExitOk : kExitFailed;
+}
+
+const bool kRegistered = RegisterSubcommand(
+    {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE]",
+     "Grid the XYZ point file IN into the ESRI ASCII grid OUT (replaced if it exists).",
+     "    --cell-size S    the cell size (otherwise derived from the x spacing)\n"
+     "    --separator SEP  field separator: Space (default), TAB, or the text itself\n"
+     "    --log FILE       error log to append to (default /tmp/xyz2ascii.log)\n",
+     &RunGrid});
+
+}  // namespace
+}  // namespace terravox::cli
