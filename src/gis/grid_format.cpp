@@ -2,7 +2,6 @@
 #include "gis/grid_format.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace terravox::gis {
 namespace {
@@ -105,16 +104,6 @@ void StoreCellsBigEndian(uint8_t* out, const float* cells, int n) {
 Status CheckGridFormat(const std::string& format) {
   if (format == "GRID") return Status::Ok();
   return Error(ErrorKind::kEngine, "Unknown raster format `" + format + "': only GRID is written");
-}
-
-double SouthEdgeFor(double north, int nrows, double cell_height) {
-  double height = nrows * cell_height;
-  double south = north - height;
-  // A few ulp steps suffice: the rounding error of one subtraction is half an ulp.
-  for (int step = 0; step < 4 && south + height != north; ++step) {
-    south = std::nextafter(south, south + height < north ? HUGE_VAL : -HUGE_VAL);
-  }
-  return south + height == north ? south : north - height;
 }
 
 }  // namespace terravox::gis

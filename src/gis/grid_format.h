@@ -110,9 +110,4 @@ void StoreCellsBigEndian(uint8_t* out, const float* cells, int n);
 // OK for "GRID", the one raster format the engine writes; a clear error for any other text.
 Status CheckGridFormat(const std::string& format);
 
-// The south edge to give a grid whose north edge must come back as exactly `north`: the plain
-// difference north - nrows * cell_height can miss it by an ulp once the sum is formed again.
-// Exact whenever |south| <= |north| in binary exponent; otherwise within one ulp of south.
-double SouthEdgeFor(double north, int nrows, double cell_height);
-
 }  // namespace terravox::gis

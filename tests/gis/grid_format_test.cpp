@@ -7,7 +7,6 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <random>
 
 #include "support/temp_dir_test.h"
 
@@ -88,35 +87,6 @@ TEST(StoreCellsTest, NaNBecomesNoDataAndEverythingElseKeepsItsBits) {
     SCOPED_TRACE(i);
     EXPECT_EQ(Hex(out, 4 * i, 4), expected[i]);
   }
-}
-
-TEST(SouthEdgeTest, NorthEdgeComesBackExactlyWhenTheSouthEdgeIsNoCoarser) {
-  std::mt19937_64 random(7);
-  std::uniform_real_distribution<double> coordinate(-1e7, 1e7);
-  std::uniform_int_distribution<int> rows(1, 100000);
-  const double cells[] = {0.1, 1.0 / 120, 0.3, 2.5, 25, 1e-5};
-  int misses = 0;
-  int far_misses = 0;
-  for (int i = 0; i < 20000; ++i) {
-    double north = coordinate(random);
-    int nrows = rows(random);
-    double cell = cells[i % std::size(cells)];
-    double south = SouthEdgeFor(north, nrows, cell);
-    double back = south + nrows * cell;
-    int south_exponent = 0;
-    int north_exponent = 0;
-    std::frexp(south, &south_exponent);
-    std::frexp(north, &north_exponent);
-    // A south edge with coarser steps than the north edge cannot always hit it: then one step.
-    if (south_exponent <= north_exponent) {
-      misses += back != north;
-    } else {
-      far_misses += std::abs(back - north) > std::nextafter(std::abs(south), HUGE_VAL) -
-                                               std::abs(south);
-    }
-  }
-  EXPECT_EQ(misses, 0);
-  EXPECT_EQ(far_misses, 0);
 }
 
 class GridFormatGoldenTest : public terravox::testing::TempDirTest {
