@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# ASCII grid to GRID: our conversion (ascii2grid_tool, ConvertRasterFile) against
+# gdal_translate -of GTiff on the same 2000 x 2000 ASCII grid, each timed as processes by measure.
+#   usage: bench/bench_ascii2grid.sh BUILD_DIR WORK_DIR
+# Takes WORK_DIR/lattice.asc from the gridder benchmark (or WORK_DIR/ascii/lattice.asc); when
+# neither exists, generates one. Leaves the GRID at WORK_DIR/grid/lattice for later benchmarks.
+set -euo pipefail
+build_dir=$(cd "${1:?usage: bench_ascii2grid.sh BUILD_DIR WORK_DIR}" && pwd)
+work_dir=${2:?usage: bench_ascii2grid.sh BUILD_DIR WORK_DIR}
+mkdir -p "$work_dir"
+work_dir=$(cd "$work_dir" && pwd)
+runs=${BENCH_RUNS:-5}
+measure=$build_dir/bench/measure
+tool=$build_dir/bench/ascii2grid_tool
+
+# A 2000 x 2000 terrain with centimetre heights and a few no-data cells, as an ESRI ASCII grid.
+make_ascii_lattice() {
+  awk -v n=2000 'BEGIN {
+    printf "ncols %d\r\nnrows %d\r\nxllcorner 512000\r\nyllcorner 4185000\r\n", n, n
+    printf "cellsize 2.5\r\nNODATA_value -9999\r\n"
+    for (r = 0; r < n; ++r) {
+      line = ""
+      for (c = 0; c < n; ++c) {
+        z = 420 + 80 * sin(c / 170.0) * cos(r / 230.0) + 6 * sin((c + r) / 61.0)
+        if ((c * 7 + r * 13) % 997 == 0) line = line (c ? " -9999" : "-9999")
+        else line = line sprintf(c ? " %.2f" : "%.2f", z)
+      }
+      printf "%s\r\n", line
+    }
+  }' >"$1"
+}
+
+ascii=$work_dir/lattice.asc
+if [ ! -f "$ascii" ] && [ -f "$work_dir/ascii/lattice.asc" ]; then
+  ascii=$work_dir/ascii/lattice.asc
+fi
+if [ ! -f "$ascii" ]; then
+  echo "bench_ascii2grid: generating $ascii" >&2
+  make_ascii_lattice "$ascii"
+fi
+
+grid_dir=$work_dir/grid
+peer_dir=$work_dir/peer-ascii2grid
+mkdir -p "$grid_dir" "$peer_dir"
+cat "$ascii" >/dev/null  # both sides start with the input in the page cache
+
+# Each timed run starts without its output, as a first batch run would.
+ours_cmd="rm -rf '$grid_dir/lattice' && '$tool' '$ascii' '$grid_dir' lattice"
+peer_cmd="rm -f '$peer_dir/lattice.tif' &&
+  gdal_translate -q -of GTiff '$ascii' '$peer_dir/lattice.tif'"
+
+read -r ours ours_mb < <(GDAL_PAM_ENABLED=NO "$measure" "$runs" bash -c "$ours_cmd")
+read -r peer peer_mb < <(GDAL_PAM_ENABLED=NO "$measure" "$runs" bash -c "$peer_cmd")
+ratio=$(awk -v a="$ours" -v b="$peer" 'BEGIN { printf "%.2f", a / b }')
+
+echo "ascii2grid  ours $ours  peer $peer  ratio $ratio"
+echo "  (median of $runs; peak MB ours $ours_mb, peer $peer_mb)"
