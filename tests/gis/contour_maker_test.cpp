@@ -166,6 +166,20 @@ TEST_F(ContourMakerTest, NoDataCellsCarryNoContours) {
   }
 }
 
+TEST_F(ContourMakerTest, RasterWithoutValidCellsGivesAnEmptyShapefile) {
+  std::vector<std::pair<int, int>> holes;
+  for (int row = 0; row < 3; ++row) {
+    for (int col = 0; col < 3; ++col) holes.emplace_back(col, row);
+  }
+  const std::string grid = PathIn("in/empty");
+  MakePlaneGrid(grid, SurfaceGeometry(3, 3, 1, 1), 1, 0, holes);
+  Result<ShapefileDataset> made = Contours(grid, 0.001, 0.0);
+  ASSERT_TRUE(made.ok()) << made.error().description();
+  const ContourShapefile shapefile = ReadContourShapefile(made->GetDatasetPath() + ".shp");
+  ASSERT_TRUE(shapefile.opened);
+  EXPECT_TRUE(shapefile.lines.empty());
+}
+
 TEST_F(ContourMakerTest, ShapefileHasItsFieldsAndAPrjExactlyWithACoordinateSystem) {
   for (const std::string& srs : {UtmZone33Wkt(), std::string()}) {
     SCOPED_TRACE(srs.empty() ? "no coordinate system" : "UTM 33N");
