@@ -2,8 +2,11 @@
 #include "batch/numbers.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <system_error>
+#include <type_traits>
 
 namespace terravox {
 namespace {
@@ -88,9 +91,66 @@ Result<T> ParseNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
+// Appends %.{precision}G of value built from its shortest round-trip digits, when there are at
+// most `precision` of them; returns false otherwise. For a double and at most 15 digits those
+// digits are exactly the ones printf rounds to (half a unit in the last place of a normal double is
+// less than half a unit of the 15th digit; subnormals carry fewer digits and are left out), and
+// finding them is several times faster than a
+// fixed-precision conversion: this is the grid writer's hot path.
+bool AppendFromShortestDigits(std::string& out, double value, int precision) {
+  char buffer[64];  // [-]d[.ddd]e(+|-)dd[d]
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                 std::chars_format::scientific);
+  (void)ec;  // 64 characters always hold a scientific double
+  const char* p = buffer;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  char digits[32];
+  int count = 0;
+  for (; p != end && *p != 'e'; ++p) {
+    if (*p != '.') digits[count++] = *p;
+  }
+  if (count > precision || p == end) return false;
+  const char* exponent_text = p + 1;
+  int exponent = 0;
+  for (const char* q = exponent_text + 1; q != end; ++q) exponent = exponent * 10 + (*q - '0');
+  if (*exponent_text == '-') exponent = -exponent;
+
+  if (exponent < -4 || exponent >= precision) {
+    // to_chars writes the exponent as printf does: a sign and at least two digits.
+    out.append(buffer, static_cast<size_t>(p - buffer));
+    out += 'E';
+    out.append(exponent_text, static_cast<size_t>(end - exponent_text));
+    return true;
+  }
+  if (negative) out += '-';
+  if (exponent < 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out.append(digits, static_cast<size_t>(count));
+    return true;
+  }
+  int integer_digits = exponent + 1;
+  if (count <= integer_digits) {
+    out.append(digits, static_cast<size_t>(count));
+    out.append(static_cast<size_t>(integer_digits - count), '0');
+  } else {
+    out.append(digits, static_cast<size_t>(integer_digits));
+    out += '.';
+    out.append(digits + integer_digits, static_cast<size_t>(count - integer_digits));
+  }
+  return true;
+}
+
 template <typename T>
 void AppendGeneral(std::string& out, T value, int precision) {
   if (value == 0) value = 0;  // -0 is written as 0
+  if constexpr (std::is_same_v<T, double>) {
+    if (precision <= 15 && std::fabs(value) >= std::numeric_limits<double>::min() &&
+        AppendFromShortestDigits(out, value, precision)) {
+      return;
+    }
+  }
   char buffer[64];
   auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
                                  std::chars_format::general, precision);
