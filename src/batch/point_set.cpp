@@ -1,7 +1,21 @@
 // Collecting points with their extent and distinct coordinates.
 #include "batch/point_set.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace terravox {
+
+void PointSet::Reserve(size_t count) {
+  try {
+    x_.reserve(count);
+    y_.reserve(count);
+    z_.reserve(count);
+  } catch (const std::bad_alloc&) {
+    // Growing as the points come may still fit where one large block did not.
+  } catch (const std::length_error&) {
+  }
+}
 
 void PointSet::Add(const XyzPoint& point) {
   if (z_.empty()) {

@@ -11,6 +11,9 @@ namespace terravox {
 
 class PointSet {
  public:
+  // Makes room for about count points ahead, sparing the copies of growing; only a hint; a
+  // count that cannot be had is ignored.
+  void Reserve(size_t count);
   void Add(const XyzPoint& point);
 
   bool empty() const { return z_.empty(); }
