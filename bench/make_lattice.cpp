@@ -1,0 +1,73 @@
+// make_lattice: writes the benchmark's XYZ input, a 2000 x 2000 lattice of points (4 million
+// CR LF lines, blank separated), once in row order and once shuffled with a fixed seed.
+//
+//   make_lattice OUT_DIR    writes OUT_DIR/lattice.xyz and OUT_DIR/lattice_shuffled.xyz
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kSide = 2000;
+constexpr double kWest = 512000.0;     // projected metres, like a UTM tile
+constexpr double kNorth = 4189997.5;
+constexpr double kSpacing = 2.5;
+
+// A smooth terrain of two hills and a valley, in metres with centimetres.
+double Height(int col, int row) {
+  double u = col / static_cast<double>(kSide);
+  double v = row / static_cast<double>(kSide);
+  double hills = 80 * std::exp(-((u - 0.3) * (u - 0.3) + (v - 0.35) * (v - 0.35)) * 18) +
+                 55 * std::exp(-((u - 0.72) * (u - 0.72) + (v - 0.6) * (v - 0.6)) * 25);
+  double valley = -30 * std::exp(-(u - v) * (u - v) * 40);
+  return std::round((420 + hills + valley + 6 * std::sin(u * 23) * std::cos(v * 17)) * 100) / 100;
+}
+
+std::string Line(int col, int row) {
+  char line[96];
+  int length = std::snprintf(line, sizeof line, "%.1f %.1f %.2f\r\n", kWest + col * kSpacing,
+                             kNorth - row * kSpacing, Height(col, row));
+  return std::string(line, static_cast<size_t>(length));
+}
+
+bool WriteLines(const std::string& path, const std::vector<uint32_t>& order) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  std::string buffer;
+  for (uint32_t index : order) {
+    buffer += Line(static_cast<int>(index % kSide), static_cast<int>(index / kSide));
+    if (buffer.size() > (1 << 20)) {
+      std::fwrite(buffer.data(), 1, buffer.size(), file);
+      buffer.clear();
+    }
+  }
+  std::fwrite(buffer.data(), 1, buffer.size(), file);
+  return std::fclose(file) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_lattice OUT_DIR\n");
+    return 2;
+  }
+  std::string dir = argv[1];
+  std::vector<uint32_t> order(static_cast<size_t>(kSide) * kSide);
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;  // north row first, west to east
+  if (!WriteLines(dir + "/lattice.xyz", order)) {
+    std::perror("make_lattice: lattice.xyz");
+    return 1;
+  }
+  // Fisher-Yates with the engine's own output: the same file on every standard library.
+  std::mt19937_64 random(20240601);
+  for (size_t i = order.size() - 1; i > 0; --i) std::swap(order[i], order[random() % (i + 1)]);
+  if (!WriteLines(dir + "/lattice_shuffled.xyz", order)) {
+    std::perror("make_lattice: lattice_shuffled.xyz");
+    return 1;
+  }
+  return 0;
+}
