@@ -1,5 +1,8 @@
 // MakeContours: contour lines of a GRID through GDAL's contour generator, written as an ESRI
 // Shapefile under a fresh temporary name in the output workspace.
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -8,9 +11,6 @@
 #include <random>
 #include <string>
 #include <system_error>
-
-#include <ogr_spatialref.h>
-#include <ogrsf_frmts.h>
 
 #include "batch/paths.h"
 #include "gis/engine.h"
@@ -119,8 +119,7 @@ Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std
 
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
   if (driver == nullptr) return EngineError("GDAL has no ESRI Shapefile driver");
-  GDALDatasetUniquePtr output(
-      driver->Create(shp_path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+  GDALDatasetUniquePtr output(driver->Create(shp_path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
   if (!output) return GdalErrorScope::LastError("Cannot create " + shp_path);
 
   SrsPtr srs(raster.GetSpatialRef() ? raster.GetSpatialRef()->Clone() : nullptr);
@@ -157,8 +156,7 @@ Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std
 
 }  // namespace
 
-Result<ShapefileDataset> SurfaceAnalyser::MakeContours(const RasterDataset& input,
-                                                       double interval,
+Result<ShapefileDataset> SurfaceAnalyser::MakeContours(const RasterDataset& input, double interval,
                                                        const double* base) const {
   if (std::isnan(interval) || interval <= 0) {
     return EngineError("The contour interval must be greater than 0");
@@ -178,8 +176,8 @@ Result<ShapefileDataset> SurfaceAnalyser::MakeContours(const RasterDataset& inpu
   if (!name.ok()) return name.error();
 
   TemporaryShapefile temporary(folder, *name);
-  Status written = WriteContours(**raster, JoinPath(folder, *name + ".shp"), *name, interval,
-                                 level_base);
+  Status written =
+      WriteContours(**raster, JoinPath(folder, *name + ".shp"), *name, interval, level_base);
   if (!written.ok()) return written.error();
   temporary.Keep();
   return ShapefileDataset(folder, *name);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -162,7 +163,9 @@ TEST_F(ContourMakerTest, NoDataCellsCarryNoContours) {
   const ContourShapefile shapefile = ReadContourShapefile(made->GetDatasetPath() + ".shp");
   EXPECT_EQ(Levels(shapefile), (std::vector<double>{5, 6, 7, 8, 9}));
   for (const auto& line : shapefile.lines) {
-    for (auto [x, y] : line.points) EXPECT_GE(x - geometry.west, 4.5 - 1e-6) << "level " << line.level;
+    for (auto [x, y] : line.points) {
+      EXPECT_GE(x - geometry.west, 4.5 - 1e-6) << "level " << line.level;
+    }
   }
 }
 

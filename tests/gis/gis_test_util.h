@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gdal_priv.h>
+#include <gtest/gtest.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <unistd.h>
@@ -14,8 +15,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "gis/grid_writer.h"
 
@@ -61,7 +60,8 @@ inline void MakeSurfaceGrid(const std::string& path, const gis::GridGeometry& ge
 // The plane z = a * x + b * y.
 inline void MakePlaneGrid(const std::string& path, const gis::GridGeometry& geometry, double a,
                           double b, const std::vector<std::pair<int, int>>& holes = {}) {
-  MakeSurfaceGrid(path, geometry, [a, b](double x, double y) { return a * x + b * y; }, holes);
+  MakeSurfaceGrid(
+      path, geometry, [a, b](double x, double y) { return a * x + b * y; }, holes);
 }
 
 // A cone of height `top` at the grid's centre, falling `fall` per unit of distance.
@@ -69,9 +69,8 @@ inline void MakeConeGrid(const std::string& path, const gis::GridGeometry& geome
                          double fall) {
   const double cx = geometry.ncols * geometry.cell_width / 2;
   const double cy = geometry.nrows * geometry.cell_height / 2;
-  MakeSurfaceGrid(path, geometry, [=](double x, double y) {
-    return top - fall * std::hypot(x - cx, y - cy);
-  });
+  MakeSurfaceGrid(path, geometry,
+                  [=](double x, double y) { return top - fall * std::hypot(x - cx, y - cy); });
 }
 
 // A GRID as GDAL reads it: size, geotransform, coordinate system and band 1 as float32.
@@ -109,9 +108,9 @@ inline GridReadBack ReadGridBack(const std::string& path) {
   grid.nrows = ds->GetRasterYSize();
   grid.srs_wkt = ds->GetProjectionRef();
   grid.cells.resize(static_cast<size_t>(grid.ncols) * grid.nrows);
-  grid.opened = ds->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, grid.ncols, grid.nrows,
-                                               grid.cells.data(), grid.ncols, grid.nrows,
-                                               GDT_Float32, 0, 0) == CE_None;
+  grid.opened =
+      ds->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, grid.ncols, grid.nrows, grid.cells.data(),
+                                     grid.ncols, grid.nrows, GDT_Float32, 0, 0) == CE_None;
   return grid;
 }
 
@@ -184,8 +183,8 @@ inline void WriteLineShapefile(const std::string& folder, const std::string& nam
   struct Releaser {
     void operator()(OGRSpatialReference* srs) const { srs->Release(); }
   };
-  std::unique_ptr<OGRSpatialReference, Releaser> srs(OGRSpatialReference::FromHandle(
-      OSRNewSpatialReference(nullptr)));
+  std::unique_ptr<OGRSpatialReference, Releaser> srs(
+      OGRSpatialReference::FromHandle(OSRNewSpatialReference(nullptr)));
   srs->SetWellKnownGeogCS("WGS84");
   OGRLayer* layer = ds->CreateLayer(name.c_str(), with_prj ? srs.get() : nullptr, wkbLineString);
   ASSERT_NE(layer, nullptr);

@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -134,8 +133,7 @@ TEST_F(RasterDatasetTest, RemoveDatasetRefusesWhatIsNoGrid) {
     SCOPED_TRACE(name);
     Status removed = RasterDataset(PathIn(name)).RemoveDataset();
     EXPECT_FALSE(removed.ok());
-    EXPECT_NE(removed.description().find(PathIn(name)), std::string::npos)
-        << removed.description();
+    EXPECT_NE(removed.description().find(PathIn(name)), std::string::npos) << removed.description();
   }
   EXPECT_TRUE(fs::exists(PathIn("plain_folder/notes.txt")));
   EXPECT_TRUE(fs::exists(PathIn("file")));
@@ -153,9 +151,9 @@ TEST_F(RasterDatasetTest, RemovingALinkToAGridKeepsTheGrid) {
 
 TEST_F(RasterDatasetTest, RefusedRemovalSaysPermissionDeniedAndLeavesTheGridWhole) {
   const std::string grid = MakeOpenGrid();
-  SetMode(PathIn("parent"), fs::perms::owner_read | fs::perms::owner_exec |
-                                fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
+  SetMode(PathIn("parent"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
   const size_t files_before = std::distance(fs::directory_iterator(grid), fs::directory_iterator());
   std::optional<bool> denied = AsOrdinaryUser([&] {
     Status removed = RasterDataset(grid).RemoveDataset();

@@ -70,17 +70,17 @@ TEST_F(WorkspaceTest, ListsGridRastersInNameOrder) {
 
 TEST_F(WorkspaceTest, ListsOnlyFoldersThatAreGrids) {
   MakeRaster("dem");
-  MakeDir("info");                                        // a workspace's INFO folder
+  MakeDir("info");  // a workspace's INFO folder
   MakeDir("only_header");
-  WriteFile(PathIn("only_header/hdr.adf"), "");           // no w001001.adf
+  WriteFile(PathIn("only_header/hdr.adf"), "");  // no w001001.adf
   MakeDir("only_data");
-  WriteFile(PathIn("only_data/w001001.adf"), "");         // no hdr.adf
+  WriteFile(PathIn("only_data/w001001.adf"), "");  // no hdr.adf
   MakeDir("hdr_is_folder/hdr.adf");
   WriteFile(PathIn("hdr_is_folder/w001001.adf"), "");
-  WriteFile(PathIn("plain.asc"), "ncols 1\r\n");          // files are never rasters
+  WriteFile(PathIn("plain.asc"), "ncols 1\r\n");  // files are never rasters
   WriteFile(PathIn("hdr.adf"), "");
   WriteFile(PathIn("w001001.adf"), "");
-  MakeRaster(".hidden");                                  // a writer's temporary folder
+  MakeRaster(".hidden");  // a writer's temporary folder
   std::filesystem::create_directory_symlink(PathIn("dem"), PathIn("linked"));
 
   Result<DatasetEnum> datasets = Open().ListDatasets(kRasterDatasetKind);
