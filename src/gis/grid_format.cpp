@@ -54,10 +54,10 @@ std::array<uint8_t, kHeaderFileBytes> EncodeHeaderFile(const GridGeometry& geome
   StoreBigEndianDouble(&bytes[264], geometry.cell_height);
   // The two reference coordinates are read by no known reader; these are the published formulas.
   double north = geometry.south + geometry.nrows * geometry.cell_height;
-  StoreBigEndianDouble(&bytes[272], geometry.west - layout.blocks_per_row * kBlockWidth *
-                                                        geometry.cell_width / 2);
-  StoreBigEndianDouble(&bytes[280], north - 3.0 * layout.blocks_per_col * kBlockHeight *
-                                                geometry.cell_height / 2);
+  StoreBigEndianDouble(
+      &bytes[272], geometry.west - layout.blocks_per_row * kBlockWidth * geometry.cell_width / 2);
+  StoreBigEndianDouble(
+      &bytes[280], north - 3.0 * layout.blocks_per_col * kBlockHeight * geometry.cell_height / 2);
   StoreInt32(&bytes[288], layout.blocks_per_row);
   StoreInt32(&bytes[292], layout.blocks_per_col);
   StoreInt32(&bytes[296], kBlockWidth);

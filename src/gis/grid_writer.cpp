@@ -21,8 +21,7 @@ bool PositiveFinite(double v) { return std::isfinite(v) && v > 0; }
 Status CheckGeometry(const GridGeometry& g) {
   if (g.ncols < 1 || g.nrows < 1) {
     return Error(ErrorKind::kEngine, "A GRID needs at least one row and one column, not " +
-                                         std::to_string(g.ncols) + " x " +
-                                         std::to_string(g.nrows));
+                                         std::to_string(g.ncols) + " x " + std::to_string(g.nrows));
   }
   if (!PositiveFinite(g.cell_width) || !PositiveFinite(g.cell_height)) {
     return Error(ErrorKind::kEngine, "The cell size of a GRID must be positive and finite");
@@ -89,8 +88,8 @@ Result<std::unique_ptr<GridWriter>> GridWriter::Create(const std::string& grid_p
   Result<OutputFile> index = OutputFile::Create(JoinPath(dir->temp_path(), "w001001x.adf"));
   if (!index) return index.error();
 
-  auto impl = std::make_unique<Impl>(geometry, std::move(*dir), std::move(*data),
-                                     std::move(*index));
+  auto impl =
+      std::make_unique<Impl>(geometry, std::move(*dir), std::move(*data), std::move(*index));
   impl->esri_wkt = std::move(esri_wkt);
   const GridLayout& layout = impl->layout;
   // The data length is known only when all records are written; the index length now.
@@ -139,8 +138,8 @@ Status GridWriter::Commit() {
 
 Status GridWriter::Impl::AddRow(std::span<const float> row) {
   if (committed || rows_written >= geometry.nrows) {
-    return Error(ErrorKind::kEngine, "More rows than the GRID's " +
-                                         std::to_string(geometry.nrows) + " were written");
+    return Error(ErrorKind::kEngine,
+                 "More rows than the GRID's " + std::to_string(geometry.nrows) + " were written");
   }
   if (row.size() != static_cast<size_t>(geometry.ncols)) {
     return Error(ErrorKind::kEngine, "A GRID row needs " + std::to_string(geometry.ncols) +

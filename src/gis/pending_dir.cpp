@@ -1,9 +1,9 @@
 // PendingDir: temporary names, the no-replace rename and the clean-up.
 #include "gis/pending_dir.h"
 
+#include <fcntl.h>
 #include <stdio.h>  // renameat2
 #include <sys/stat.h>
-#include <fcntl.h>
 
 #include <cerrno>
 #include <filesystem>

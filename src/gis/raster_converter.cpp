@@ -59,8 +59,8 @@ Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer
   std::vector<float> row(ncols);
   for (int top = 0; top < g.nrows; top += kBlockHeight) {
     int height = std::min(kBlockHeight, g.nrows - top);
-    if (band.RasterIO(GF_Read, 0, top, g.ncols, height, window.data(), g.ncols, height,
-                      GDT_Float64, 0, 0, nullptr) != CE_None) {
+    if (band.RasterIO(GF_Read, 0, top, g.ncols, height, window.data(), g.ncols, height, GDT_Float64,
+                      0, 0, nullptr) != CE_None) {
       return GdalErrorScope::LastError("The raster cannot be read");
     }
     // Read blocks are never needed again: dropping them keeps GDAL's cache from growing too.
@@ -79,24 +79,22 @@ Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer
 
 }  // namespace
 
-Status RasterConverter::ConvertRasterFile(const std::string& input_path,
-                                          const Workspace& workspace, const std::string& name,
-                                          const std::string& format, int /*flags*/) const {
+Status RasterConverter::ConvertRasterFile(const std::string& input_path, const Workspace& workspace,
+                                          const std::string& name, const std::string& format,
+                                          int /*flags*/) const {
   if (Status s = CheckGridFormat(format); !s.ok()) return s;
   if (!ValidName(name)) {
     return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
   }
   std::string target = JoinPath(workspace.path(), name);
   std::error_code ec;
-  if (std::filesystem::symlink_status(target, ec).type() !=
-      std::filesystem::file_type::not_found) {
+  if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found) {
     return DatasetExistsError(target);
   }
 
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  GDALDatasetUniquePtr ds(
-      GDALDataset::Open(input_path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  GDALDatasetUniquePtr ds(GDALDataset::Open(input_path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
   if (!ds) {
     return GdalErrorScope::LastError("`" + input_path +
                                      "' not recognized as a supported file format.");

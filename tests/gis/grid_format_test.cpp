@@ -76,7 +76,12 @@ TEST(GridLayoutTest, OneTileThatGrowsWithTheRaster) {
 TEST(StoreCellsTest, NaNBecomesNoDataAndEverythingElseKeepsItsBits) {
   const float nan_payload = std::bit_cast<float>(0x7FC12345u);
   const float negative_nan = std::bit_cast<float>(0xFFC00000u);
-  const float cells[] = {1.5f, -0.0f, FLT_MAX, -FLT_MAX, nan_payload, negative_nan,
+  const float cells[] = {1.5f,
+                         -0.0f,
+                         FLT_MAX,
+                         -FLT_MAX,
+                         nan_payload,
+                         negative_nan,
                          std::numeric_limits<float>::signaling_NaN(),
                          std::numeric_limits<float>::infinity()};
   const char* expected[] = {"3F C0 00 00", "80 00 00 00", "7F 7F FF FF", "FF 7F FF FF",
@@ -158,8 +163,8 @@ TEST_F(GridFormatGoldenTest, IndexFile) {
   ASSERT_EQ(index.size(), 164u);
   EXPECT_EQ(Hex(index, 0, 8), "00 00 27 0A FF FF FC 14");
   EXPECT_EQ(Int32At(index, 24), 82);
-  const int32_t expected[8][2] = {{50, 2048},  {2099, 0}, {2100, 0}, {2101, 0},
-                                  {2102, 0}, {2103, 0}, {2104, 0}, {2105, 0}};
+  const int32_t expected[8][2] = {{50, 2048}, {2099, 0}, {2100, 0}, {2101, 0},
+                                  {2102, 0},  {2103, 0}, {2104, 0}, {2105, 0}};
   for (int k = 0; k < 8; ++k) {
     SCOPED_TRACE(k);
     EXPECT_EQ(Int32At(index, 100 + 8 * k), expected[k][0]);

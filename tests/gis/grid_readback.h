@@ -25,10 +25,10 @@ struct RasterReadBack {
   std::array<double, 6> geotransform{};
   bool has_nodata = false;
   double nodata = 0;
-  std::string srs_wkt;        // empty when the raster has no coordinate system
-  double min = 0;             // the band's minimum and maximum as the format reports them
+  std::string srs_wkt;  // empty when the raster has no coordinate system
+  double min = 0;       // the band's minimum and maximum as the format reports them
   double max = 0;
-  std::vector<float> cells;   // north to south, as float32
+  std::vector<float> cells;  // north to south, as float32
 };
 
 // Opens path with GDAL and reads band 1 as float32. GDAL reports some damage (a short block)

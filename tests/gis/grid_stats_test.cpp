@@ -24,7 +24,9 @@ TEST(GridStatsTest, SkipsNoDataAndNaN) {
       {"only no-data", {kGridFloatNoData, kNaN}, {0, 0, 0, 0}},
       {"one cell", {-7.5f}, {-7.5, -7.5, -7.5, 0}},
       {"1 to 4", {1, 2, 3, 4}, {1, 4, 2.5, std::sqrt(1.25)}},
-      {"1 to 4 among no-data", {kNaN, 1, kGridFloatNoData, 2, 3, kNaN, 4}, {1, 4, 2.5, std::sqrt(1.25)}},
+      {"1 to 4 among no-data",
+       {kNaN, 1, kGridFloatNoData, 2, 3, kNaN, 4},
+       {1, 4, 2.5, std::sqrt(1.25)}},
       {"zeros of both signs", {-0.0f, 0.0f}, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {

@@ -12,15 +12,15 @@
 #include <functional>
 #include <limits>
 
-#include "support/temp_dir_test.h"
 #include "gis/grid_readback.h"
+#include "support/temp_dir_test.h"
 
 namespace terravox::gis {
 namespace {
 
 using terravox::testing::Bits;
-using terravox::testing::ReadRasterBack;
 using terravox::testing::RasterReadBack;
+using terravox::testing::ReadRasterBack;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
@@ -77,22 +77,24 @@ TEST_F(GridWriterTest, ReadsBackIdenticallyThroughGdal) {
       {"partial right and bottom blocks", Geometry(1000, 701), Surface},
       {"more than 2048 columns", Geometry(2100, 3), Surface},
       {"more than 2048 rows", Geometry(3, 2050), Surface},
-      {"scattered no-data",
-       Geometry(300, 9),
-       [](int col, int row) { return (col * 7 + row * 3) % 5 == 0 ? kGridFloatNoData : 1.0f * col; }},
-      {"a whole block of no-data",
-       Geometry(600, 12),
-       [](int col, int row) { return col >= 256 && col < 512 && row >= 4 && row < 8 ? kNaN : 3.0f; }},
+      {"scattered no-data", Geometry(300, 9),
+       [](int col, int row) {
+         return (col * 7 + row * 3) % 5 == 0 ? kGridFloatNoData : 1.0f * col;
+       }},
+      {"a whole block of no-data", Geometry(600, 12),
+       [](int col, int row) {
+         return col >= 256 && col < 512 && row >= 4 && row < 8 ? kNaN : 3.0f;
+       }},
       {"all no-data", Geometry(5, 5), [](int, int) { return kGridFloatNoData; }},
       {"NaN as no-data", Geometry(4, 3), [](int col, int row) { return col == row ? kNaN : 2.0f; }},
       {"negative corner, cell size 0.1", Geometry(7, 6, -123.4, -45.6, 0.1), Surface},
       {"UTM-sized corner", Geometry(9, 4, 500000, 4649776.5, 2.5), Surface},
-      {"integer values",
-       Geometry(20, 6),
+      {"integer values", Geometry(20, 6),
        [](int col, int row) { return static_cast<float>(col * 100 - row * 1000); }},
-      {"-0.0, +FLT_MAX and the smallest denormal",
-       Geometry(3, 1),
-       [tiny](int col, int) { return col == 0 ? -0.0f : col == 1 ? FLT_MAX : tiny; }},
+      {"-0.0, +FLT_MAX and the smallest denormal", Geometry(3, 1),
+       [tiny](int col, int) { return col == 0   ? -0.0f
+                                     : col == 1 ? FLT_MAX
+                                                : tiny; }},
   };
   for (const RoundTripCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -273,7 +275,8 @@ TEST_F(GridWriterTest, RefusesTargetThatExists) {
   const Case cases[] = {
       {"empty folder", [](const std::string& p) { std::filesystem::create_directory(p); }},
       {"regular file", [](const std::string& p) { terravox::testing::WriteFile(p, "x"); }},
-      {"dangling link", [](const std::string& p) { std::filesystem::create_symlink("nowhere", p); }},
+      {"dangling link",
+       [](const std::string& p) { std::filesystem::create_symlink("nowhere", p); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -312,8 +315,8 @@ TEST_F(GridWriterTest, MissingParentFolderIsPathNotFound) {
 
 TEST_F(GridWriterTest, ReadOnlyParentFolderLeavesNothing) {
   std::string parent = MakeDir("ro");
-  std::filesystem::permissions(parent, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      parent, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   if (access(parent.c_str(), W_OK) == 0) GTEST_SKIP() << "this user ignores folder permissions";
   auto writer = GridWriter::Create(parent + "/g", Geometry(1, 1));
   ASSERT_FALSE(writer.ok());

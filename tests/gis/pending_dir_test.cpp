@@ -17,7 +17,8 @@ using terravox::testing::WriteFile;
 class PendingDirTest : public terravox::testing::TempDirTest {
  protected:
   size_t Entries() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(dir()), fs::directory_iterator()));
   }
 };
 

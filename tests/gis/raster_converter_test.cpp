@@ -23,8 +23,7 @@ using terravox::testing::WriteFile;
 
 // An ESRI ASCII grid; cell(col, row) gives each cell's text, row 0 the northernmost.
 std::string AsciiGrid(int ncols, int nrows, const std::string& corner, double cellsize,
-                      const std::string& nodata,
-                      const std::function<std::string(int, int)>& cell) {
+                      const std::string& nodata, const std::function<std::string(int, int)>& cell) {
   std::string text = "ncols " + std::to_string(ncols) + "\r\nnrows " + std::to_string(nrows) +
                      "\r\n" + corner + "\r\ncellsize " + std::to_string(cellsize) + "\r\n";
   if (!nodata.empty()) text += "NODATA_value " + nodata + "\r\n";
@@ -39,9 +38,7 @@ std::string AsciiGrid(int ncols, int nrows, const std::string& corner, double ce
 
 const std::string kCorner = "xllcorner 1000\r\nyllcorner 2000";
 
-std::string Decimal(int col, int row) {
-  return std::to_string(col * 0.25 - row * 1.5 + 0.1);
-}
+std::string Decimal(int col, int row) { return std::to_string(col * 0.25 - row * 1.5 + 0.1); }
 
 class RasterConverterTest : public terravox::testing::TempDirTest {
  protected:
@@ -115,12 +112,12 @@ TEST_F(RasterConverterTest, GridReadsBackAsTheAsciiGrid) {
       {"more than 2048 columns", 2100, 3, kCorner, 10, "-9999", Decimal},
       {"more than 2048 rows", 3, 2050, kCorner, 10, "-9999", Decimal},
       {"all no-data", 4, 3, kCorner, 10, "-9999", [](int, int) { return std::string("-9999"); }},
-      {"negative corner, cell size 0.1", 7, 6, "xllcorner -123.4\r\nyllcorner -45.6", 0.1,
-       "-9999", Decimal},
+      {"negative corner, cell size 0.1", 7, 6, "xllcorner -123.4\r\nyllcorner -45.6", 0.1, "-9999",
+       Decimal},
       {"south edge far larger than the north edge", 3, 500, "xllcorner -10\r\nyllcorner -45.55",
        0.1, "-9999", Decimal},
-      {"corner given as cell centre", 5, 4, "xllcenter 500000\r\nyllcenter 4649776", 2.5,
-       "-9999", Decimal},
+      {"corner given as cell centre", 5, 4, "xllcenter 500000\r\nyllcenter 4649776", 2.5, "-9999",
+       Decimal},
       {"integer values beyond float precision", 6, 3, kCorner, 1, "-9999",
        [](int col, int row) { return std::to_string(123456789 + col - 1000 * row); }},
       {"-0.0 and +FLT_MAX", 2, 1, kCorner, 1, "-9999",
@@ -142,9 +139,8 @@ TEST_F(RasterConverterTest, GridReadsBackAsTheAsciiGrid) {
 
 TEST_F(RasterConverterTest, NoDataValueOfTheAsciiGridBecomesGridNoData) {
   std::string ascii = PathIn("dem.asc");
-  WriteFile(ascii, AsciiGrid(3, 1, kCorner, 1, "-9999", [](int col, int) {
-              return std::string(col == 1 ? "-9999" : "5");
-            }));
+  WriteFile(ascii, AsciiGrid(3, 1, kCorner, 1, "-9999",
+                             [](int col, int) { return std::string(col == 1 ? "-9999" : "5"); }));
   ASSERT_TRUE(Convert(ascii, "dem").ok());
   RasterReadBack grid = ReadRasterBack(PathIn("grids/dem"));
   ASSERT_EQ(grid.error, "");
