@@ -11,12 +11,14 @@
 namespace terravox::cli {
 namespace {
 
-// Removes an earlier OUT so the grid replaces it; a folder is left for the gridder to refuse.
-Status DeleteExistingOutput(const std::string& path) {
+// Removes an earlier OUT so the grid replaces it. A folder is left for the gridder to refuse, and
+// so is IN itself given as OUT.
+Status DeleteExistingOutput(const std::string& path, const std::string& input) {
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::file_status status = fs::symlink_status(fs::path(path), ec);
   if (ec || !fs::exists(status) || fs::is_directory(status)) return Status::Ok();
+  if (fs::equivalent(fs::path(path), fs::path(input), ec)) return Status::Ok();
   if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
   return Status::Ok();
 }
@@ -46,7 +48,7 @@ int RunGrid(const std::vector<std::string>& args) {
   if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
 
-  if (Status s = DeleteExistingOutput(output); !s.ok()) {
+  if (Status s = DeleteExistingOutput(output, input); !s.ok()) {
     PrintError("cannot delete " + output + ": " + s.description());
     return kExitFailed;
   }

@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 #include "batch/ascii_grid_writer.h"
 #include "batch/error_log.h"
@@ -46,6 +47,10 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   std::optional<Error> failure;
   try {
     ThrowIfError(reader.Open(strXyzFile));
+    // The grid would replace the very points it is made from.
+    if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
+      throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
+    }
     PointSet points;
     // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
     points.Reserve(reader.file_size() / 20);

@@ -15,12 +15,15 @@ namespace {
 constexpr int kMaxFiles = 32767;
 
 // Deletes an earlier output: a regular file (or a link to one) that is not hidden. A hidden name
-// such as ".asc" is never found by the lookup and so stays.
-Status DeleteOldOutput(const std::string& path, const std::string& name) {
+// such as ".asc" is never found by the lookup and so stays. Nor is the input file deleted when
+// the two folders are one and it bears the output's name: the gridder refuses that file instead.
+Status DeleteOldOutput(const std::string& path, const std::string& name,
+                       const std::string& input_path) {
   namespace fs = std::filesystem;
   if (name.empty() || name[0] == '.') return Status::Ok();
   std::error_code ec;
   if (!fs::is_regular_file(fs::path(path), ec)) return Status::Ok();
+  if (fs::equivalent(fs::path(path), fs::path(input_path), ec)) return Status::Ok();
   if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
   return Status::Ok();
 }
@@ -41,7 +44,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.Text7(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
-    if (Status s = DeleteOldOutput(asc_path, output_name); !s.ok()) return s;
+    if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;
     // Each file's failure is handled inside the gridder; only an unwritable log escapes.
     if (Status s = ConvertXyzFile(xyz_path, asc_path, host, mdl, options); !s.ok()) return s;
   }

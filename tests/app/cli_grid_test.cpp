@@ -149,6 +149,14 @@ TEST_F(CliGridTest, FailedConversionExitsOneAndSaysWhy) {
   }
 }
 
+TEST_F(CliGridTest, InputGivenAsOutputIsKept) {
+  WriteFile(in_, kLattice);
+  CliRun run = Run({"grid", in_, in_, "--log", log_});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, in_ + " Error-The output file is the input file\n");
+  EXPECT_EQ(ReadFile(in_), kLattice);
+}
+
 TEST_F(CliGridTest, UnwritableLogExitsOneNamingTheLog) {
   WriteFile(in_, "a b c\r\n");
   std::string log = PathIn("none/x.log");

@@ -353,6 +353,15 @@ TEST_F(GridderTest, OutputOverAFolderFailsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(FolderNames(), (std::set<std::string>{"points.xyz", "points.asc", "xyz2ascii.log"}));
 }
 
+TEST_F(GridderTest, NeverWritesOverItsInput) {
+  std::filesystem::create_symlink(XyzPath(), AscPath());
+  const std::string xyz = "0 0 1\r\n10 0 2\r\n";
+  Status status = Convert(xyz);
+  EXPECT_EQ(ReadFile(XyzPath()), xyz);
+  std::filesystem::remove(AscPath());
+  ExpectErrorPath(status, "The output file is the input file");
+}
+
 TEST_F(GridderTest, UnwritableLogEscapesNamingTheLog) {
   std::string victim = PathIn("victim.txt");
   WriteFile(victim, "keep\n");

@@ -111,6 +111,17 @@ TEST_F(Xyz2AsciiTest, OutputNamesComeFromTheBaseName) {
   EXPECT_EQ(GridRow("points.asc"), "3 3");
 }
 
+TEST_F(Xyz2AsciiTest, InputNamedLikeItsOutputIsKept) {
+  // One folder for both: dem.asc would be its own old output.
+  host_.values.Text6 = host_.values.Text7;
+  AddXyz("dem.asc", TwoPoints("1"));
+  ASSERT_TRUE(Run().ok());
+  EXPECT_EQ(ReadFile(PathIn("xyz/dem.asc")), TwoPoints("1"));
+  EXPECT_EQ(ReadFile(options_.error_log_path),
+            PathIn("xyz") + "/dem.asc Error-The output file is the input file\r\n");
+  EXPECT_FALSE(mdl_.bRunOk);
+}
+
 TEST_F(Xyz2AsciiTest, HiddenFilesAreNotListed) {
   // A name beginning with "." is hidden here, so ".x" is never gridded into ".asc".
   AddXyz(".x", TwoPoints("1"));
