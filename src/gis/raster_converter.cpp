@@ -41,9 +41,16 @@ Result<GridGeometry> GeometryOf(GDALDataset& ds, const std::string& input_path) 
   g.cell_height = -gt[5];
   g.south = gt[3] - g.nrows * g.cell_height;
   if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
+    // WKT2 holds every system GDAL knows; a system dropped here would vanish without a word.
     char* wkt = nullptr;
-    if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt) g.srs_wkt = wkt;
+    const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
+    OGRErr err = srs->exportToWkt(&wkt, options);
+    if (err == OGRERR_NONE && wkt) g.srs_wkt = wkt;
     CPLFree(wkt);
+    if (g.srs_wkt.empty()) {
+      return GdalErrorScope::LastError("The coordinate system of `" + input_path +
+                                       "' cannot be written");
+    }
   }
   return g;
 }

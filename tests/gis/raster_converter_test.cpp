@@ -150,21 +150,39 @@ TEST_F(RasterConverterTest, NoDataValueOfTheAsciiGridBecomesGridNoData) {
 }
 
 TEST_F(RasterConverterTest, CoordinateSystemOfThePrjSidecarSurvives) {
-  const std::string prj =
-      "PROJCS[\"WGS_1984_UTM_Zone_33N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
+  const std::string wgs84 =
+      "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
       "SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
-      "UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
-      "PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
-      "PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
-      "PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
-  WriteFile(PathIn("dem.asc"), AsciiGrid(4, 3, kCorner, 10, "-9999", Decimal));
-  WriteFile(PathIn("dem.prj"), prj);
-  ASSERT_TRUE(Convert(PathIn("dem.asc"), "dem").ok());
-  RasterReadBack ascii = ReadRasterBack(PathIn("dem.asc"));
-  RasterReadBack grid = ReadRasterBack(PathIn("grids/dem"));
-  ASSERT_EQ(grid.error, "");
-  ASSERT_NE(ascii.srs_wkt, "");
-  EXPECT_TRUE(terravox::testing::SameSrs(grid.srs_wkt, ascii.srs_wkt)) << grid.srs_wkt;
+      "UNIT[\"Degree\",0.0174532925199433]]";
+  struct Case {
+    const char* name;
+    std::string prj;
+  };
+  const Case cases[] = {
+      {"projected, one line of ESRI WKT",
+       "PROJCS[\"WGS_1984_UTM_Zone_33N\"," + wgs84 +
+           ",PROJECTION[\"Transverse_Mercator\"],"
+           "PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+           "PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
+           "PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]"},
+      {"geographic", wgs84},
+      {"keyword form",
+       "Projection    UTM\r\nZone          33\r\nDatum         WGS84\r\nSpheroid      WGS84\r\n"
+       "Units         METERS\r\nZunits        NO\r\nXshift        0.0\r\nYshift        0.0\r\n"
+       "Parameters\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string name = "dem" + std::to_string(&c - cases);
+    WriteFile(PathIn(name + ".asc"), AsciiGrid(4, 3, kCorner, 10, "-9999", Decimal));
+    WriteFile(PathIn(name + ".prj"), c.prj);
+    ASSERT_TRUE(Convert(PathIn(name + ".asc"), name).ok());
+    RasterReadBack ascii = ReadRasterBack(PathIn(name + ".asc"));
+    RasterReadBack grid = ReadRasterBack(PathIn("grids/" + name));
+    ASSERT_EQ(grid.error, "");
+    ASSERT_NE(ascii.srs_wkt, "");
+    EXPECT_TRUE(terravox::testing::SameSrs(grid.srs_wkt, ascii.srs_wkt)) << grid.srs_wkt;
+  }
 }
 
 TEST_F(RasterConverterTest, WithoutSidecarTheGridHasNoCoordinateSystem) {
