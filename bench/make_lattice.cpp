@@ -12,7 +12,7 @@
 namespace {
 
 constexpr int kSide = 2000;
-constexpr double kWest = 512000.0;     // projected metres, like a UTM tile
+constexpr double kWest = 512000.0;  // projected metres, like a UTM tile
 constexpr double kNorth = 4189997.5;
 constexpr double kSpacing = 2.5;
 

@@ -7,9 +7,7 @@
 
 namespace terravox::cli {
 
-void PrintError(const std::string& message) {
-  std::cerr << "terravox-cli: " << message << '\n';
-}
+void PrintError(const std::string& message) { std::cerr << "terravox-cli: " << message << '\n'; }
 
 int UsageError(const std::string& message) {
   PrintError(message);

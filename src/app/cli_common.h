@@ -47,7 +47,7 @@ void PrintError(const std::string& message);
 struct ParsedArgs {
   std::vector<std::string> positional;
   std::map<std::string, std::string> options;  // "--name" -> value
-  bool help = false;                          // --help or -h was given
+  bool help = false;                           // --help or -h was given
 };
 
 // Splits args into positional arguments and the options named in value_options, each taking

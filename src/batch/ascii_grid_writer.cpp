@@ -32,8 +32,7 @@ void AppendCell(std::string& out, double value) {
 
 }  // namespace
 
-Status WriteAsciiGrid(const std::string& path, const GridShape& shape,
-                      const PlacedPoints& placed) {
+Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const PlacedPoints& placed) {
   // Write beside the target and rename: a failure never leaves a truncated grid.
   PendingFile file;
   if (Status s = file.Create(path); !s.ok()) return s;

@@ -18,12 +18,12 @@ Error LogError(const std::string& log_path, const std::string& reason) {
 // The reason an open of the log failed, in the words the user sees.
 std::string OpenFailureReason(int err) {
   switch (err) {
-    case ENOENT:   // with O_CREAT only a missing folder gives this
+    case ENOENT:  // with O_CREAT only a missing folder gives this
     case ENOTDIR:
       return StandardText(ErrorKind::kPathNotFound);
-    case ELOOP:    // O_NOFOLLOW met a symbolic link
+    case ELOOP:  // O_NOFOLLOW met a symbolic link
       return "it is a symbolic link";
-    case ENXIO:    // a FIFO without a reader (O_NONBLOCK)
+    case ENXIO:  // a FIFO without a reader (O_NONBLOCK)
       return "it is not a regular file";
     default:
       return Error::FromErrno(err).description();

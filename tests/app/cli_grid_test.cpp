@@ -93,9 +93,11 @@ TEST_F(CliGridTest, OptionsChooseCellSizeAndSeparator) {
     std::vector<std::string> options;
   };
   const Row rows[] = {
-      {"TAB", "0\t0\t1\r\n10\t0\t2\r\n20\t0\t3\r\n0\t10\t4\r\n10\t10\t5\r\n20\t10\t6\r\n",
+      {"TAB",
+       "0\t0\t1\r\n10\t0\t2\r\n20\t0\t3\r\n0\t10\t4\r\n10\t10\t5\r\n20\t10\t6\r\n",
        {"--separator", "TAB"}},
-      {"comma, = form", "0,0,1\r\n10,0,2\r\n20,0,3\r\n0,10,4\r\n10,10,5\r\n20,10,6\r\n",
+      {"comma, = form",
+       "0,0,1\r\n10,0,2\r\n20,0,3\r\n0,10,4\r\n10,10,5\r\n20,10,6\r\n",
        {"--separator=,"}},
       {"Space by name", kLattice, {"--separator", "Space"}},
       {"given cell size", kLattice, {"--cell-size", "10"}},
@@ -127,11 +129,20 @@ TEST_F(CliGridTest, FailedConversionExitsOneAndSaysWhy) {
     std::string log;
   };
   const Row rows[] = {
-      {"separator missing", {"--separator", "TAB"}, kLattice,
-       "Please Check xyz file: " + in_ + " does not fit the format you setting!\n", ""},
-      {"not a number", {}, "a b c\r\n", in_ + " Error-Type mismatch\n",
+      {"separator missing",
+       {"--separator", "TAB"},
+       kLattice,
+       "Please Check xyz file: " + in_ + " does not fit the format you setting!\n",
+       ""},
+      {"not a number",
+       {},
+       "a b c\r\n",
+       in_ + " Error-Type mismatch\n",
        in_ + " Error-Type mismatch\r\n"},
-      {"zero cell size", {"--cell-size", "0"}, kLattice, in_ + " Error-Division by zero\n",
+      {"zero cell size",
+       {"--cell-size", "0"},
+       kLattice,
+       in_ + " Error-Division by zero\n",
        in_ + " Error-Division by zero\r\n"},
   };
   for (const Row& row : rows) {
@@ -176,11 +187,14 @@ TEST_F(CliGridTest, BadUsageExitsTwoWithTheUsage) {
       {"no command", {}, "terravox-cli: no command given"},
       {"unknown command", {"gird", "a", "b"}, "terravox-cli: unknown command gird"},
       {"one file", {"grid", "a"}, "terravox-cli: grid takes an input and an output file"},
-      {"three files", {"grid", "a", "b", "c"},
+      {"three files",
+       {"grid", "a", "b", "c"},
        "terravox-cli: grid takes an input and an output file"},
-      {"unknown option", {"grid", "a", "b", "--cellsize", "5"},
+      {"unknown option",
+       {"grid", "a", "b", "--cellsize", "5"},
        "terravox-cli: unknown option --cellsize"},
-      {"missing value", {"grid", "a", "b", "--cell-size"},
+      {"missing value",
+       {"grid", "a", "b", "--cell-size"},
        "terravox-cli: option --cell-size needs a value"},
   };
   for (const Row& row : rows) {

@@ -27,9 +27,10 @@ TEST(GridLayoutTest, CellIndexIsTheNearestWithHalvesGoingUp) {
     int expected;
   };
   const Row rows[] = {
-      {0, 10, 0},          {4.999, 10, 0},       {5, 10, 1},        {14.9, 10, 1},
-      {2.1, 0.7f, 3},      {-5, 10, 0},          {-5.01, 10, -1},   {327670, 10, 32767},
-      {-327680, 10, -32768}, {32767.49, 1, 32767},
+      {0, 10, 0},           {4.999, 10, 0},      {5, 10, 1},
+      {14.9, 10, 1},        {2.1, 0.7f, 3},      {-5, 10, 0},
+      {-5.01, 10, -1},      {327670, 10, 32767}, {-327680, 10, -32768},
+      {32767.49, 1, 32767},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.distance) + " / " + std::to_string(row.cell_size));

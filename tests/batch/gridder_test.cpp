@@ -120,8 +120,8 @@ TEST_F(GridderTest, DerivedCellSizeIsRoundedToSingle) {
   ExpectGrid(Convert("100 0 1\r\n100.1 0 2\r\n100.2 0 3\r\n"
                      "100 0.1 4\r\n100.1 0.1 5\r\n100.2 0.1 6\r\n"),
              CrLf({"ncols         3", "nrows         2", "xllcorner     99.9499999992549",
-                   "yllcorner     -0.0500000007450581", "cellsize      0.1",
-                   "NODATA_value  -9999", "4 5 6", "1 2 3"}));
+                   "yllcorner     -0.0500000007450581", "cellsize      0.1", "NODATA_value  -9999",
+                   "4 5 6", "1 2 3"}));
 }
 
 TEST_F(GridderTest, GivenCellSizeBelowTheSpacingKeepsRowsInPlace) {
@@ -134,11 +134,10 @@ TEST_F(GridderTest, GivenCellSizeBelowTheSpacingKeepsRowsInPlace) {
       xyz += std::string(coords[c]) + " " + coords[r] + " " + std::to_string(10 * r + c) + "\r\n";
     }
   }
-  ExpectGrid(Convert(xyz), CrLf({"ncols         4", "nrows         4",
-                                 "xllcorner     -0.349999994039536",
-                                 "yllcorner     -0.349999994039536", "cellsize      0.7",
-                                 "NODATA_value  -9999", "30 31 32 33", "20 21 22 23",
-                                 "10 11 12 13", "0 1 2 3"}));
+  ExpectGrid(Convert(xyz),
+             CrLf({"ncols         4", "nrows         4", "xllcorner     -0.349999994039536",
+                   "yllcorner     -0.349999994039536", "cellsize      0.7", "NODATA_value  -9999",
+                   "30 31 32 33", "20 21 22 23", "10 11 12 13", "0 1 2 3"}));
 }
 
 TEST_F(GridderTest, LaterPointOfACellWins) {
@@ -149,10 +148,10 @@ TEST_F(GridderTest, LaterPointOfACellWins) {
 }
 
 TEST_F(GridderTest, CellsWithoutPointsAreNoData) {
-  ExpectGrid(Convert("0 0 1E-5\r\n20 0 -0\r\n0 10 1e15\r\n10 10 -9999\r\n"),
-             CrLf({"ncols         3", "nrows         2", "xllcorner     -5", "yllcorner     -5",
-                   "cellsize      10", "NODATA_value  -9999", "1E+15 -9999 -9999",
-                   "1E-05 -9999 0"}));
+  ExpectGrid(
+      Convert("0 0 1E-5\r\n20 0 -0\r\n0 10 1e15\r\n10 10 -9999\r\n"),
+      CrLf({"ncols         3", "nrows         2", "xllcorner     -5", "yllcorner     -5",
+            "cellsize      10", "NODATA_value  -9999", "1E+15 -9999 -9999", "1E-05 -9999 0"}));
 }
 
 TEST_F(GridderTest, CommentLinesAreSkippedByTheirFirstCharacter) {
@@ -179,16 +178,16 @@ TEST_F(GridderTest, SplitsAtTheChosenSeparator) {
     const char* name;
     std::string separator;
   };
-  const Row rows[] = {{"blank", " "}, {"tab", "\t"}, {"comma", ","},
-                      {"semicolon", ";"}, {"typed", "::"}};
+  const Row rows[] = {
+      {"blank", " "}, {"tab", "\t"}, {"comma", ","}, {"semicolon", ";"}, {"typed", "::"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     mdl_.strSeparator = row.separator;
     const std::string& s = row.separator;
-    ExpectGrid(Convert("0" + s + "0" + s + "1\r\n10" + s + "0" + s + "2\r\n20" + s + "0" + s +
-                       "3\r\n0" + s + "10" + s + "4\r\n10" + s + "10" + s + "5\r\n20" + s +
-                       "10" + s + "6\r\n"),
-               kLattice3x2Grid);
+    ExpectGrid(
+        Convert("0" + s + "0" + s + "1\r\n10" + s + "0" + s + "2\r\n20" + s + "0" + s + "3\r\n0" +
+                s + "10" + s + "4\r\n10" + s + "10" + s + "5\r\n20" + s + "10" + s + "6\r\n"),
+        kLattice3x2Grid);
   }
 }
 
@@ -206,9 +205,8 @@ TEST_F(GridderTest, SeparatorMissingFromALineShowsTheFormatMessage) {
     Status status = Convert("0 0 1\r\n10 0 2\r\n");
     ASSERT_TRUE(status.ok());
     ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_EQ(host_.messages[0],
-              (ShownMessage{XyzPath() + " does not fit the format you setting!",
-                            "Please Check xyz file", kCaption}));
+    EXPECT_EQ(host_.messages[0], (ShownMessage{XyzPath() + " does not fit the format you setting!",
+                                               "Please Check xyz file", kCaption}));
     EXPECT_FALSE(mdl_.bRunOk);
     EXPECT_EQ(host_.Label6(), "");
     EXPECT_EQ(FolderNames(), (std::set<std::string>{"points.xyz"}));  // no log, no grid
@@ -381,7 +379,8 @@ TEST_F(GridderTest, UnwritableLogEscapesNamingTheLog) {
     options_.error_log_path = row.log_path;
     Status status = Convert("a b c\r\n");
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.description(), "Cannot write the error log " + row.log_path + ": " + row.reason);
+    EXPECT_EQ(status.description(),
+              "Cannot write the error log " + row.log_path + ": " + row.reason);
     EXPECT_FALSE(std::filesystem::exists(AscPath()));
   }
   EXPECT_EQ(ReadFile(victim), "keep\n");
