@@ -22,10 +22,12 @@ inline QApplication& EnsureQApplication() {
   return *app;
 }
 
-// A fixture whose widgets may be members: the application exists before they are built.
-class QtTest : public ::testing::Test {
- protected:
-  QtTest() { EnsureQApplication(); }
+// A base to list first in a fixture's bases: the application then exists before the fixture's
+// widget members are built.
+struct QtAppReady {
+  QtAppReady() { EnsureQApplication(); }
 };
+
+class QtTest : private QtAppReady, public ::testing::Test {};
 
 }  // namespace terravox::testing
