@@ -1,0 +1,374 @@
+// terravox-cli run as a process: the same files, messages and outcome as the batch run
+// in-process for the same settings; exit codes, usage, and the status line on a terminal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/batch_mdl.h"
+#include "batch/batch_run.h"
+#include "batch/headless_host.h"
+#include "batch/run_options.h"
+#include "support/temp_dir_test.h"
+
+extern char** environ;
+
+namespace terravox {
+namespace {
+
+namespace fs = std::filesystem;
+using ::terravox::testing::ReadFile;
+using ::terravox::testing::WriteFile;
+
+constexpr char kCli[] = TERRAVOX_BINARY_DIR "/src/app/terravox-cli";
+
+struct Process {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// A pseudo-terminal in raw mode (no line-end translation), or none where the system has none.
+struct Terminal {
+  int master = -1;
+  int slave = -1;
+};
+
+std::optional<Terminal> OpenTerminal() {
+  Terminal t;
+  t.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0) return std::nullopt;
+  t.slave = open(ptsname(t.master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (t.slave < 0) return std::nullopt;
+  termios mode;
+  tcgetattr(t.slave, &mode);
+  cfmakeraw(&mode);
+  tcsetattr(t.slave, TCSANOW, &mode);
+  return t;
+}
+
+// Runs the program with args. stdout goes to a file in scratch; stderr to a file there too, or
+// to the terminal when one is given, whose output is read until the program has gone.
+Process RunCli(const std::vector<std::string>& args, const std::string& scratch,
+               const Terminal* terminal = nullptr) {
+  std::vector<std::string> argv_text{kCli};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argv_text) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const std::string out_path = scratch + "/stdout.txt";
+  const std::string err_path = scratch + "/stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  if (terminal) {
+    posix_spawn_file_actions_adddup2(&actions, terminal->slave, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  Process process;
+  pid_t pid = 0;
+  int spawned = posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  EXPECT_EQ(spawned, 0) << "cannot start " << kCli;
+  if (spawned != 0) return process;
+  if (terminal) {
+    close(terminal->slave);  // once the program is gone too, reads end with EIO
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal->master, buffer, sizeof buffer)) != 0;) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
+      process.err.append(buffer, static_cast<size_t>(n));
+    }
+    close(terminal->master);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  process.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  process.out = ReadFile(out_path);
+  if (!terminal) process.err = ReadFile(err_path);
+  return process;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A 5 by 5 lattice, spacing 10, on a plane rising to the north-east, fields joined by sep.
+std::string Lattice(int offset, const std::string& sep) {
+  std::string text;
+  for (int y = 0; y <= 40; y += 10) {
+    for (int x = 0; x <= 40; x += 10) {
+      text += std::to_string(x) + sep + std::to_string(y) + sep +
+              std::to_string(offset + x + 2 * y) + "\r\n";
+    }
+  }
+  return text;
+}
+
+// The settings of one run, given once: as window settings for the run in-process and as
+// options for the program.
+struct RunSpec {
+  const char* name;
+  const char* input;  // "xyz", "ascii" or "grid"
+  std::optional<std::string> cell_size = std::nullopt;
+  std::optional<std::string> separator = std::nullopt;  // as chosen: "Space", "TAB", ","
+  std::string file_separator = " ";  // what the sample files use
+  bool contours = false;
+  bool slopes = false;
+  bool bad_file = false;        // adds an XYZ file whose height is no number
+  bool grid_missing = false;    // names a GRID folder that does not exist
+  bool log_unwritable = false;  // puts the error log in a folder that does not exist
+};
+
+// What a run leaves for the user to see.
+struct Observed {
+  int exit_code = -1;
+  std::string transcript;  // captions, message boxes and log lines, in order, root as ROOT
+  std::vector<std::string> files;
+  std::map<std::string, std::string> ascii_grids;  // name -> bytes
+  std::string log;
+};
+
+enum class Front { kInProcess, kProgram };
+
+class CliRunTest : public ::terravox::testing::TempDirTest {
+ protected:
+  // Fresh inputs under root, then the run through the chosen front end.
+  Observed Observe(const RunSpec& spec, Front front) {
+    const std::string root = MakeDir(front == Front::kInProcess ? "in-process" : "program");
+    for (const char* folder : {"xyz", "ascii", "grid", "contour", "slope"}) {
+      MakeDir(fs::path(root).filename().string() + "/" + folder);
+    }
+    WriteFile(root + "/xyz/a.xyz", Lattice(0, spec.file_separator));
+    WriteFile(root + "/xyz/b.xyz", Lattice(7, spec.file_separator));
+    if (spec.bad_file) WriteFile(root + "/xyz/ab.xyz", "0 0 high\r\n");
+    if (std::string(spec.input) != "xyz") MakeAsciiGrids(root);
+    if (std::string(spec.input) == "grid") MakeGrids(root);
+
+    const std::string log = spec.log_unwritable ? root + "/none/x.log" : root + "/x.log";
+    Observed seen;
+    if (front == Front::kInProcess) {
+      seen = RunInProcess(spec, root, log);
+    } else {
+      Process process = RunCli(Options(spec, root, log), MakeDir("io"));
+      EXPECT_EQ(process.out, "");
+      seen.exit_code = process.exit_code;
+      seen.transcript = process.err;
+    }
+    seen.transcript = Replace(seen.transcript, root, "ROOT");
+    seen.log = Replace(ReadFile(log), root, "ROOT");
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      std::string relative = fs::relative(entry.path(), root).string();
+      seen.files.push_back(relative);
+      if (entry.path().extension() == ".asc") seen.ascii_grids[relative] = ReadFile(entry.path());
+    }
+    std::sort(seen.files.begin(), seen.files.end());
+    return seen;
+  }
+
+  std::vector<std::string> Options(const RunSpec& spec, const std::string& root,
+                                   const std::string& log) {
+    std::vector<std::string> args = {"run", "--input", spec.input, "--xyz-dir", root + "/xyz",
+                                     "--ascii-dir", root + "/ascii", "--grid-dir",
+                                     root + (spec.grid_missing ? "/none" : "/grid"), "--log", log};
+    if (spec.cell_size) args.insert(args.end(), {"--cell-size", *spec.cell_size});
+    if (spec.separator) args.insert(args.end(), {"--separator", *spec.separator});
+    if (spec.contours) {
+      args.insert(args.end(), {"--contour-dir", root + "/contour", "--contour-interval", "20"});
+    }
+    if (spec.slopes) args.insert(args.end(), {"--slope-dir", root + "/slope"});
+    return args;
+  }
+
+  Observed RunInProcess(const RunSpec& spec, const std::string& root, const std::string& log) {
+    Observed seen;
+    HeadlessHost host;
+    ControlValues& v = host.values;
+    v.Option1 = std::string(spec.input) == "xyz";
+    v.Option2 = std::string(spec.input) == "ascii";
+    v.Option3 = std::string(spec.input) == "grid";
+    v.Option4 = spec.cell_size.has_value();
+    v.Option5 = !v.Option4;
+    if (spec.cell_size) v.Text8 = *spec.cell_size;
+    v.Text7 = root + "/xyz";
+    v.Text6 = root + "/ascii";
+    v.Text1 = root + (spec.grid_missing ? "/none" : "/grid");
+    v.Check1 = spec.contours;
+    v.Text4 = spec.contours ? root + "/contour" : "";
+    v.Text3 = spec.contours ? "20" : "5";
+    v.Check2 = spec.slopes;
+    v.Text5 = spec.slopes ? root + "/slope" : "";
+    BatchMdl mdl;
+    const std::string choice = spec.separator.value_or("Space");
+    mdl.strSeparator = choice == "Space" ? " " : choice == "TAB" ? "\t" : choice;
+    RunOptions options;
+    options.error_log_path = log;
+
+    host.on_status = [&](const std::string& caption) {
+      if (!caption.empty()) seen.transcript += caption + "\n";
+    };
+    host.on_message = [&](const std::string& text, const std::string& title) {
+      seen.transcript += title + ": " + text + "\n";
+    };
+    options.on_log_line = [&](const std::string& line) { seen.transcript += line + "\n"; };
+    seen.exit_code = RunBatch(host, mdl, options) == RunOutcome::kFinished ? 0 : 1;
+    return seen;
+  }
+
+  static void MakeAsciiGrids(const std::string& root) {
+    for (int offset : {0, 7}) {
+      std::string text =
+          "ncols 5\r\nnrows 5\r\nxllcorner -5\r\nyllcorner -5\r\ncellsize 10\r\n"
+          "NODATA_value -9999\r\n";
+      for (int y = 40; y >= 0; y -= 10) {
+        for (int x = 0; x <= 40; x += 10) {
+          text += std::to_string(offset + x + 2 * y) + (x < 40 ? " " : "\r\n");
+        }
+      }
+      WriteFile(root + (offset == 0 ? "/ascii/a.asc" : "/ascii/b.asc"), text);
+    }
+  }
+
+  // GRIDs made the way a user would make them: a run on the ASCII grids.
+  static void MakeGrids(const std::string& root) {
+    HeadlessHost host;
+    host.values.Option2 = true;
+    host.values.Option3 = false;
+    host.values.Text6 = root + "/ascii";
+    host.values.Text1 = root + "/grid";
+    BatchMdl mdl;
+    ASSERT_EQ(RunBatch(host, mdl), RunOutcome::kFinished);
+  }
+};
+
+TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
+  const RunSpec specs[] = {
+      {.name = "xyz to contours and slopes", .input = "xyz", .contours = true, .slopes = true},
+      {.name = "given cell size and a bad file", .input = "xyz", .cell_size = "10",
+       .bad_file = true},
+      {.name = "comma separated", .input = "xyz", .separator = ",", .file_separator = ","},
+      {.name = "tab separated", .input = "xyz", .separator = "TAB", .file_separator = "\t"},
+      {.name = "separator not in the files", .input = "xyz", .separator = ";"},
+      {.name = "ascii to contours", .input = "ascii", .contours = true},
+      {.name = "grid to slopes", .input = "grid", .slopes = true},
+      {.name = "grid alone does nothing", .input = "grid"},
+      {.name = "missing grid folder", .input = "xyz", .slopes = true, .grid_missing = true},
+      {.name = "unwritable error log", .input = "xyz", .bad_file = true,
+       .log_unwritable = true},
+  };
+  for (const RunSpec& spec : specs) {
+    SCOPED_TRACE(spec.name);
+    Observed in_process = Observe(spec, Front::kInProcess);
+    Observed program = Observe(spec, Front::kProgram);
+
+    EXPECT_EQ(program.exit_code, in_process.exit_code);
+    EXPECT_EQ(program.transcript, in_process.transcript);
+    EXPECT_EQ(program.files, in_process.files);
+    EXPECT_EQ(program.ascii_grids, in_process.ascii_grids);
+    EXPECT_EQ(program.log, in_process.log);
+    // The two must differ from scenario to scenario, or the comparison proves nothing.
+    EXPECT_NE(in_process.transcript.find("Program is"), std::string::npos);
+
+    fs::remove_all(PathIn("in-process"));
+    fs::remove_all(PathIn("program"));
+  }
+}
+
+TEST_F(CliRunTest, ExitCodeTellsFinishedFromStopped) {
+  struct Row {
+    RunSpec spec;
+    int exit_code;
+    const char* last_line;
+  };
+  const Row rows[] = {
+      {{.name = "finished", .input = "xyz", .slopes = true}, 0,
+       "Program is Finished: All files in the folders were finished"},
+      {{.name = "stopped by a file", .input = "xyz", .bad_file = true}, 1,
+       "Program is Stopped: There are some errors happened during processing"},
+      {{.name = "stopped by validation", .input = "grid", .grid_missing = true}, 1,
+       "Program is Stopped: There are some errors happened during processing"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.spec.name);
+    Observed seen = Observe(row.spec, Front::kProgram);
+    EXPECT_EQ(seen.exit_code, row.exit_code);
+    EXPECT_TRUE(seen.transcript.ends_with(std::string(row.last_line) + "\n")) << seen.transcript;
+    fs::remove_all(PathIn("program"));
+  }
+}
+
+TEST_F(CliRunTest, BadUsageExitsTwoWithTheUsageAndTouchesNothing) {
+  const std::string grid = MakeDir("grid");
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+  };
+  const Row rows[] = {
+      {"unknown option", {"run", "--input", "grid", "--grid-dir", grid, "--colour", "red"}},
+      {"option without its value", {"run", "--grid-dir", grid, "--input"}},
+      {"unknown input kind", {"run", "--input", "raster", "--grid-dir", grid}},
+      {"no input kind", {"run", "--grid-dir", grid}},
+      {"a stray argument", {"run", "--input", "grid", "--grid-dir", grid, "extra"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Process process = RunCli(row.args, MakeDir("io"));
+    EXPECT_EQ(process.exit_code, 2);
+    EXPECT_NE(process.err.find("usage: terravox-cli"), std::string::npos) << process.err;
+    EXPECT_NE(process.err.find("terravox-cli run --input xyz|ascii|grid"), std::string::npos);
+    EXPECT_EQ(process.err.find("Program is"), std::string::npos) << "a run was started";
+    EXPECT_TRUE(fs::is_empty(grid));
+  }
+}
+
+TEST_F(CliRunTest, HelpPrintsTheUsageAndExitsZero) {
+  Process process = RunCli({"run", "--help"}, MakeDir("io"));
+  EXPECT_EQ(process.exit_code, 0);
+  EXPECT_NE(process.out.find("terravox-cli run --input xyz|ascii|grid"), std::string::npos);
+  EXPECT_NE(process.out.find("--contour-interval V"), std::string::npos);
+  EXPECT_EQ(process.err, "");
+}
+
+TEST_F(CliRunTest, OnATerminalCaptionsRedrawOneLine) {
+  std::optional<Terminal> terminal = OpenTerminal();
+  if (!terminal) GTEST_SKIP() << "no pseudo-terminal here";
+  const std::string xyz = MakeDir("xyz");
+  WriteFile(xyz + "/a.xyz", Lattice(0, " "));
+  WriteFile(xyz + "/b.xyz", Lattice(7, " "));
+  MakeDir("ascii");
+  MakeDir("grid");
+
+  Process process = RunCli({"run", "--input", "xyz", "--xyz-dir", xyz, "--ascii-dir",
+                            PathIn("ascii"), "--grid-dir", PathIn("grid"), "--log",
+                            PathIn("x.log")},
+                           MakeDir("io"), &*terminal);
+
+  EXPECT_EQ(process.exit_code, 0);
+  EXPECT_EQ(process.err,
+            "\rRunning : XYZ-->ASCII( 1/ 2)   a.xyz\x1b[K"
+            "\rRunning : XYZ-->ASCII( 2/ 2)   b.xyz\x1b[K"
+            "\rRunning : ASCII-->ESRI GRID ( 1/ 2)   a.asc\x1b[K"
+            "\rRunning : ASCII-->ESRI GRID ( 2/ 2)   b.asc\x1b[K"
+            "\nProgram is Finished: All files in the folders were finished\n");
+}
+
+}  // namespace
+}  // namespace terravox
