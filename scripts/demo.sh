@@ -1,26 +1,91 @@
 #!/usr/bin/env bash
-# The demo: runs the bundled sample tiles (examples/*.xyz) through terravox-cli into a fresh
-# folder demo-output/<timestamp>/ and names that folder at the end.
+# The demo: the whole chain on the bundled sample tiles (examples/*.xyz) through terravox-cli,
+# XYZ points -> ASCII grids -> GRIDs -> contour Shapefiles and slope GRIDs, into a fresh folder
+# demo-output/<timestamp>/; GDAL then opens every output, and a summary names the folder.
 #   usage: scripts/demo.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
 cli=$build_dir/src/app/terravox-cli
+[ -x "$cli" ] || { echo "demo: $cli is missing; build first" >&2; exit 1; }
+# Every file of the XYZ folder is gridded, so examples/ holds the point files and nothing else.
+xyz_dir=examples
 
 mkdir -p demo-output
 out_dir=$(mktemp -d "demo-output/$(date +%Y%m%d-%H%M%S)-XXXX")
-log=$out_dir/xyz2ascii.log
+mkdir -p "$out_dir"/{ascii,grid,contours,slopes}
+# Reading with GDAL must not leave .aux.xml files beside the outputs.
+export GDAL_PAM_ENABLED=NO
 
-# XYZ point files -> ESRI ASCII grids (cell size derived from the points).
-xyz_to_ascii() {
-  mkdir -p "$out_dir/ascii"
-  local xyz name
-  for xyz in examples/*.xyz; do
-    name=$(basename "$xyz")
-    echo "XYZ -> ASCII   $name -> ascii/${name%%.*}.asc"
-    "$cli" grid "$xyz" "$out_dir/ascii/${name%%.*}.asc" --log "$log"
-  done
+# A contour interval that suits the flattest tile: about ten lines across its relief, rounded
+# down to 1, 2 or 5 times a power of ten.
+contour_interval() {
+  awk '
+    /^[#\x27\\\/]/ { next }
+    { z = $3 + 0
+      if (!(FILENAME in lo) || z < lo[FILENAME]) lo[FILENAME] = z
+      if (!(FILENAME in hi) || z > hi[FILENAME]) hi[FILENAME] = z }
+    END {
+      relief = -1
+      for (f in lo) if (relief < 0 || hi[f] - lo[f] < relief) relief = hi[f] - lo[f]
+      if (relief <= 0) { print 5; exit }
+      step = relief / 10; p = 10 ^ int(log(step) / log(10)); if (p > step) p /= 10
+      n = step / p; nice = (n >= 5) ? 5 : (n >= 2) ? 2 : 1
+      print nice * p
+    }' "$xyz_dir"/*.xyz
+}
+interval=$(contour_interval)
+
+echo "Terravox demo: $(ls "$xyz_dir"/*.xyz | wc -l) XYZ tiles from $xyz_dir/, contours every $interval m"
+status=0
+"$cli" run --input xyz --xyz-dir "$xyz_dir" --ascii-dir "$out_dir/ascii" \
+  --grid-dir "$out_dir/grid" --contour-dir "$out_dir/contours" --contour-start 0 \
+  --contour-interval "$interval" --slope-dir "$out_dir/slopes" \
+  --log "$out_dir/xyz2ascii.log" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "demo: the run stopped (exit $status); what it made is in $out_dir" >&2
+  exit 1
+fi
+
+# gdalinfo/ogrinfo must open each output with the expected driver; prints one summary cell.
+failures=0
+check_raster() {  # path driver -> "WxH" or "FAILED"
+  local info
+  if info=$(gdalinfo -mm "$1" 2>/dev/null) && grep -q "^Driver: $2/" <<<"$info"; then
+    sed -n 's/^Size is \([0-9]*\), \([0-9]*\)$/\1x\2/p' <<<"$info"
+  else
+    failures=$((failures + 1)); echo FAILED
+  fi
+}
+max_of() {  # path -> the computed maximum of band 1
+  gdalinfo -mm "$1" 2>/dev/null | sed -n 's/.*Computed Min\/Max=[^,]*,\([0-9.]*\).*/\1/p' |
+    head -1 | xargs printf '%.1f'
+}
+check_contours() {  # shp -> "N lines" or "FAILED"
+  local info
+  if info=$(ogrinfo -ro -so -al "$1" 2>/dev/null) && grep -q '^Geometry: Line String' <<<"$info"
+  then
+    sed -n 's/^Feature Count: \([0-9]*\)$/\1 lines/p' <<<"$info"
+  else
+    failures=$((failures + 1)); echo FAILED
+  fi
 }
 
-xyz_to_ascii
+printf '\n%-14s %-12s %-12s %-12s %s\n' tile "ASCII grid" GRID contours "slope GRID"
+for xyz in "$xyz_dir"/*.xyz; do
+  name=$(basename "$xyz"); name=${name%%.*}
+  ascii=$(check_raster "$out_dir/ascii/$name.asc" AAIGrid)
+  grid=$(check_raster "$out_dir/grid/$name" AIG)
+  contours=$(check_contours "$out_dir/contours/$name.shp")
+  slope=$(check_raster "$out_dir/slopes/$name" AIG)
+  [ "$slope" != FAILED ] && slope="$slope, max $(max_of "$out_dir/slopes/$name") deg"
+  printf '%-14s %-12s %-12s %-12s %s\n' "$name" "$ascii" "$grid" "$contours" "$slope"
+done
+
+echo
+if [ "$failures" -ne 0 ]; then
+  echo "demo: GDAL could not open $failures output(s); see $out_dir" >&2
+  exit 1
+fi
+echo "GDAL opened every ASCII grid, GRID, contour Shapefile and slope GRID."
 echo "Demo output: $out_dir"
