@@ -36,7 +36,8 @@ contour_interval() {
 }
 interval=$(contour_interval)
 
-echo "Terravox demo: $(ls "$xyz_dir"/*.xyz | wc -l) XYZ tiles from $xyz_dir/, contours every $interval m"
+tiles=("$xyz_dir"/*.xyz)
+echo "Terravox demo: ${#tiles[@]} XYZ tiles from $xyz_dir/, contours every $interval m"
 status=0
 "$cli" run --input xyz --xyz-dir "$xyz_dir" --ascii-dir "$out_dir/ascii" \
   --grid-dir "$out_dir/grid" --contour-dir "$out_dir/contours" --contour-start 0 \
@@ -72,7 +73,7 @@ check_contours() {  # shp -> "N lines" or "FAILED"
 }
 
 printf '\n%-14s %-12s %-12s %-12s %s\n' tile "ASCII grid" GRID contours "slope GRID"
-for xyz in "$xyz_dir"/*.xyz; do
+for xyz in "${tiles[@]}"; do
   name=$(basename "$xyz"); name=${name%%.*}
   ascii=$(check_raster "$out_dir/ascii/$name.asc" AAIGrid)
   grid=$(check_raster "$out_dir/grid/$name" AIG)
