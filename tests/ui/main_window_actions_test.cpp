@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,7 @@
 
 #include "batch/batch_mdl.h"
 #include "support/temp_dir_test.h"
+#include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"
 #include "ui/frm_main.h"
 #include "ui/qt_app.h"
@@ -47,6 +50,19 @@ class CaptionPaints : public QObject {
     return false;
   }
 };
+
+// Acts on the next modal window once its own event loop runs, for code that calls exec().
+void OnNextModal(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(modal);
+    }
+  });
+  timer->start(0);
+}
 
 class MainWindowActionsTest : private testing::QtAppReady, public testing::TempDirTest {
  protected:
@@ -208,6 +224,58 @@ TEST_F(MainWindowActionsTest, ExitAndTheCloseBoxBothShowTheAboutBoxFirst) {
     EXPECT_EQ(shown_while_visible, std::vector<bool>{true});
     EXPECT_FALSE(window.isVisible());
   }
+}
+
+// Without seams: the real dialogs and boxes, each modal, each closed from its own event loop.
+TEST_F(MainWindowActionsTest, SelectOpensAModalFolderDialogByDefault) {
+  FrmMain window(mdl_);
+  window.show();
+  bool modal_dialog = false;
+  OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<FrmFdSel*>(modal);
+    modal_dialog = dialog != nullptr;
+    if (dialog) QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+  });
+  QTest::mouseClick(window.Command1, Qt::LeftButton);
+  EXPECT_TRUE(modal_dialog);
+  EXPECT_EQ(window.Text1->text(), QDir::currentPath());
+}
+
+TEST_F(MainWindowActionsTest, ClosingShowsAModalAboutBoxByDefault) {
+  FrmMain window(mdl_);
+  window.show();
+  std::string title;
+  bool main_visible = false;
+  OnNextModal([&](QWidget* modal) {
+    title = modal->windowTitle().toStdString();
+    main_visible = window.isVisible();
+    if (auto* box = qobject_cast<frmAbout*>(modal)) QTest::mouseClick(box->cmdOK, Qt::LeftButton);
+  });
+  QTest::mouseClick(window.Command5, Qt::LeftButton);
+  EXPECT_EQ(title, "About Terravox");
+  EXPECT_TRUE(main_visible);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowActionsTest, MessageBoxHasNoIconOnlyOkAndTheProgramTitleByDefault) {
+  FrmMain window(mdl_);
+  struct Shown {
+    std::string text, title;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QMessageBox::StandardButtons buttons;
+  } shown;
+  OnNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    shown = {box->text().toStdString(), box->windowTitle().toStdString(), box->icon(),
+             box->standardButtons()};
+    box->button(QMessageBox::Ok)->click();
+  });
+  window.MsgBox("Folder missing", "");
+  EXPECT_EQ(shown.text, "Folder missing");
+  EXPECT_EQ(shown.title, "Terravox");
+  EXPECT_EQ(shown.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 }  // namespace
