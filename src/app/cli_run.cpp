@@ -101,10 +101,9 @@ Status ApplyOptions(const std::map<std::string, std::string>& options, HeadlessH
 }
 
 int RunRun(const std::vector<std::string>& args) {
-  Result<ParsedArgs> parsed =
-      ParseArgs(args, {"--input", "--xyz-dir", "--cell-size", "--separator", "--ascii-dir",
-                       "--grid-dir", "--contour-dir", "--contour-start", "--contour-interval",
-                       "--slope-dir", "--log"});
+  Result<ParsedArgs> parsed = ParseArgs(
+      args, {"--input", "--xyz-dir", "--cell-size", "--separator", "--ascii-dir", "--grid-dir",
+             "--contour-dir", "--contour-start", "--contour-interval", "--slope-dir", "--log"});
   if (!parsed.ok()) return UsageError(parsed.error().description());
   if (parsed->help) return PrintUsage();
   if (!parsed->positional.empty()) {
@@ -122,7 +121,7 @@ int RunRun(const std::vector<std::string>& args) {
   host.on_status = [&](const std::string& caption) { status_line.Show(caption); };
   PrintMessagesToStderr(host);
   host.on_message = [&, print = host.on_message](const std::string& text,
-                                                  const std::string& title) {
+                                                 const std::string& title) {
     status_line.EndLine();
     print(text, title);
   };

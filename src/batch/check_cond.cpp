@@ -54,8 +54,10 @@ bool FolderExists(const std::string& path) {
 
 bool Passes(Test test, const std::string& value) {
   switch (test) {
-    case Test::kFolderExists: return FolderExists(value);
-    case Test::kIsNumber: return IsNumber(value);
+    case Test::kFolderExists:
+      return FolderExists(value);
+    case Test::kIsNumber:
+      return IsNumber(value);
   }
   return false;
 }

@@ -77,8 +77,8 @@ Process RunCli(const std::vector<std::string>& args, const std::string& scratch,
   if (terminal) {
     posix_spawn_file_actions_adddup2(&actions, terminal->slave, 2);
   } else {
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
   }
   Process process;
   pid_t pid = 0;
@@ -130,7 +130,7 @@ struct RunSpec {
   const char* input;  // "xyz", "ascii" or "grid"
   std::optional<std::string> cell_size = std::nullopt;
   std::optional<std::string> separator = std::nullopt;  // as chosen: "Space", "TAB", ","
-  std::string file_separator = " ";  // what the sample files use
+  std::string file_separator = " ";                     // what the sample files use
   bool contours = false;
   bool slopes = false;
   bool bad_file = false;        // adds an XYZ file whose height is no number
@@ -186,9 +186,9 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
 
   std::vector<std::string> Options(const RunSpec& spec, const std::string& root,
                                    const std::string& log) {
-    std::vector<std::string> args = {"run", "--input", spec.input, "--xyz-dir", root + "/xyz",
-                                     "--ascii-dir", root + "/ascii", "--grid-dir",
-                                     root + (spec.grid_missing ? "/none" : "/grid"), "--log", log};
+    std::vector<std::string> args = {"run", "--input", spec.input, "--log", log};
+    args.insert(args.end(), {"--xyz-dir", root + "/xyz", "--ascii-dir", root + "/ascii"});
+    args.insert(args.end(), {"--grid-dir", root + (spec.grid_missing ? "/none" : "/grid")});
     if (spec.cell_size) args.insert(args.end(), {"--cell-size", *spec.cell_size});
     if (spec.separator) args.insert(args.end(), {"--separator", *spec.separator});
     if (spec.contours) {
@@ -262,7 +262,9 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
 TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
   const RunSpec specs[] = {
       {.name = "xyz to contours and slopes", .input = "xyz", .contours = true, .slopes = true},
-      {.name = "given cell size and a bad file", .input = "xyz", .cell_size = "10",
+      {.name = "given cell size and a bad file",
+       .input = "xyz",
+       .cell_size = "10",
        .bad_file = true},
       {.name = "comma separated", .input = "xyz", .separator = ",", .file_separator = ","},
       {.name = "tab separated", .input = "xyz", .separator = "TAB", .file_separator = "\t"},
@@ -271,8 +273,7 @@ TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
       {.name = "grid to slopes", .input = "grid", .slopes = true},
       {.name = "grid alone does nothing", .input = "grid"},
       {.name = "missing grid folder", .input = "xyz", .slopes = true, .grid_missing = true},
-      {.name = "unwritable error log", .input = "xyz", .bad_file = true,
-       .log_unwritable = true},
+      {.name = "unwritable error log", .input = "xyz", .bad_file = true, .log_unwritable = true},
   };
   for (const RunSpec& spec : specs) {
     SCOPED_TRACE(spec.name);
@@ -299,11 +300,14 @@ TEST_F(CliRunTest, ExitCodeTellsFinishedFromStopped) {
     const char* last_line;
   };
   const Row rows[] = {
-      {{.name = "finished", .input = "xyz", .slopes = true}, 0,
+      {{.name = "finished", .input = "xyz", .slopes = true},
+       0,
        "Program is Finished: All files in the folders were finished"},
-      {{.name = "stopped by a file", .input = "xyz", .bad_file = true}, 1,
+      {{.name = "stopped by a file", .input = "xyz", .bad_file = true},
+       1,
        "Program is Stopped: There are some errors happened during processing"},
-      {{.name = "stopped by validation", .input = "grid", .grid_missing = true}, 1,
+      {{.name = "stopped by validation", .input = "grid", .grid_missing = true},
+       1,
        "Program is Stopped: There are some errors happened during processing"},
   };
   for (const Row& row : rows) {
@@ -356,10 +360,10 @@ TEST_F(CliRunTest, OnATerminalCaptionsRedrawOneLine) {
   MakeDir("ascii");
   MakeDir("grid");
 
-  Process process = RunCli({"run", "--input", "xyz", "--xyz-dir", xyz, "--ascii-dir",
-                            PathIn("ascii"), "--grid-dir", PathIn("grid"), "--log",
-                            PathIn("x.log")},
-                           MakeDir("io"), &*terminal);
+  Process process =
+      RunCli({"run", "--input", "xyz", "--xyz-dir", xyz, "--ascii-dir", PathIn("ascii"),
+              "--grid-dir", PathIn("grid"), "--log", PathIn("x.log")},
+             MakeDir("io"), &*terminal);
 
   EXPECT_EQ(process.exit_code, 0);
   EXPECT_EQ(process.err,

@@ -76,8 +76,7 @@ TEST_F(CheckCondTest, EachCheckShowsItsOwnMessageAndStopsThere) {
       {"Text8", &ControlValues::Text8, "abc", "Pixcel Size is not a number", kInput},
       {"Text6", &ControlValues::Text6, "", "The folder of ASCII files does not exist.", kFolder},
       {"Text1", &ControlValues::Text1, "", "The folder of Grid does not exist.", kFolder},
-      {"Text4", &ControlValues::Text4, "", "The folder of Contour files does not exist.",
-       kFolder},
+      {"Text4", &ControlValues::Text4, "", "The folder of Contour files does not exist.", kFolder},
       {"Text2", &ControlValues::Text2, "1,5", "The start value of Contour is not a number.",
        kInput},
       {"Text3", &ControlValues::Text3, "five", "The interval of Contour lines is not a number",
@@ -116,9 +115,7 @@ TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
   };
   const Row rows[] = {
       {"ASCII input skips the XYZ folder and cell size",
-       [](ControlValues& v) {
-         v.Option1 = false, v.Option2 = true, v.Text7 = "", v.Text8 = "";
-       },
+       [](ControlValues& v) { v.Option1 = false, v.Option2 = true, v.Text7 = "", v.Text8 = ""; },
        {"Text7", "Text8"}},
       {"unknown cell size ignores letters in the cell size",
        [](ControlValues& v) { v.Option4 = false, v.Option5 = true, v.Text8 = "letters"; },
@@ -235,9 +232,9 @@ TEST_F(CheckCondTest, NumberTextsFollowTheSharedNumberRule) {
     bool passes;
   };
   const Row rows[] = {
-      {"0", true},    {"-5", true},   {" 2.5 ", true}, {"\t1e3", true}, {".5", true},
-      {"+7.", true},  {"", false},    {"   ", false},  {"1,5", false},  {"1 000", false},
-      {"0x10", false}, {"inf", false}, {"nan", false}, {"1e", false},   {"5m", false},
+      {"0", true},     {"-5", true},   {" 2.5 ", true}, {"\t1e3", true}, {".5", true},
+      {"+7.", true},   {"", false},    {"   ", false},  {"1,5", false},  {"1 000", false},
+      {"0x10", false}, {"inf", false}, {"nan", false},  {"1e", false},   {"5m", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string("\"") + row.text + "\"");

@@ -32,22 +32,22 @@ TEST(StepGuardTest, EscapedExceptionsBecomeErrors) {
     std::string description;
   };
   const Row rows[] = {
-      {"step error", [] () -> Status { throw StepError(ErrorKind::kOverflow); },
+      {"step error", []() -> Status { throw StepError(ErrorKind::kOverflow); },
        ErrorKind::kOverflow, "Overflow"},
       {"filesystem error with a path",
-       [] () -> Status {
+       []() -> Status {
          throw fs::filesystem_error("remove", fs::path("/data/ascii/a.asc"),
                                     std::make_error_code(std::errc::permission_denied));
        },
        ErrorKind::kPermissionDenied, "Permission denied: /data/ascii/a.asc"},
       {"filesystem error without a path",
-       [] () -> Status {
+       []() -> Status {
          throw fs::filesystem_error("list", std::error_code(ENOENT, std::system_category()));
        },
        ErrorKind::kFileNotFound, "File not found"},
-      {"allocation failure", [] () -> Status { throw std::bad_alloc(); },
-       ErrorKind::kOutOfMemory, "Out of memory"},
-      {"any standard exception", [] () -> Status { throw std::runtime_error("lost the disk"); },
+      {"allocation failure", []() -> Status { throw std::bad_alloc(); }, ErrorKind::kOutOfMemory,
+       "Out of memory"},
+      {"any standard exception", []() -> Status { throw std::runtime_error("lost the disk"); },
        ErrorKind::kOther, "lost the disk"},
   };
   for (const Row& row : rows) {
