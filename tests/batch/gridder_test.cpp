@@ -289,7 +289,7 @@ TEST_F(GridderTest, BadInputEndsInTheLogNeverInACrash) {
       {"inf", "0 0 inf\r\n", nullptr, "Type mismatch"},
       {"hex", "0x10 0 1\r\n", nullptr, "Type mismatch"},
       {"decimal comma", "0 0 1,5\r\n", nullptr, "Type mismatch"},
-      {"binary", std::string("\x00\xff\x01 \x7f\x80 \x02\r\n", 12), nullptr, "Type mismatch"},
+      {"binary", std::string("\x00\xff\x01 \x7f\x80 \x02\r\n", 10), nullptr, "Type mismatch"},
       {"huge z", "0 0 1e400\r\n", nullptr, "Overflow"},
       {"x extent beyond single", "-1e300 0 1\r\n1e300 0 2\r\n", nullptr, "Overflow"},
       {"x extent beyond double", "-1.7e308 0 1\r\n1.7e308 0 2\r\n", nullptr, "Overflow"},
