@@ -287,6 +287,27 @@ TEST_F(BatchRunTest, EscapedErrorEndsTheRunWithItsDescription) {
   EXPECT_FALSE(fs::exists(host_.values.Text4 + "/a.shp"));
 }
 
+// A slope failure that the slope step reports itself must not end as "finished": here the
+// slope folder is the GRID folder, so each slope would replace its own input.
+TEST_F(BatchRunTest, ReportedSlopeFailureEndsTheRunStopped) {
+  host_.values = Settings("same", Input::kGrid);
+  host_.values.Check2 = true;
+  host_.values.Text5 = host_.values.Text1;
+  const std::vector<std::string> before = Tree(host_.values.Text1);
+
+  EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
+
+  ASSERT_EQ(host_.messages.size(), 3u);
+  for (int i : {0, 1}) {
+    EXPECT_EQ(host_.messages[i].title, "Program was interrupted");
+    EXPECT_EQ(host_.messages[i].text.rfind("File Error-", 0), 0u) << host_.messages[i].text;
+  }
+  EXPECT_EQ(host_.messages[2],
+            (ShownMessage{kStoppedText, kStoppedTitle, host_.captions.end()[-2]}));
+  EXPECT_EQ(Tree(host_.values.Text1), before);
+  EXPECT_TRUE(IsGrid(host_.values.Text1 + "/a"));
+}
+
 TEST_F(BatchRunTest, StatusLineKeepsTheLastCaptionUntilTheFinalBoxCloses) {
   host_.values.Check1 = true;
   host_.values.Check2 = true;
