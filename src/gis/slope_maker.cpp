@@ -1,9 +1,12 @@
 // MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing, held in memory
 // as a Raster until it is stored.
+#include <climits>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "gis/edge_padding.h"
 #include "gis/engine.h"
 #include "gis/gdal_scope.h"
 #include "gis/grid_folder.h"
@@ -32,10 +35,10 @@ Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
 Result<GridGeometry> GeometryOf(GDALDataset& dataset, std::string srs_wkt) {
   double transform[6];
   if (dataset.GetGeoTransform(transform) != CE_None) {
-    return EngineError("The slope raster has no georeferencing");
+    return EngineError("The raster has no georeferencing");
   }
   if (transform[2] != 0 || transform[4] != 0 || transform[1] <= 0 || transform[5] >= 0) {
-    return EngineError("The slope raster is rotated or flipped, which a GRID cannot hold");
+    return EngineError("The raster is rotated or flipped, which a GRID cannot hold");
   }
   GridGeometry geometry;
   geometry.ncols = dataset.GetRasterXSize();
@@ -48,13 +51,69 @@ Result<GridGeometry> GeometryOf(GDALDataset& dataset, std::string srs_wkt) {
   return geometry;
 }
 
-// Band 1 north to south, with no-data (the band's value, or NaN) as kGridFloatNoData.
-Result<std::vector<float>> ReadCells(GDALDataset& dataset) {
+// Band 1 of source as float32 inside a MEM dataset one cell larger on every side, the border
+// continued linearly from the raster, the georeferencing moved one cell west and north.
+// GDAL's edge rule (-compute_edges) leaves the corner cells with a flattened window, so a plane
+// reads too gentle there; given a border, every cell of the raster has a full window. Along the
+// other edges our border is what GDAL would extrapolate itself, so those cells do not change.
+// The dataset reads its cells from padded, which must outlive it.
+Result<GDALDatasetUniquePtr> PaddedCopy(GDALDataset& source, std::vector<float>& padded) {
+  const int ncols = source.GetRasterXSize();
+  const int nrows = source.GetRasterYSize();
+  if (ncols < 1 || nrows < 1 || ncols > INT_MAX - 2 || nrows > INT_MAX - 2) {
+    return EngineError("The raster has no cells or too many");
+  }
+  GDALRasterBand* band = source.GetRasterBand(1);
+  if (band == nullptr) return EngineError("The raster has no band");
+  int has_nodata = 0;
+  const double band_nodata = band->GetNoDataValue(&has_nodata);
+  const float nodata =
+      has_nodata ? static_cast<float>(band_nodata) : std::numeric_limits<float>::quiet_NaN();
+
+  const int width = ncols + 2;
+  padded.assign(PaddedCellCount(ncols, nrows), 0.0f);
+  const GSpacing line = static_cast<GSpacing>(width) * sizeof(float);
+  if (band->RasterIO(GF_Read, 0, 0, ncols, nrows, padded.data() + width + 1, ncols, nrows,
+                     GDT_Float32, sizeof(float), line, nullptr) != CE_None) {
+    return GdalErrorScope::LastError("Cannot read the raster");
+  }
+  ExtrapolateBorder(padded, ncols, nrows, nodata);
+
+  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
+  GDALDatasetUniquePtr copy(mem->Create("", width, nrows + 2, 0, GDT_Float32, nullptr));
+  if (!copy) return GdalErrorScope::LastError("Cannot make the padded raster");
+  char pointer[64] = {};
+  CPLPrintPointer(pointer, padded.data(), sizeof(pointer));
+  CPLStringList band_options;
+  band_options.SetNameValue("DATAPOINTER", pointer);
+  band_options.SetNameValue("PIXELOFFSET", CPLSPrintf("%d", static_cast<int>(sizeof(float))));
+  band_options.SetNameValue("LINEOFFSET", CPLSPrintf(CPL_FRMT_GIB, static_cast<GIntBig>(line)));
+  if (copy->AddBand(GDT_Float32, band_options.List()) != CE_None ||
+      copy->GetRasterBand(1)->SetNoDataValue(nodata) != CE_None) {
+    return GdalErrorScope::LastError("Cannot make the padded raster");
+  }
+  double transform[6];
+  if (source.GetGeoTransform(transform) != CE_None) {
+    return EngineError("The raster has no georeferencing");
+  }
+  transform[0] -= transform[1] + transform[2];
+  transform[3] -= transform[4] + transform[5];
+  if (copy->SetGeoTransform(transform) != CE_None ||
+      copy->SetSpatialRef(source.GetSpatialRef()) != CE_None) {
+    return GdalErrorScope::LastError("Cannot georeference the padded raster");
+  }
+  return copy;
+}
+
+// Band 1 north to south, inside the one-cell border, with no-data (the band's value, or NaN)
+// as kGridFloatNoData.
+Result<std::vector<float>> ReadInnerCells(GDALDataset& dataset) {
   GDALRasterBand* band = dataset.GetRasterBand(1);
-  const int ncols = dataset.GetRasterXSize();
-  const int nrows = dataset.GetRasterYSize();
+  const int ncols = dataset.GetRasterXSize() - 2;
+  const int nrows = dataset.GetRasterYSize() - 2;
   std::vector<float> cells(static_cast<size_t>(ncols) * static_cast<size_t>(nrows));
-  if (band->RasterIO(GF_Read, 0, 0, ncols, nrows, cells.data(), ncols, nrows, GDT_Float32, 0, 0,
+  if (band->RasterIO(GF_Read, 1, 1, ncols, nrows, cells.data(), ncols, nrows, GDT_Float32, 0, 0,
                      nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot read the slope raster");
   }
@@ -86,14 +145,24 @@ Result<Raster> SurfaceAnalyser::MakeSlope(const RasterDataset& input, int kind,
   Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z);
   if (!options.ok()) return options.error();
 
-  int usage_error = FALSE;
-  GDALDatasetUniquePtr slope(GDALDataset::FromHandle(GDALDEMProcessing(
-      "", GDALDataset::ToHandle(source->get()), "slope", nullptr, options->get(), &usage_error)));
-  if (!slope) return GdalErrorScope::LastError("Slope computation failed");
-
-  Result<GridGeometry> geometry = GeometryOf(*slope, (*source)->GetProjectionRef());
+  Result<GridGeometry> geometry = GeometryOf(**source, (*source)->GetProjectionRef());
   if (!geometry.ok()) return geometry.error();
-  Result<std::vector<float>> cells = ReadCells(*slope);
+  // Declared before the dataset that reads from it, so it is freed after.
+  std::vector<float> padded;
+  Result<GDALDatasetUniquePtr> padded_copy = PaddedCopy(**source, padded);
+  if (!padded_copy.ok()) return padded_copy.error();
+  source->reset();
+
+  // -compute_edges still matters beside no-data holes: a missing neighbour takes the value of
+  // the cell in the middle instead of making that cell no-data.
+  int usage_error = FALSE;
+  GDALDatasetUniquePtr slope(
+      GDALDataset::FromHandle(GDALDEMProcessing("", GDALDataset::ToHandle(padded_copy->get()),
+                                                "slope", nullptr, options->get(), &usage_error)));
+  if (!slope) return GdalErrorScope::LastError("Slope computation failed");
+  padded_copy->reset();
+
+  Result<std::vector<float>> cells = ReadInnerCells(*slope);
   if (!cells.ok()) return cells.error();
   return Raster(std::move(geometry).value(), std::move(cells).value());
 }

@@ -1,8 +1,13 @@
+// Tests of MakeSlope: exact slopes of planes in every cell, GDAL's own values elsewhere, no-data,
+// georeferencing and the errors it reports.
+#include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <gtest/gtest.h>
 #include <ogr_spatialref.h>
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,6 +23,7 @@ namespace {
 
 using ::terravox::testing::GridReadBack;
 using ::terravox::testing::MakePlaneGrid;
+using ::terravox::testing::MakeSurfaceGrid;
 using ::terravox::testing::ReadGridBack;
 using ::terravox::testing::SurfaceGeometry;
 using ::terravox::testing::TempDirTest;
@@ -26,10 +32,49 @@ using ::terravox::testing::WriteFile;
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Horn's window at a corner cell has no column (or row) beyond the raster on two sides; GDAL's
-// edge rule extends the window across one of them only, so corners carry a smoothed slope.
+double Degrees(double radians) { return radians * 180 / kPi; }
+
+// A slope cell of either kind as an angle in degrees.
+double AsDegrees(float cell, int kind) {
+  return kind == kSlopePercentRise ? Degrees(std::atan(cell / 100.0)) : cell;
+}
+
 bool IsCorner(int col, int row, int ncols, int nrows) {
   return (col == 0 || col == ncols - 1) && (row == 0 || row == nrows - 1);
+}
+
+// The slope in degrees as GDAL computes it itself with its edge rule (-compute_edges), read
+// back as float32 with no-data as kGridFloatNoData; empty when GDAL failed.
+std::vector<float> GdalComputeEdgesSlope(const std::string& grid) {
+  struct OptionsFree {
+    void operator()(GDALDEMProcessingOptions* options) const {
+      GDALDEMProcessingOptionsFree(options);
+    }
+  };
+  GDALAllRegister();
+  GDALDatasetUniquePtr source(GDALDataset::Open(grid.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  if (!source) return {};
+  CPLStringList args;
+  for (const char* arg : {"-of", "MEM", "-alg", "Horn", "-compute_edges"}) args.AddString(arg);
+  std::unique_ptr<GDALDEMProcessingOptions, OptionsFree> options(
+      GDALDEMProcessingOptionsNew(args.List(), nullptr));
+  GDALDatasetUniquePtr slope(GDALDataset::FromHandle(GDALDEMProcessing(
+      "", GDALDataset::ToHandle(source.get()), "slope", nullptr, options.get(), nullptr)));
+  if (!slope) return {};
+  const int ncols = slope->GetRasterXSize();
+  const int nrows = slope->GetRasterYSize();
+  std::vector<float> cells(static_cast<size_t>(ncols) * nrows);
+  GDALRasterBand* band = slope->GetRasterBand(1);
+  if (band->RasterIO(GF_Read, 0, 0, ncols, nrows, cells.data(), ncols, nrows, GDT_Float32, 0, 0) !=
+      CE_None) {
+    return {};
+  }
+  int has_nodata = 0;
+  const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
+  for (float& cell : cells) {
+    if (has_nodata && cell == nodata) cell = kGridFloatNoData;
+  }
+  return cells;
 }
 
 bool NextToHole(int col, int row, const std::vector<std::pair<int, int>>& holes) {
@@ -41,6 +86,7 @@ bool NextToHole(int col, int row, const std::vector<std::pair<int, int>>& holes)
 
 class SlopeMakerTest : public TempDirTest {};
 
+// Corners included: GDAL's own edge rule flattens the window there.
 TEST_F(SlopeMakerTest, SlopeOfAPlaneIsItsGradientInEveryCell) {
   struct Row {
     const char* name;
@@ -49,19 +95,22 @@ TEST_F(SlopeMakerTest, SlopeOfAPlaneIsItsGradientInEveryCell) {
     double a, b;  // z = a * x + b * y
     int kind;
     std::optional<double> z_factor;
-    double expected;
-    double tolerance;
+    double expected_degrees;
   };
   const Row rows[] = {
-      {"45 degrees eastwards", 7, 5, 1, 1, 1, 0, kSlopeDegrees, {}, 45, 1e-4},
+      {"45 degrees eastwards", 7, 5, 1, 1, 1, 0, kSlopeDegrees, {}, 45},
       {"falling to the north-west", 6, 6, 2, 2, -0.5, 0.25, kSlopeDegrees, {},
-       std::atan(std::hypot(0.5, 0.25)) * 180 / kPi, 1e-4},
-      {"percent rise", 5, 4, 1, 1, 0.3, -0.4, kSlopePercentRise, {}, 50, 1e-3},
+       Degrees(std::atan(std::hypot(0.5, 0.25)))},
+      {"percent rise", 5, 4, 1, 1, 0.3, -0.4, kSlopePercentRise, {}, Degrees(std::atan(0.5))},
       {"cells wider than high", 5, 7, 2, 0.5, 0.25, 0.5, kSlopeDegrees, {},
-       std::atan(std::hypot(0.25, 0.5)) * 180 / kPi, 1e-4},
-      {"z factor 2", 4, 4, 1, 1, 0.5, 0, kSlopeDegrees, 2.0, 45, 1e-4},
-      {"z factor -0.5 in percent", 4, 5, 1, 1, 0.6, 0.8, kSlopePercentRise, -0.5, 50, 1e-3},
-      {"flat", 3, 3, 1, 1, 0, 0, kSlopeDegrees, {}, 0, 1e-4},
+       Degrees(std::atan(std::hypot(0.25, 0.5)))},
+      {"z factor 2", 4, 4, 1, 1, 0.5, 0, kSlopeDegrees, 2.0, 45},
+      {"z factor -0.5 in percent", 4, 5, 1, 1, 0.6, 0.8, kSlopePercentRise, -0.5,
+       Degrees(std::atan(0.5))},
+      {"the smallest with two cells each way", 2, 2, 1, 1, 0.7, -0.2, kSlopeDegrees, {},
+       Degrees(std::atan(std::hypot(0.7, 0.2)))},
+      {"steep, in percent", 6, 3, 1, 1, -3, 4, kSlopePercentRise, {}, Degrees(std::atan(5.0))},
+      {"flat", 3, 3, 1, 1, 0, 0, kSlopeDegrees, {}, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -76,13 +125,62 @@ TEST_F(SlopeMakerTest, SlopeOfAPlaneIsItsGradientInEveryCell) {
         SCOPED_TRACE("col " + std::to_string(c) + " row " + std::to_string(r));
         const float cell = slope->cells()[r * row.ncols + c];
         ASSERT_NE(cell, kGridFloatNoData);
-        if (IsCorner(c, r, row.ncols, row.nrows)) {
-          EXPECT_GE(cell, 0);
-          EXPECT_LE(cell, row.expected + row.tolerance);
-        } else {
-          EXPECT_NEAR(cell, row.expected, row.tolerance);
-        }
+        EXPECT_NEAR(AsDegrees(cell, row.kind), row.expected_degrees, 1e-4);
       }
+    }
+  }
+}
+
+// A GRID one cell across has no slope across it: one row gives the slope along the row (the
+// east-west fall alone), one column the north-south fall alone, one cell 0.
+TEST_F(SlopeMakerTest, OneCellAcrossGivesTheSlopeAlongIt) {
+  struct Row {
+    const char* name;
+    int ncols, nrows;
+    double a, b;  // z = a * x + b * y
+    double expected_degrees;
+  };
+  const Row rows[] = {
+      {"one row", 6, 1, 1, 0.5, 45},
+      {"one row, two cells", 2, 1, -0.5, 3, Degrees(std::atan(0.5))},
+      {"one column", 1, 5, 1, 0.5, Degrees(std::atan(0.5))},
+      {"one cell", 1, 1, 1, 0.5, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string grid = PathIn(row.name);
+    MakePlaneGrid(grid, SurfaceGeometry(row.ncols, row.nrows, 1, 1), row.a, row.b);
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), kSlopeDegrees);
+    ASSERT_TRUE(slope.ok()) << slope.error().description();
+    ASSERT_EQ(slope->cells().size(), static_cast<size_t>(row.ncols * row.nrows));
+    for (size_t i = 0; i < slope->cells().size(); ++i) {
+      SCOPED_TRACE("cell " + std::to_string(i));
+      EXPECT_NEAR(slope->cells()[i], row.expected_degrees, 1e-4);
+    }
+  }
+}
+
+// Away from the corners our cells are GDAL's own, its edge rule included, also beside holes.
+TEST_F(SlopeMakerTest, MatchesGdalsComputeEdgesSaveAtTheCorners) {
+  const int ncols = 9;
+  const int nrows = 7;
+  const std::vector<std::pair<int, int>> holes = {{4, 3}, {0, 2}, {6, 0}, {8, 5}};
+  const std::string grid = PathIn("paraboloid");
+  MakeSurfaceGrid(
+      grid, SurfaceGeometry(ncols, nrows, 1.5, 1.5),
+      [](double x, double y) { return 0.3 * (x - 4) * (x - 4) - 0.2 * (y - 6) * (y - 6) + x * y; },
+      holes);
+  const std::vector<float> gdal = GdalComputeEdgesSlope(grid);
+  ASSERT_EQ(gdal.size(), static_cast<size_t>(ncols * nrows));
+
+  Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), kSlopeDegrees);
+  ASSERT_TRUE(slope.ok()) << slope.error().description();
+  ASSERT_EQ(slope->cells().size(), gdal.size());
+  for (int r = 0; r < nrows; ++r) {
+    for (int c = 0; c < ncols; ++c) {
+      if (IsCorner(c, r, ncols, nrows)) continue;
+      SCOPED_TRACE("col " + std::to_string(c) + " row " + std::to_string(r));
+      EXPECT_FLOAT_EQ(slope->cells()[r * ncols + c], gdal[r * ncols + c]);
     }
   }
 }
@@ -104,7 +202,7 @@ TEST_F(SlopeMakerTest, NoDataCellsStayNoData) {
       } else {
         // Cells beside a hole are computed too, from what is there.
         ASSERT_NE(cell, kGridFloatNoData);
-        if (!NextToHole(c, r, holes) && !IsCorner(c, r, ncols, nrows)) {
+        if (!NextToHole(c, r, holes)) {
           EXPECT_NEAR(cell, 45, 1e-4);
         }
       }
