@@ -1,3 +1,4 @@
+// Tests of ExtrapolateBorder: planes continued exactly, narrow rasters, no-data at the edge.
 #include "gis/edge_padding.h"
 
 #include <gtest/gtest.h>
