@@ -56,7 +56,10 @@ Status CreateContours(Host& host, const RasterDataset& pRasterDs,
 
   Result<ShapefileDataset> contours = analyser.MakeContours(pRasterDs, dInterval, &dbase);
   if (!contours.ok()) return contours.status();
-  return contours->SetDatasetName(name);
+  Status renamed = contours->SetDatasetName(name);
+  // The contours under their temporary name would only clutter the folder: nothing names them.
+  if (!renamed.ok()) (void)contours->RemoveDataset();
+  return renamed;
 }
 
 }  // namespace terravox::gis

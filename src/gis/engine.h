@@ -97,6 +97,9 @@ class ShapefileDataset {
   // exists; stale companion files of the new name (.prj, .cpg, .sbn, .sbx) are replaced.
   Status SetDatasetName(const std::string& name);
 
+  // Deletes every file of the Shapefile (all files named <name>.<anything>).
+  Status RemoveDataset() const;
+
  private:
   std::string folder_;
   std::string name_;

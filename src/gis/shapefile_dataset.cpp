@@ -1,4 +1,4 @@
-// Contour Shapefiles on disk: their path, and renaming all of their files at once.
+// Contour Shapefiles on disk: their path, and renaming or removing all of their files at once.
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -96,6 +96,19 @@ Status ShapefileDataset::SetDatasetName(const std::string& name) {
   }
   name_ = name;
   return Status::Ok();
+}
+
+Status ShapefileDataset::RemoveDataset() const {
+  Result<std::vector<std::string>> suffixes = ShapefileSuffixes(folder_, name_);
+  if (!suffixes.ok()) return suffixes.error();
+  const std::string base = GetDatasetPath();
+  Status first_failure;
+  for (const std::string& suffix : *suffixes) {
+    std::error_code ec;
+    fs::remove(base + suffix, ec);
+    if (ec && first_failure.ok()) first_failure = Error::FromErrno(ec.value());
+  }
+  return first_failure;
 }
 
 }  // namespace terravox::gis

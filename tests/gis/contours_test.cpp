@@ -128,6 +128,8 @@ TEST_F(ContoursTest, FailedDeletionIsShownAndTheRenameThenFails) {
   EXPECT_EQ(host_.messages[0].title, "Terravox");
   EXPECT_FALSE(status.ok());
   EXPECT_EQ(ReadFile(contour_ + "/dem.shx"), "old");
+  // The new contours could not take the name, and nothing is left under their temporary one.
+  EXPECT_EQ(ContourFolderNames(), (std::vector<std::string>{"dem.dbf", "dem.shp", "dem.shx"}));
 }
 
 TEST_F(ContoursTest, FolderInTheWayIsNotDeletedAndTheRenameFails) {
@@ -138,6 +140,7 @@ TEST_F(ContoursTest, FolderInTheWayIsNotDeletedAndTheRenameFails) {
   EXPECT_FALSE(status.ok());
   EXPECT_TRUE(host_.messages.empty());
   EXPECT_TRUE(fs::is_directory(contour_ + "/dem.shx/inner"));
+  EXPECT_EQ(ContourFolderNames(), (std::vector<std::string>{"dem.shx"}));
 }
 
 TEST_F(ContoursTest, EngineFailuresEscapeWithoutAMessage) {

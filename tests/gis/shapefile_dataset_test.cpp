@@ -56,6 +56,17 @@ TEST_F(ShapefileDatasetTest, SetDatasetNameRenamesEveryFileOfTheShapefile) {
   EXPECT_EQ(read.lines[0].level, 12.5);
 }
 
+TEST_F(ShapefileDatasetTest, RemoveDatasetDeletesOnlyItsOwnFiles) {
+  WriteLineShapefile(dir().string(), "tmp1", /*with_prj=*/true);
+  WriteFile(PathIn("tmp1.shp.xml"), "<metadata/>");
+  WriteFile(PathIn("tmp10.shp"), "another Shapefile");
+  WriteFile(PathIn("tmp1"), "no extension: not a file of the Shapefile");
+
+  Status removed = ShapefileDataset(dir().string(), "tmp1").RemoveDataset();
+  ASSERT_TRUE(removed.ok()) << removed.description();
+  EXPECT_EQ(FileNames(), (std::set<std::string>{"tmp10.shp", "tmp1"}));
+}
+
 TEST_F(ShapefileDatasetTest, SetDatasetNameFailsWhenTheNameIsTaken) {
   for (const char* extension : {".shp", ".shx", ".dbf"}) {
     SCOPED_TRACE(extension);
