@@ -28,6 +28,7 @@ Status XyzLineReader::Open(const std::string& path) {
   begin_ = end_ = 0;
   at_eof_ = false;
   skip_lf_ = false;
+  next_lf_known_ = false;
   return status_ = Status::Ok();
 }
 
@@ -39,8 +40,22 @@ void XyzLineReader::Close() {
   at_eof_ = true;
 }
 
+size_t XyzLineReader::FindLineEnd(size_t from) {
+  const char* data = buffer_.data();
+  // Two memchr calls instead of a byte loop. The next LF is remembered, so a file whose lines
+  // end in a lone CR searches its buffer for an LF once, not once per line.
+  if (!next_lf_known_ || next_lf_ < from) {
+    const void* lf = std::memchr(data + from, '\n', end_ - from);
+    next_lf_ = lf ? static_cast<size_t>(static_cast<const char*>(lf) - data) : end_;
+    next_lf_known_ = true;
+  }
+  const void* cr = std::memchr(data + from, '\r', next_lf_ - from);
+  return cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : next_lf_;
+}
+
 bool XyzLineReader::Refill() {
   if (at_eof_ || !fd_.valid()) return false;
+  next_lf_known_ = false;  // positions move and new bytes come in
   size_t unread = end_ - begin_;
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
@@ -77,8 +92,7 @@ bool XyzLineReader::Next(std::string_view* line) {
       scan_from = begin_;
     }
     const char* data = buffer_.data();
-    size_t i = scan_from;
-    while (i < end_ && data[i] != '\n' && data[i] != '\r') ++i;
+    size_t i = FindLineEnd(scan_from);
     if (i < end_) {
       *line = std::string_view(data + begin_, i - begin_);
       if (data[i] == '\r') {

@@ -37,6 +37,8 @@ class XyzLineReader {
   // Moves the unread bytes to the front of the buffer and reads more behind them.
   // False at the end of the file or on error.
   bool Refill();
+  // The position of the first CR or LF at or after from in the buffer, or end_ when none.
+  size_t FindLineEnd(size_t from);
 
   size_t block_size_;
   UniqueFd fd_;
@@ -45,6 +47,8 @@ class XyzLineReader {
   size_t end_ = 0;    // one past the last byte read
   bool at_eof_ = false;
   bool skip_lf_ = false;  // the last line ended in CR at the end of the buffer
+  size_t next_lf_ = 0;    // the first LF at or after the last search, or end_ when none
+  bool next_lf_known_ = false;
   size_t file_size_ = 0;
   Status status_;
 };
