@@ -14,23 +14,29 @@ class DistinctValues {
  public:
   DistinctValues();
 
-  // Adds value unless an equal one is there already.
-  void Add(double value) {
-    if (value == last_) return;  // sorted or row-ordered input repeats values back to back
-    Insert(value);
+  // Adds value unless an equal one is there already; returns the position of the value (or of
+  // the equal one) in values().
+  uint32_t Add(double value) {
+    if (value == last_) return last_index_;  // row-ordered input repeats values back to back
+    return Insert(value);
   }
   size_t size() const { return values_.size(); }
   // The distinct values, first appearance first.
   const std::vector<double>& values() const { return values_; }
 
  private:
-  void Insert(double value);
+  struct Slot {
+    uint64_t key;  // kEmpty marks a free slot
+    uint32_t index;
+  };
+  uint32_t Insert(double value);
   void Grow();
 
-  std::vector<uint64_t> slots_;  // open addressing, linear probing; kEmpty marks a free slot
+  std::vector<Slot> slots_;  // open addressing, linear probing
   std::vector<double> values_;
   double last_;  // the last value added; NaN at first, which equals nothing
-  int shift_;    // 64 - log2(slots_.size()), for Fibonacci hashing
+  uint32_t last_index_ = 0;
+  int shift_;  // 64 - log2(slots_.size()), for Fibonacci hashing
 };
 
 }  // namespace terravox

@@ -23,6 +23,7 @@ namespace {
 // Reads every data line of the file into points. Returns false at the first line that does not
 // fit the separator. Throws StepError for every other failure.
 bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& points) {
+  XyzLineParser parser(separator);
   int32_t data_lines = 0;
   std::string_view line;
   XyzPoint point;
@@ -32,7 +33,7 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
       throw StepError(ErrorKind::kOverflow);
     }
     ++data_lines;
-    if (!ParseXyzLine(line, separator, &point)) return false;
+    if (!parser.Parse(line, &point)) return false;
     points.Add(point);
   }
   ThrowIfError(reader.status());

@@ -1,15 +1,36 @@
-// Collecting points with their extent and distinct coordinates.
+// Collecting points, and their extent from the distinct coordinates.
 #include "batch/point_set.h"
 
 #include <new>
 #include <stdexcept>
 
 namespace terravox {
+namespace {
+
+// Strict comparisons from the first value on: of equal extremes (0 and -0) the first seen
+// stays, as when the extent is followed point by point.
+double Smallest(const std::vector<double>& values) {
+  double smallest = values.front();
+  for (double value : values) {
+    if (value < smallest) smallest = value;
+  }
+  return smallest;
+}
+
+double Largest(const std::vector<double>& values) {
+  double largest = values.front();
+  for (double value : values) {
+    if (value > largest) largest = value;
+  }
+  return largest;
+}
+
+}  // namespace
 
 void PointSet::Reserve(size_t count) {
   try {
-    x_.reserve(count);
-    y_.reserve(count);
+    x_index_.reserve(count);
+    y_index_.reserve(count);
     z_.reserve(count);
   } catch (const std::bad_alloc&) {
     // Growing as the points come may still fit where one large block did not.
@@ -17,21 +38,9 @@ void PointSet::Reserve(size_t count) {
   }
 }
 
-void PointSet::Add(const XyzPoint& point) {
-  if (z_.empty()) {
-    min_x_ = max_x_ = point.x;
-    min_y_ = max_y_ = point.y;
-  } else {
-    if (point.x > max_x_) max_x_ = point.x;
-    if (point.x < min_x_) min_x_ = point.x;
-    if (point.y > max_y_) max_y_ = point.y;
-    if (point.y < min_y_) min_y_ = point.y;
-  }
-  x_.push_back(point.x);
-  y_.push_back(point.y);
-  z_.push_back(point.z);
-  distinct_x_.Add(point.x);
-  distinct_y_.Add(point.y);
-}
+double PointSet::min_x() const { return Smallest(distinct_x_.values()); }
+double PointSet::max_x() const { return Largest(distinct_x_.values()); }
+double PointSet::min_y() const { return Smallest(distinct_y_.values()); }
+double PointSet::max_y() const { return Largest(distinct_y_.values()); }
 
 }  // namespace terravox

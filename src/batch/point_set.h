@@ -1,7 +1,9 @@
-// PointSet: the points of one XYZ file in file order, with their extent and distinct x and y.
+// PointSet: the points of one XYZ file in file order. Each point keeps its z and the positions
+// of its x and y among the distinct values, so a grid needs one cell number per distinct value.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "batch/distinct_values.h"
@@ -11,34 +13,35 @@ namespace terravox {
 
 class PointSet {
  public:
-  // Makes room for about count points ahead, sparing the copies of growing; only a hint; a
-  // count that cannot be had is ignored.
+  // Makes room for about count points ahead, sparing the copies of growing; only a hint: a count
+  // that cannot be had is ignored.
   void Reserve(size_t count);
-  void Add(const XyzPoint& point);
+  void Add(const XyzPoint& point) {
+    x_index_.push_back(distinct_x_.Add(point.x));
+    y_index_.push_back(distinct_y_.Add(point.y));
+    z_.push_back(point.z);
+  }
 
   bool empty() const { return z_.empty(); }
   size_t size() const { return z_.size(); }
-  // Parallel arrays, one entry per data line in file order.
-  const std::vector<double>& x() const { return x_; }
-  const std::vector<double>& y() const { return y_; }
+  // Parallel arrays, one entry per data line in file order: the point's z, and where its x and y
+  // stand in distinct_x().values() and distinct_y().values().
   const std::vector<double>& z() const { return z_; }
-
-  // REQUIRES: !empty()
-  double min_x() const { return min_x_; }
-  double max_x() const { return max_x_; }
-  double min_y() const { return min_y_; }
-  double max_y() const { return max_y_; }
+  const std::vector<uint32_t>& x_index() const { return x_index_; }
+  const std::vector<uint32_t>& y_index() const { return y_index_; }
   const DistinctValues& distinct_x() const { return distinct_x_; }
   const DistinctValues& distinct_y() const { return distinct_y_; }
 
+  // The extent. REQUIRES: !empty()
+  double min_x() const;
+  double max_x() const;
+  double min_y() const;
+  double max_y() const;
+
  private:
-  std::vector<double> x_;
-  std::vector<double> y_;
+  std::vector<uint32_t> x_index_;
+  std::vector<uint32_t> y_index_;
   std::vector<double> z_;
-  double min_x_ = 0;
-  double max_x_ = 0;
-  double min_y_ = 0;
-  double max_y_ = 0;
   DistinctValues distinct_x_;
   DistinctValues distinct_y_;
 };

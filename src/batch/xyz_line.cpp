@@ -15,18 +15,19 @@ std::string_view FirstField(std::string_view text, std::string_view separator, s
 
 }  // namespace
 
-bool ParseXyzLine(std::string_view line, std::string_view separator, XyzPoint* point) {
+bool XyzLineParser::Parse(std::string_view line, XyzPoint* point) {
   // An empty line splits into no field at all, whatever the separator.
   if (line.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+  std::string_view separator = separator_;
   if (separator.empty()) return false;
   size_t end = 0;
   std::string_view field = FirstField(line, separator, &end);
   if (end == std::string_view::npos) return false;
-  point->x = ParseDoubleOrThrow(field);
+  point->x = x_numbers_.Parse(field);
 
   std::string_view rest = line.substr(end + separator.size());
   field = FirstField(rest, separator, &end);
-  point->y = ParseDoubleOrThrow(field);
+  point->y = y_numbers_.Parse(field);
   if (end == std::string_view::npos) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
   rest = rest.substr(end + separator.size());

@@ -1,7 +1,10 @@
 // One line of an XYZ point file: comment test and splitting into x, y and z.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "batch/text_number_cache.h"
 
 namespace terravox {
 
@@ -19,12 +22,24 @@ inline bool IsCommentLine(std::string_view line) {
   return first == '#' || first == '\'' || first == '\\' || first == '/';
 }
 
-// Splits a data line at every occurrence of separator (exact, no merging, no trimming) and reads
-// fields 0, 1 and 2, in this order, as x, y and z; further fields are ignored.
-// Returns false when the line is one single field (the separator does not occur in it, or is
-// empty): the line does not fit the separator.
-// Throws StepError: subscript out of range for an empty line (no field at all) or a field 1 or 2
-// that does not exist; type mismatch (or overflow) for a field that is not a number.
-bool ParseXyzLine(std::string_view line, std::string_view separator, XyzPoint* point);
+// Reads the data lines of one file. Remembers the numbers of the x and y texts it has seen, which
+// on a lattice repeat from line to line.
+class XyzLineParser {
+ public:
+  explicit XyzLineParser(std::string separator) : separator_(std::move(separator)) {}
+
+  // Splits a data line at every occurrence of the separator (exact, no merging, no trimming) and
+  // reads fields 0, 1 and 2, in this order, as x, y and z; further fields are ignored.
+  // Returns false when the line is one single field (the separator does not occur in it, or is
+  // empty): the line does not fit the separator.
+  // Throws StepError: subscript out of range for an empty line (no field at all) or a field 1 or
+  // 2 that does not exist; type mismatch (or overflow) for a field that is not a number.
+  bool Parse(std::string_view line, XyzPoint* point);
+
+ private:
+  std::string separator_;
+  TextNumberCache x_numbers_;
+  TextNumberCache y_numbers_;
+};
 
 }  // namespace terravox
