@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
-#include <new>
-#include <optional>
-#include <stdexcept>
 #include <system_error>
 
 #include "batch/ascii_grid_writer.h"
@@ -45,8 +42,7 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options) {
   XyzLineReader reader;
-  std::optional<Error> failure;
-  try {
+  Status status = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
     // The grid would replace the very points it is made from.
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
@@ -70,17 +66,10 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     PlacedPoints placed = PlacePoints(points, shape);
     ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
     return Status::Ok();
-  } catch (const StepError& e) {
-    failure = e.error();
-  } catch (const std::bad_alloc&) {
-    failure = Error(ErrorKind::kOutOfMemory);
-  } catch (const std::length_error&) {
-    failure = Error(ErrorKind::kOutOfMemory);
-  } catch (const std::filesystem::filesystem_error& e) {
-    failure = Error::FromErrno(e.code().value());
-  }
+  });
+  if (status.ok()) return Status::Ok();
 
-  std::string log_line = strXyzFile + " Error-" + failure->description();
+  std::string log_line = strXyzFile + " Error-" + status.description();
   if (options.on_log_line) options.on_log_line(log_line);
   // A log that cannot be written leaves the gridder: the run has to stop and say why.
   if (Status s = AppendErrorLog(options.error_log_path, log_line); !s.ok()) return s;

@@ -1,8 +1,11 @@
-// Standard error texts and the errno mapping.
+// Standard error texts, the errno mapping, and the conversion of what a step's body throws.
 #include "batch/status.h"
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
 
 namespace terravox {
 
@@ -35,6 +38,20 @@ Error Error::FromErrno(int err) {
     case EPERM: return Error(ErrorKind::kPermissionDenied);
     case ENOMEM: return Error(ErrorKind::kOutOfMemory);
     default: return Error(ErrorKind::kOther, std::strerror(err));
+  }
+}
+
+Status RunUnderHandler(const std::function<Status()>& body) {
+  try {
+    return body();
+  } catch (const StepError& e) {
+    return e.error();
+  } catch (const std::filesystem::filesystem_error& e) {
+    return Error::FromErrno(e.code().value());
+  } catch (const std::bad_alloc&) {
+    return Error(ErrorKind::kOutOfMemory);
+  } catch (const std::length_error&) {  // a container asked for more than it can ever hold
+    return Error(ErrorKind::kOutOfMemory);
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -102,6 +103,11 @@ class StepError : public std::exception {
  private:
   Error error_;
 };
+
+// Runs the body of a step where its error handler is armed: the body's own status, or the error
+// of what it threw: StepError gives its error, a filesystem error the standard text of its cause,
+// bad_alloc and length_error "Out of memory". Other exceptions pass through.
+Status RunUnderHandler(const std::function<Status()>& body);
 
 // Throws StepError when the status is not OK.
 inline void ThrowIfError(const Status& status) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
-#include <new>
 #include <string>
 
 #include "batch/numbers.h"
@@ -77,16 +76,7 @@ Status ConvertFolder(Host& host, std::string& input_path) {
 Status ASCII2GRID(Host& host, BatchMdl& mdl) {
   // The last input path formed; empty until the first file's path is.
   std::string input_path;
-  Status status;
-  try {
-    status = ConvertFolder(host, input_path);
-  } catch (const StepError& e) {
-    status = e.error();
-  } catch (const std::filesystem::filesystem_error& e) {
-    status = Error::FromErrno(e.code().value());
-  } catch (const std::bad_alloc&) {
-    status = Error(ErrorKind::kOutOfMemory);
-  }
+  Status status = RunUnderHandler([&] { return ConvertFolder(host, input_path); });
   if (status.ok()) return Status::Ok();
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);

@@ -3,7 +3,6 @@
 #include "gis/slopes.h"
 
 #include <filesystem>
-#include <new>
 #include <optional>
 #include <system_error>
 
@@ -68,16 +67,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const RasterDataset& pRasterDs,
   if (!old_grid.ok()) return old_grid.status();
 
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
-  Status status;
-  try {
-    status = ReplaceSlope(pRasterDs, *old_grid, output_path);
-  } catch (const StepError& e) {
-    status = e.error();
-  } catch (const std::filesystem::filesystem_error& e) {
-    status = Error::FromErrno(e.code().value());
-  } catch (const std::bad_alloc&) {
-    status = Error(ErrorKind::kOutOfMemory);
-  }
+  Status status =
+      RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
   if (status.ok()) return Status::Ok();
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
