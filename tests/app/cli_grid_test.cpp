@@ -1,36 +1,26 @@
 // terravox-cli grid, run as a process: exit codes, files, and what it prints.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli_process.h"
 #include "support/temp_dir_test.h"
-
-extern char** environ;
 
 namespace terravox {
 namespace {
 
+using testing::Process;
 using testing::ReadFile;
+using testing::RunCli;
 using testing::TempDirTest;
 using testing::WriteFile;
-
-constexpr char kCli[] = TERRAVOX_BINARY_DIR "/src/app/terravox-cli";
 
 constexpr char kLattice[] = "0 0 1\r\n10 0 2\r\n20 0 3\r\n0 10 4\r\n10 10 5\r\n20 10 6\r\n";
 constexpr char kLatticeGrid[] =
     "ncols         3\r\nnrows         2\r\nxllcorner     -5\r\nyllcorner     -5\r\n"
     "cellsize      10\r\nNODATA_value  -9999\r\n4 5 6\r\n1 2 3\r\n";
-
-struct CliRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 class CliGridTest : public TempDirTest {
  protected:
@@ -42,35 +32,7 @@ class CliGridTest : public TempDirTest {
   }
 
   // Runs the program with args, its output and errors caught in files.
-  CliRun Run(const std::vector<std::string>& args) {
-    std::vector<std::string> argv_text{kCli};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argv_text) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string out_path = PathIn("stdout.txt");
-    std::string err_path = PathIn("stderr.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    CliRun run;
-    int spawned = posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0) << "cannot start " << kCli;
-    if (spawned != 0) return run;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadFile(out_path);
-    run.err = ReadFile(err_path);
-    std::filesystem::remove(out_path);
-    std::filesystem::remove(err_path);
-    return run;
-  }
+  Process Run(const std::vector<std::string>& args) { return RunCli(args, dir().string()); }
 
   std::string in_;
   std::string out_;
@@ -79,7 +41,7 @@ class CliGridTest : public TempDirTest {
 
 TEST_F(CliGridTest, GridsTheFileAndExitsZero) {
   WriteFile(in_, kLattice);
-  CliRun run = Run({"grid", in_, out_, "--log", log_});
+  Process run = Run({"grid", in_, out_, "--log", log_});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ReadFile(out_), kLatticeGrid);
@@ -107,7 +69,7 @@ TEST_F(CliGridTest, OptionsChooseCellSizeAndSeparator) {
     WriteFile(in_, row.xyz);
     std::vector<std::string> args{"grid", in_, out_, "--log", log_};
     args.insert(args.end(), row.options.begin(), row.options.end());
-    CliRun run = Run(args);
+    Process run = Run(args);
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(ReadFile(out_), kLatticeGrid);
   }
@@ -152,7 +114,7 @@ TEST_F(CliGridTest, FailedConversionExitsOneAndSaysWhy) {
     WriteFile(out_, "old");
     std::vector<std::string> args{"grid", in_, out_, "--log", log_};
     args.insert(args.end(), row.options.begin(), row.options.end());
-    CliRun run = Run(args);
+    Process run = Run(args);
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_EQ(run.err, row.err);
     EXPECT_EQ(ReadFile(log_), row.log);
@@ -162,7 +124,7 @@ TEST_F(CliGridTest, FailedConversionExitsOneAndSaysWhy) {
 
 TEST_F(CliGridTest, InputGivenAsOutputIsKept) {
   WriteFile(in_, kLattice);
-  CliRun run = Run({"grid", in_, in_, "--log", log_});
+  Process run = Run({"grid", in_, in_, "--log", log_});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, in_ + " Error-The output file is the input file\n");
   EXPECT_EQ(ReadFile(in_), kLattice);
@@ -171,7 +133,7 @@ TEST_F(CliGridTest, InputGivenAsOutputIsKept) {
 TEST_F(CliGridTest, UnwritableLogExitsOneNamingTheLog) {
   WriteFile(in_, "a b c\r\n");
   std::string log = PathIn("none/x.log");
-  CliRun run = Run({"grid", in_, out_, "--log", log});
+  Process run = Run({"grid", in_, out_, "--log", log});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, in_ + " Error-Type mismatch\n" + "terravox-cli: Cannot write the error log " +
                          log + ": Path not found\n");
@@ -199,7 +161,7 @@ TEST_F(CliGridTest, BadUsageExitsTwoWithTheUsage) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    CliRun run = Run(row.args);
+    Process run = Run(row.args);
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.substr(0, run.err.find('\n')), row.first_line);
@@ -211,7 +173,7 @@ TEST_F(CliGridTest, HelpPrintsTheUsageAndExitsZero) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"grid", "--help"}, {"-h"}}) {
     SCOPED_TRACE(args.back());
-    CliRun run = Run(args);
+    Process run = Run(args);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out.rfind("usage: terravox-cli", 0), 0u);
