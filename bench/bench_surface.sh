@@ -5,6 +5,7 @@
 # Starts from WORK_DIR/grid/lattice, the GRID the ASCII-to-GRID benchmark leaves; when it is
 # missing, a 2000 x 2000 ASCII grid is generated and converted with bench/ascii2grid_tool.
 set -euo pipefail
+source "$(dirname "$0")/bench_common.sh"
 build_dir=$(cd "${1:?usage: bench_surface.sh BUILD_DIR WORK_DIR}" && pwd)
 work_dir=${2:?usage: bench_surface.sh BUILD_DIR WORK_DIR}
 mkdir -p "$work_dir"
@@ -15,23 +16,6 @@ measure=$build_dir/bench/measure
 surface_tool=$build_dir/bench/surface_tool
 lattice=$work_dir/grid/lattice
 
-# The ASCII-to-GRID benchmark's terrain (2000 x 2000 cells of 2.5 m, about 170 m of relief, a few
-# no-data cells), for when that benchmark has not run.
-make_ascii_lattice() {
-  awk -v n=2000 'BEGIN {
-    printf "ncols %d\r\nnrows %d\r\nxllcorner 512000\r\nyllcorner 4185000\r\n", n, n
-    printf "cellsize 2.5\r\nNODATA_value -9999\r\n"
-    for (r = 0; r < n; ++r) {
-      line = ""
-      for (c = 0; c < n; ++c) {
-        z = 420 + 80 * sin(c / 170.0) * cos(r / 230.0) + 6 * sin((c + r) / 61.0)
-        if ((c * 7 + r * 13) % 997 == 0) line = line (c ? " -9999" : "-9999")
-        else line = line sprintf(c ? " %.2f" : "%.2f", z)
-      }
-      printf "%s\r\n", line
-    }
-  }' >"$1"
-}
 
 if [ ! -f "$lattice/hdr.adf" ]; then
   tool=$build_dir/bench/ascii2grid_tool
