@@ -47,7 +47,7 @@ std::string Lattice(int offset, const std::string& sep) {
 
 // The settings of one run, given once: as window settings for the run in-process and as
 // options for the program.
-struct RunSpec {
+struct Scenario {
   const char* name;
   const char* input;  // "xyz", "ascii" or "grid"
   std::optional<std::string> cell_size = std::nullopt;
@@ -74,23 +74,23 @@ enum class Front { kInProcess, kProgram };
 class CliRunTest : public ::terravox::testing::TempDirTest {
  protected:
   // Fresh inputs under root, then the run through the chosen front end.
-  Observed Observe(const RunSpec& spec, Front front) {
+  Observed Observe(const Scenario& scenario, Front front) {
     const std::string root = MakeDir(front == Front::kInProcess ? "in-process" : "program");
     for (const char* folder : {"xyz", "ascii", "grid", "contour", "slope"}) {
       MakeDir(fs::path(root).filename().string() + "/" + folder);
     }
-    WriteFile(root + "/xyz/a.xyz", Lattice(0, spec.file_separator));
-    WriteFile(root + "/xyz/b.xyz", Lattice(7, spec.file_separator));
-    if (spec.bad_file) WriteFile(root + "/xyz/ab.xyz", "0 0 high\r\n");
-    if (std::string(spec.input) != "xyz") MakeAsciiGrids(root);
-    if (std::string(spec.input) == "grid") MakeGrids(root);
+    WriteFile(root + "/xyz/a.xyz", Lattice(0, scenario.file_separator));
+    WriteFile(root + "/xyz/b.xyz", Lattice(7, scenario.file_separator));
+    if (scenario.bad_file) WriteFile(root + "/xyz/ab.xyz", "0 0 high\r\n");
+    if (std::string(scenario.input) != "xyz") MakeAsciiGrids(root);
+    if (std::string(scenario.input) == "grid") MakeGrids(root);
 
-    const std::string log = spec.log_unwritable ? root + "/none/x.log" : root + "/x.log";
+    const std::string log = scenario.log_unwritable ? root + "/none/x.log" : root + "/x.log";
     Observed seen;
     if (front == Front::kInProcess) {
-      seen = RunInProcess(spec, root, log);
+      seen = RunInProcess(scenario, root, log);
     } else {
-      Process process = RunCli(Options(spec, root, log), MakeDir("io"));
+      Process process = RunCli(Options(scenario, root, log), MakeDir("io"));
       EXPECT_EQ(process.out, "");
       seen.exit_code = process.exit_code;
       seen.transcript = process.err;
@@ -106,40 +106,40 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
     return seen;
   }
 
-  std::vector<std::string> Options(const RunSpec& spec, const std::string& root,
+  std::vector<std::string> Options(const Scenario& scenario, const std::string& root,
                                    const std::string& log) {
-    std::vector<std::string> args = {"run", "--input", spec.input, "--log", log};
+    std::vector<std::string> args = {"run", "--input", scenario.input, "--log", log};
     args.insert(args.end(), {"--xyz-dir", root + "/xyz", "--ascii-dir", root + "/ascii"});
-    args.insert(args.end(), {"--grid-dir", root + (spec.grid_missing ? "/none" : "/grid")});
-    if (spec.cell_size) args.insert(args.end(), {"--cell-size", *spec.cell_size});
-    if (spec.separator) args.insert(args.end(), {"--separator", *spec.separator});
-    if (spec.contours) {
+    args.insert(args.end(), {"--grid-dir", root + (scenario.grid_missing ? "/none" : "/grid")});
+    if (scenario.cell_size) args.insert(args.end(), {"--cell-size", *scenario.cell_size});
+    if (scenario.separator) args.insert(args.end(), {"--separator", *scenario.separator});
+    if (scenario.contours) {
       args.insert(args.end(), {"--contour-dir", root + "/contour", "--contour-interval", "20"});
     }
-    if (spec.slopes) args.insert(args.end(), {"--slope-dir", root + "/slope"});
+    if (scenario.slopes) args.insert(args.end(), {"--slope-dir", root + "/slope"});
     return args;
   }
 
-  Observed RunInProcess(const RunSpec& spec, const std::string& root, const std::string& log) {
+  Observed RunInProcess(const Scenario& scenario, const std::string& root, const std::string& log) {
     Observed seen;
     HeadlessHost host;
     ControlValues& v = host.values;
-    v.Option1 = std::string(spec.input) == "xyz";
-    v.Option2 = std::string(spec.input) == "ascii";
-    v.Option3 = std::string(spec.input) == "grid";
-    v.Option4 = spec.cell_size.has_value();
+    v.Option1 = std::string(scenario.input) == "xyz";
+    v.Option2 = std::string(scenario.input) == "ascii";
+    v.Option3 = std::string(scenario.input) == "grid";
+    v.Option4 = scenario.cell_size.has_value();
     v.Option5 = !v.Option4;
-    if (spec.cell_size) v.Text8 = *spec.cell_size;
+    if (scenario.cell_size) v.Text8 = *scenario.cell_size;
     v.Text7 = root + "/xyz";
     v.Text6 = root + "/ascii";
-    v.Text1 = root + (spec.grid_missing ? "/none" : "/grid");
-    v.Check1 = spec.contours;
-    v.Text4 = spec.contours ? root + "/contour" : "";
-    v.Text3 = spec.contours ? "20" : "5";
-    v.Check2 = spec.slopes;
-    v.Text5 = spec.slopes ? root + "/slope" : "";
+    v.Text1 = root + (scenario.grid_missing ? "/none" : "/grid");
+    v.Check1 = scenario.contours;
+    v.Text4 = scenario.contours ? root + "/contour" : "";
+    v.Text3 = scenario.contours ? "20" : "5";
+    v.Check2 = scenario.slopes;
+    v.Text5 = scenario.slopes ? root + "/slope" : "";
     BatchMdl mdl;
-    const std::string choice = spec.separator.value_or("Space");
+    const std::string choice = scenario.separator.value_or("Space");
     mdl.strSeparator = choice == "Space" ? " " : choice == "TAB" ? "\t" : choice;
     RunOptions options;
     options.error_log_path = log;
@@ -182,7 +182,7 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
 };
 
 TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
-  const RunSpec specs[] = {
+  const Scenario scenarios[] = {
       {.name = "xyz to contours and slopes", .input = "xyz", .contours = true, .slopes = true},
       {.name = "given cell size and a bad file",
        .input = "xyz",
@@ -197,10 +197,10 @@ TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
       {.name = "missing grid folder", .input = "xyz", .slopes = true, .grid_missing = true},
       {.name = "unwritable error log", .input = "xyz", .bad_file = true, .log_unwritable = true},
   };
-  for (const RunSpec& spec : specs) {
-    SCOPED_TRACE(spec.name);
-    Observed in_process = Observe(spec, Front::kInProcess);
-    Observed program = Observe(spec, Front::kProgram);
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.name);
+    Observed in_process = Observe(scenario, Front::kInProcess);
+    Observed program = Observe(scenario, Front::kProgram);
 
     EXPECT_EQ(program.exit_code, in_process.exit_code);
     EXPECT_EQ(program.transcript, in_process.transcript);
@@ -217,7 +217,7 @@ TEST_F(CliRunTest, ProgramDoesWhatTheRunDoesInProcess) {
 
 TEST_F(CliRunTest, ExitCodeTellsFinishedFromStopped) {
   struct Row {
-    RunSpec spec;
+    Scenario scenario;
     int exit_code;
     const char* last_line;
   };
@@ -233,8 +233,8 @@ TEST_F(CliRunTest, ExitCodeTellsFinishedFromStopped) {
        "Program is Stopped: There are some errors happened during processing"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.spec.name);
-    Observed seen = Observe(row.spec, Front::kProgram);
+    SCOPED_TRACE(row.scenario.name);
+    Observed seen = Observe(row.scenario, Front::kProgram);
     EXPECT_EQ(seen.exit_code, row.exit_code);
     EXPECT_TRUE(seen.transcript.ends_with(std::string(row.last_line) + "\n")) << seen.transcript;
     fs::remove_all(PathIn("program"));
