@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <map>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -147,6 +149,40 @@ TEST_F(ContourMakerTest, ConeGivesItsRingsAtTheRightHeights) {
   const ContourShapefile shapefile = ReadContourShapefile(made->GetDatasetPath() + ".shp");
   EXPECT_EQ(Levels(shapefile), (std::vector<double>{59, 66, 73, 80, 87, 94}));
   EXPECT_GT(ExpectVerticesOnTheirLevel(shapefile, ReadGridBack(grid)), 0);
+}
+
+// The same raster through gdal_contour, the tool users know: every level has as many lines and
+// the same vertices as ours, holes and a base off the interval included.
+TEST_F(ContourMakerTest, LinesMatchGdalContourOnTheSameRaster) {
+  const std::string grid = PathIn("in/cone");
+  std::vector<std::pair<int, int>> holes = {{3, 3}, {4, 3}, {15, 12}, {0, 20}};
+  MakeConeGrid(grid, SurfaceGeometry(21, 21, 2.5, 2.5), 100, 3, holes);
+  Result<ShapefileDataset> made = Contours(grid, 7, 3.0);
+  ASSERT_TRUE(made.ok()) << made.error().description();
+
+  const std::string reference = PathIn("reference.shp");
+  const std::string command = "gdal_contour -q -a CONTOUR -i 7 -off 3 '" + grid + "' '" +
+                              reference + "' > /dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  // Per level: the number of lines and the sorted vertices, rounded to a micrometre.
+  using Summary = std::map<double, std::pair<int, std::vector<std::pair<long long, long long>>>>;
+  auto summarise = [](const ContourShapefile& shapefile) {
+    Summary summary;
+    for (const auto& line : shapefile.lines) {
+      auto& [count, vertices] = summary[line.level];
+      ++count;
+      for (auto [x, y] : line.points) {
+        vertices.emplace_back(std::llround(x * 1e6), std::llround(y * 1e6));
+      }
+    }
+    for (auto& [level, entry] : summary) std::sort(entry.second.begin(), entry.second.end());
+    return summary;
+  };
+  const Summary ours = summarise(ReadContourShapefile(made->GetDatasetPath() + ".shp"));
+  const Summary peer = summarise(ReadContourShapefile(reference));
+  ASSERT_FALSE(peer.empty());
+  EXPECT_EQ(ours, peer);
 }
 
 TEST_F(ContourMakerTest, NoDataCellsCarryNoContours) {

@@ -66,11 +66,12 @@ inline void MakePlaneGrid(const std::string& path, const gis::GridGeometry& geom
 
 // A cone of height `top` at the grid's centre, falling `fall` per unit of distance.
 inline void MakeConeGrid(const std::string& path, const gis::GridGeometry& geometry, double top,
-                         double fall) {
+                         double fall, const std::vector<std::pair<int, int>>& holes = {}) {
   const double cx = geometry.ncols * geometry.cell_width / 2;
   const double cy = geometry.nrows * geometry.cell_height / 2;
-  MakeSurfaceGrid(path, geometry,
-                  [=](double x, double y) { return top - fall * std::hypot(x - cx, y - cy); });
+  MakeSurfaceGrid(
+      path, geometry,
+      [=](double x, double y) { return top - fall * std::hypot(x - cx, y - cy); }, holes);
 }
 
 // A GRID as GDAL reads it: size, geotransform, coordinate system and band 1 as float32.
