@@ -9,6 +9,7 @@
 #include "gis/gdal_scope.h"
 #include "gis/grid_format.h"
 #include "gis/pending_dir.h"
+#include "gis/raster_geometry.h"
 
 namespace terravox::gis {
 namespace {
@@ -16,43 +17,6 @@ namespace {
 bool ValidName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kPathSeparator) == std::string::npos && name.find('/') == std::string::npos;
-}
-
-// Size and georeferencing of a north-up raster; rotated and flipped rasters have no GRID form.
-Result<GridGeometry> GeometryOf(GDALDataset& ds, const std::string& input_path) {
-  double gt[6];
-  if (ds.GetGeoTransform(gt) != CE_None) {
-    return Error(ErrorKind::kEngine, "The raster `" + input_path + "' has no georeferencing");
-  }
-  if (gt[2] != 0 || gt[4] != 0) {
-    return Error(ErrorKind::kEngine,
-                 "The raster `" + input_path + "' is rotated: a GRID cannot hold it");
-  }
-  if (!(gt[1] > 0) || !(gt[5] < 0)) {
-    return Error(ErrorKind::kEngine, "The rows of raster `" + input_path +
-                                         "' do not run north to south and west to east: a GRID "
-                                         "cannot hold it");
-  }
-  GridGeometry g;
-  g.ncols = ds.GetRasterXSize();
-  g.nrows = ds.GetRasterYSize();
-  g.west = gt[0];
-  g.cell_width = gt[1];
-  g.cell_height = -gt[5];
-  g.south = gt[3] - g.nrows * g.cell_height;
-  if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
-    // WKT2 holds every system GDAL knows; a system dropped here would vanish without a word.
-    char* wkt = nullptr;
-    const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
-    OGRErr err = srs->exportToWkt(&wkt, options);
-    if (err == OGRERR_NONE && wkt) g.srs_wkt = wkt;
-    CPLFree(wkt);
-    if (g.srs_wkt.empty()) {
-      return GdalErrorScope::LastError("The coordinate system of `" + input_path +
-                                       "' cannot be written");
-    }
-  }
-  return g;
 }
 
 // Reads the band a block row at a time, turning its own no-data value into the GRID's.
@@ -109,7 +73,7 @@ Status RasterConverter::ConvertRasterFile(const std::string& input_path, const W
   if (ds->GetRasterCount() < 1) {
     return Error(ErrorKind::kEngine, "The raster `" + input_path + "' has no band");
   }
-  Result<GridGeometry> geometry = GeometryOf(*ds, input_path);
+  Result<GridGeometry> geometry = GridGeometryOf(*ds, input_path);
   if (!geometry) return geometry.error();
   Result<std::unique_ptr<GridWriter>> writer = GridWriter::Create(target, *geometry);
   if (!writer) return writer.error();

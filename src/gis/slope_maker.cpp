@@ -10,6 +10,7 @@
 #include "gis/engine.h"
 #include "gis/gdal_scope.h"
 #include "gis/grid_folder.h"
+#include "gis/raster_geometry.h"
 
 namespace terravox::gis {
 namespace {
@@ -29,26 +30,6 @@ Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
   GdalDemOptionsPtr options(GDALDEMProcessingOptionsNew(args.List(), nullptr));
   if (!options) return GdalErrorScope::LastError("Invalid slope options");
   return options;
-}
-
-// Size and georeferencing of a dataset as a GRID holds them: north-up, no rotation.
-Result<GridGeometry> GeometryOf(GDALDataset& dataset, std::string srs_wkt) {
-  double transform[6];
-  if (dataset.GetGeoTransform(transform) != CE_None) {
-    return EngineError("The raster has no georeferencing");
-  }
-  if (transform[2] != 0 || transform[4] != 0 || transform[1] <= 0 || transform[5] >= 0) {
-    return EngineError("The raster is rotated or flipped, which a GRID cannot hold");
-  }
-  GridGeometry geometry;
-  geometry.ncols = dataset.GetRasterXSize();
-  geometry.nrows = dataset.GetRasterYSize();
-  geometry.west = transform[0];
-  geometry.cell_width = transform[1];
-  geometry.cell_height = -transform[5];
-  geometry.south = transform[3] - geometry.nrows * geometry.cell_height;
-  geometry.srs_wkt = std::move(srs_wkt);
-  return geometry;
 }
 
 // Band 1 of source as float32 inside a MEM dataset one cell larger on every side, the border
@@ -145,7 +126,7 @@ Result<Raster> SurfaceAnalyser::MakeSlope(const RasterDataset& input, int kind,
   Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z);
   if (!options.ok()) return options.error();
 
-  Result<GridGeometry> geometry = GeometryOf(**source, (*source)->GetProjectionRef());
+  Result<GridGeometry> geometry = GridGeometryOf(**source, input.GetDatasetPath());
   if (!geometry.ok()) return geometry.error();
   // Declared before the dataset that reads from it, so it is freed after.
   std::vector<float> padded;
