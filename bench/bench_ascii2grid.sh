@@ -6,12 +6,8 @@
 # neither exists, generates one. Leaves the GRID at WORK_DIR/grid/lattice for later benchmarks.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
-build_dir=$(cd "${1:?usage: bench_ascii2grid.sh BUILD_DIR WORK_DIR}" && pwd)
-work_dir=${2:?usage: bench_ascii2grid.sh BUILD_DIR WORK_DIR}
-mkdir -p "$work_dir"
-work_dir=$(cd "$work_dir" && pwd)
+bench_setup bench_ascii2grid.sh "$@"
 runs=${BENCH_RUNS:-5}
-measure=$build_dir/bench/measure
 tool=$build_dir/bench/ascii2grid_tool
 
 

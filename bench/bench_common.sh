@@ -1,5 +1,16 @@
-# Shared by the benchmark scripts: the synthetic terrain both GRID benchmarks start from when the
-# step before them has not left its output.
+# Shared by the benchmark scripts: their arguments, and the synthetic terrain both GRID
+# benchmarks start from when the step before them has not left its output.
+
+# bench_setup SCRIPT_NAME BUILD_DIR WORK_DIR: sets build_dir and work_dir (absolute, work_dir
+# created) and measure, the process timer.
+bench_setup() {
+  local usage="usage: $1 BUILD_DIR WORK_DIR"
+  build_dir=$(cd "${2:?$usage}" && pwd)
+  work_dir=${3:?$usage}
+  mkdir -p "$work_dir"
+  work_dir=$(cd "$work_dir" && pwd)
+  measure=$build_dir/bench/measure
+}
 
 # A 2000 x 2000 terrain with centimetre heights and a few no-data cells, as an ESRI ASCII grid.
 make_ascii_lattice() {

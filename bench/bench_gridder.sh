@@ -4,12 +4,9 @@
 # floor (read + parse + format only). Leaves WORK_DIR/lattice.asc for the later benchmarks.
 #   usage: bench/bench_gridder.sh BUILD_DIR WORK_DIR      (BENCH_RUNS=n sets the runs, default 3)
 set -euo pipefail
-build_dir=$(cd "${1:?usage: bench_gridder.sh BUILD_DIR WORK_DIR}" && pwd)
-work_dir=${2:?usage: bench_gridder.sh BUILD_DIR WORK_DIR}
-mkdir -p "$work_dir"
-work_dir=$(cd "$work_dir" && pwd)
+source "$(dirname "$0")/bench_common.sh"
+bench_setup bench_gridder.sh "$@"
 runs=${BENCH_RUNS:-3}
-measure=$build_dir/bench/measure
 cli=$build_dir/src/app/terravox-cli
 
 if [ ! -s "$work_dir/lattice.xyz" ] || [ ! -s "$work_dir/lattice_shuffled.xyz" ]; then

@@ -6,13 +6,9 @@
 # missing, a 2000 x 2000 ASCII grid is generated and converted with bench/ascii2grid_tool.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
-build_dir=$(cd "${1:?usage: bench_surface.sh BUILD_DIR WORK_DIR}" && pwd)
-work_dir=${2:?usage: bench_surface.sh BUILD_DIR WORK_DIR}
-mkdir -p "$work_dir"
-work_dir=$(cd "$work_dir" && pwd)
+bench_setup bench_surface.sh "$@"
 runs=${BENCH_RUNS:-5}
 interval=5
-measure=$build_dir/bench/measure
 surface_tool=$build_dir/bench/surface_tool
 lattice=$work_dir/grid/lattice
 
