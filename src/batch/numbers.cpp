@@ -91,6 +91,36 @@ Result<T> ParseNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
+// Appends %.15G of value when it is a whole number of hundredths below 1e13 in magnitude, as
+// heights in centimetres and the -9999 no-data value are; returns false otherwise. The decimal
+// n / 100 is then the shortest text that reads back as value (below 1e13 two doubles lie far
+// closer together than 0.01) and has at most 15 digits, so it is what %.15G prints; an integer
+// conversion is many times faster than a floating-point one.
+bool AppendWholeHundredths(std::string& out, double value) {
+  if (!(std::fabs(value) < 1e13)) return false;
+  const long long hundredths = std::llround(value * 100);
+  if (static_cast<double>(hundredths) / 100 != value) return false;
+  char buffer[24];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, hundredths);
+  (void)ec;  // 24 characters hold any long long
+  const char* begin = buffer;
+  if (*begin == '-') out += *begin++;
+  const std::string_view digits(begin, static_cast<size_t>(end - begin));
+  const size_t n = digits.size();
+  const char tenths = n >= 2 ? digits[n - 2] : '0';
+  const char hundredths_digit = digits[n - 1];
+  if (n > 2) {
+    out.append(digits.substr(0, n - 2));
+  } else {
+    out += '0';
+  }
+  if (tenths == '0' && hundredths_digit == '0') return true;
+  out += '.';
+  out += tenths;
+  if (hundredths_digit != '0') out += hundredths_digit;
+  return true;
+}
+
 // Appends %.{precision}G of value built from its shortest round-trip digits, when there are at
 // most `precision` of them; returns false otherwise. For a double and at most 15 digits those
 // digits are exactly the ones printf rounds to (half a unit in the last place of a normal double is
@@ -146,6 +176,7 @@ template <typename T>
 void AppendGeneral(std::string& out, T value, int precision) {
   if (value == 0) value = 0;  // -0 is written as 0
   if constexpr (std::is_same_v<T, double>) {
+    if (precision == 15 && AppendWholeHundredths(out, value)) return;
     if (precision <= 15 && std::fabs(value) >= std::numeric_limits<double>::min() &&
         AppendFromShortestDigits(out, value, precision)) {
       return;

@@ -98,6 +98,15 @@ TEST(NumbersTest, FormatsDoublesExactlyAsTheCLibrary) {
     values.push_back(std::bit_cast<double>(bits));  // any finite double
     values.push_back(static_cast<double>(static_cast<int64_t>(bits % 2000000001) - 1000000000) /
                      std::pow(10.0, static_cast<double>(bits % 23)));  // short decimals
+    // Whole hundredths, the heights of most survey files, up to and past 1e13.
+    values.push_back(static_cast<double>(static_cast<int64_t>(bits % 4000000000000001) -
+                                         2000000000000000) /
+                     100);
+    values.push_back(static_cast<double>(static_cast<int64_t>(bits % 20001) - 10000) / 100);
+  }
+  for (double value : {0.01, -0.05, 0.1, -0.1, 0.5, 1.0, -9999.0, 391.9, 391.75, 100.05,
+                       9999999999999.99, 10000000000000.01, -0.004, 0.015}) {
+    values.push_back(value);
   }
   for (double value : values) {
     if (!std::isfinite(value)) continue;
