@@ -2,11 +2,11 @@
 # Times our XYZ gridder (terravox-cli grid) on a 2000 x 2000 lattice, in row order and shuffled,
 # against GDAL's XYZ driver (gdal_translate -of AAIGrid, which needs row order) and against the
 # floor (read + parse + format only). Leaves WORK_DIR/lattice.asc for the later benchmarks.
-#   usage: bench/bench_gridder.sh BUILD_DIR WORK_DIR      (BENCH_RUNS=n sets the runs, default 3)
+#   usage: bench/bench_gridder.sh BUILD_DIR WORK_DIR      (BENCH_RUNS=n sets the runs, default 5)
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
 bench_setup bench_gridder.sh "$@"
-runs=${BENCH_RUNS:-3}
+runs=${BENCH_RUNS:-5}
 cli=$build_dir/src/app/terravox-cli
 
 if [ ! -s "$work_dir/lattice.xyz" ] || [ ! -s "$work_dir/lattice_shuffled.xyz" ]; then
