@@ -13,12 +13,15 @@
 #include "batch/headless_host.h"
 #include "batch/run_options.h"
 #include "cli_process.h"
+#include "support/lattice_fixtures.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
 namespace {
 
 namespace fs = std::filesystem;
+using ::terravox::testing::LatticeAsciiGrid;
+using ::terravox::testing::LatticeXyz;
 using ::terravox::testing::OpenTerminal;
 using ::terravox::testing::Process;
 using ::terravox::testing::ReadFile;
@@ -29,18 +32,6 @@ using ::terravox::testing::WriteFile;
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
     text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-// A 5 by 5 lattice, spacing 10, on a plane rising to the north-east, fields joined by sep.
-std::string Lattice(int offset, const std::string& sep) {
-  std::string text;
-  for (int y = 0; y <= 40; y += 10) {
-    for (int x = 0; x <= 40; x += 10) {
-      text += std::to_string(x) + sep + std::to_string(y) + sep +
-              std::to_string(offset + x + 2 * y) + "\r\n";
-    }
   }
   return text;
 }
@@ -79,8 +70,8 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
     for (const char* folder : {"xyz", "ascii", "grid", "contour", "slope"}) {
       MakeDir(fs::path(root).filename().string() + "/" + folder);
     }
-    WriteFile(root + "/xyz/a.xyz", Lattice(0, scenario.file_separator));
-    WriteFile(root + "/xyz/b.xyz", Lattice(7, scenario.file_separator));
+    WriteFile(root + "/xyz/a.xyz", LatticeXyz(0, scenario.file_separator));
+    WriteFile(root + "/xyz/b.xyz", LatticeXyz(7, scenario.file_separator));
     if (scenario.bad_file) WriteFile(root + "/xyz/ab.xyz", "0 0 high\r\n");
     if (std::string(scenario.input) != "xyz") MakeAsciiGrids(root);
     if (std::string(scenario.input) == "grid") MakeGrids(root);
@@ -157,15 +148,8 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
 
   static void MakeAsciiGrids(const std::string& root) {
     for (int offset : {0, 7}) {
-      std::string text =
-          "ncols 5\r\nnrows 5\r\nxllcorner -5\r\nyllcorner -5\r\ncellsize 10\r\n"
-          "NODATA_value -9999\r\n";
-      for (int y = 40; y >= 0; y -= 10) {
-        for (int x = 0; x <= 40; x += 10) {
-          text += std::to_string(offset + x + 2 * y) + (x < 40 ? " " : "\r\n");
-        }
-      }
-      WriteFile(root + (offset == 0 ? "/ascii/a.asc" : "/ascii/b.asc"), text);
+      WriteFile(root + (offset == 0 ? "/ascii/a.asc" : "/ascii/b.asc"),
+                LatticeAsciiGrid(offset));
     }
   }
 
@@ -277,8 +261,8 @@ TEST_F(CliRunTest, OnATerminalCaptionsRedrawOneLine) {
   std::optional<Terminal> terminal = OpenTerminal();
   if (!terminal) GTEST_SKIP() << "no pseudo-terminal here";
   const std::string xyz = MakeDir("xyz");
-  WriteFile(xyz + "/a.xyz", Lattice(0, " "));
-  WriteFile(xyz + "/b.xyz", Lattice(7, " "));
+  WriteFile(xyz + "/a.xyz", LatticeXyz(0, " "));
+  WriteFile(xyz + "/b.xyz", LatticeXyz(7, " "));
   MakeDir("ascii");
   MakeDir("grid");
 

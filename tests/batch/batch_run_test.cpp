@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/fake_host.h"
+#include "support/lattice_fixtures.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
@@ -18,6 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::terravox::testing::FakeHost;
+using ::terravox::testing::LatticeAsciiGrid;
+using ::terravox::testing::LatticeXyz;
 using ::terravox::testing::ReadFile;
 using ::terravox::testing::ShownMessage;
 using ::terravox::testing::WriteFile;
@@ -27,30 +30,6 @@ constexpr const char* kStoppedText = "There are some errors happened during proc
 constexpr const char* kStoppedTitle = "Program is Stopped";
 
 enum class Input { kXyz, kAscii, kGrid };
-
-// A 5 by 5 lattice, spacing 10, on a plane rising to the north-east; offset shifts the heights.
-std::string Lattice(int offset) {
-  std::string text;
-  for (int y = 0; y <= 40; y += 10) {
-    for (int x = 0; x <= 40; x += 10) {
-      text += std::to_string(x) + " " + std::to_string(y) + " " +
-              std::to_string(offset + x + 2 * y) + "\r\n";
-    }
-  }
-  return text;
-}
-
-std::string AsciiGrid(int offset) {
-  std::string text =
-      "ncols 5\r\nnrows 5\r\nxllcorner -5\r\nyllcorner -5\r\ncellsize 10\r\n"
-      "NODATA_value -9999\r\n";
-  for (int y = 40; y >= 0; y -= 10) {
-    for (int x = 0; x <= 40; x += 10) {
-      text += std::to_string(offset + x + 2 * y) + (x < 40 ? " " : "\r\n");
-    }
-  }
-  return text;
-}
 
 bool IsGrid(const std::string& path) {
   return fs::is_regular_file(path + "/hdr.adf") && fs::is_regular_file(path + "/w001001.adf");
@@ -105,11 +84,11 @@ class BatchRunTest : public ::terravox::testing::TempDirTest {
     v.Text5 = MakeDir(root + "/slope");
     v.Text2 = "0";
     v.Text3 = "20";
-    WriteFile(v.Text7 + "/a.xyz", Lattice(0));
-    WriteFile(v.Text7 + "/b.xyz", Lattice(7));
+    WriteFile(v.Text7 + "/a.xyz", LatticeXyz(0));
+    WriteFile(v.Text7 + "/b.xyz", LatticeXyz(7));
     if (input != Input::kXyz) {
-      WriteFile(v.Text6 + "/a.asc", AsciiGrid(0));
-      WriteFile(v.Text6 + "/b.asc", AsciiGrid(7));
+      WriteFile(v.Text6 + "/a.asc", LatticeAsciiGrid(0));
+      WriteFile(v.Text6 + "/b.asc", LatticeAsciiGrid(7));
     }
     if (input == Input::kGrid) {
       FakeHost maker;
