@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "batch/paths.h"
-#include "gis/engine.h"
+#include "core/paths.h"
+#include "engine/raster_converter.h"
+#include "engine/workspace.h"
+#include "engine/workspace_opener.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using terravox::gis::RasterConverter;
-using terravox::gis::Workspace;
+using terravox::engine::RasterConverter;
+using terravox::engine::Workspace;
 
 bool Convert(const std::string& input, const Workspace& workspace, const std::string& name) {
   terravox::Status s = RasterConverter().ConvertRasterFile(input, workspace, name, "GRID", 0);
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string input = argv[1];
-  auto workspace = terravox::gis::WorkspaceOpener().OpenFolder(argv[2], 0);
+  auto workspace = terravox::engine::WorkspaceOpener().OpenFolder(argv[2], 0);
   if (!workspace.ok()) {
     std::fprintf(stderr, "ascii2grid_tool: %s\n", workspace.error().description().c_str());
     return 1;

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <string>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "batch/headless_host.h"
-#include "batch/numbers.h"
-#include "gis/contours.h"
-#include "gis/engine.h"
-#include "gis/slopes.h"
+#include "core/number_parse.h"
+#include "batch/contours.h"
+#include "engine/raster_dataset.h"
+#include "batch/slopes.h"
 
 int main(int argc, char** argv) {
   using namespace terravox;
@@ -39,10 +39,10 @@ int main(int argc, char** argv) {
   };
   BatchMdl mdl;
   mdl.bRunOk = true;
-  const gis::RasterDataset raster(argv[1]);
+  const engine::RasterDataset raster(argv[1]);
 
-  Status status = gis::CreateSlopes(host, mdl, raster, argv[2]);
-  if (status.ok()) status = gis::CreateContours(host, raster, argv[3], *interval, 0.0);
+  Status status = CreateSlopes(host, mdl, raster, argv[2]);
+  if (status.ok()) status = CreateContours(host, raster, argv[3], *interval, 0.0);
   if (!status.ok()) {
     std::fprintf(stderr, "surface_tool: %s\n", status.description().c_str());
     return 1;

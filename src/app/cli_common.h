@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "batch/headless_host.h"
-#include "batch/status.h"
+#include "core/status.h"
 
 namespace terravox::cli {
 

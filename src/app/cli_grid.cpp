@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "app/cli_common.h"
-#include "batch/batch_mdl.h"
-#include "batch/gridder.h"
-#include "batch/run_options.h"
+#include "core/batch_mdl.h"
+#include "gridder/gridder.h"
+#include "core/run_options.h"
 
 namespace terravox::cli {
 namespace {
@@ -35,9 +35,8 @@ int RunGrid(const std::vector<std::string>& args) {
   HeadlessHost host;
   PrintMessagesToStderr(host);
   if (auto it = options.find("--cell-size"); it != options.end()) {
-    host.values.Option4 = true;  // "Cell Size"
-    host.values.Option5 = false;
-    host.values.Text8 = it->second;
+    host.values.cell_size_given = true;  // "Cell Size"
+    host.values.cell_size = it->second;
   }
   BatchMdl mdl;
   auto separator = options.find("--separator");

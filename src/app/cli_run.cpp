@@ -13,10 +13,10 @@
 #endif
 
 #include "app/cli_common.h"
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
-#include "batch/run_options.h"
+#include "core/run_options.h"
 
 namespace terravox::cli {
 namespace {
@@ -61,7 +61,7 @@ class StatusLine {
 // The settings of the window, filled from the options the way a user would fill the window.
 Status ApplyOptions(const std::map<std::string, std::string>& options, HeadlessHost& host,
                     BatchMdl& mdl, RunOptions& run_options) {
-  ControlValues& v = host.values;
+  Settings& v = host.values;
   auto option = [&](const char* name) -> const std::string* {
     auto it = options.find(name);
     return it == options.end() ? nullptr : &it->second;
@@ -72,27 +72,25 @@ Status ApplyOptions(const std::map<std::string, std::string>& options, HeadlessH
   if (*input != "xyz" && *input != "ascii" && *input != "grid") {
     return Error(ErrorKind::kOther, "--input takes xyz, ascii or grid, not " + *input);
   }
-  v.Option1 = *input == "xyz";
-  v.Option2 = *input == "ascii";
-  v.Option3 = *input == "grid";
+  v.input_xyz = *input == "xyz";
+  v.input_ascii = *input == "ascii";
 
   if (const std::string* cell_size = option("--cell-size")) {
-    v.Option4 = true;
-    v.Option5 = false;
-    v.Text8 = *cell_size;
+    v.cell_size_given = true;
+    v.cell_size = *cell_size;
   }
-  if (const std::string* folder = option("--xyz-dir")) v.Text7 = *folder;
-  if (const std::string* folder = option("--ascii-dir")) v.Text6 = *folder;
-  if (const std::string* folder = option("--grid-dir")) v.Text1 = *folder;
+  if (const std::string* folder = option("--xyz-dir")) v.xyz_folder = *folder;
+  if (const std::string* folder = option("--ascii-dir")) v.ascii_folder = *folder;
+  if (const std::string* folder = option("--grid-dir")) v.grid_folder = *folder;
   if (const std::string* folder = option("--contour-dir")) {
-    v.Check1 = true;
-    v.Text4 = *folder;
+    v.run_contour = true;
+    v.contour_folder = *folder;
   }
-  if (const std::string* start = option("--contour-start")) v.Text2 = *start;
-  if (const std::string* interval = option("--contour-interval")) v.Text3 = *interval;
+  if (const std::string* start = option("--contour-start")) v.contour_base = *start;
+  if (const std::string* interval = option("--contour-interval")) v.contour_interval = *interval;
   if (const std::string* folder = option("--slope-dir")) {
-    v.Check2 = true;
-    v.Text5 = *folder;
+    v.run_slope = true;
+    v.slope_folder = *folder;
   }
   const std::string* separator = option("--separator");
   mdl.strSeparator = SeparatorFromChoice(separator ? *separator : "Space");

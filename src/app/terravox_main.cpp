@@ -1,7 +1,7 @@
 // The window program: the main window, shown until it is closed.
 #include <QApplication>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "ui/frm_main.h"
 
 int main(int argc, char** argv) {

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"
 #include "ui/frm_main.h"

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "batch/check_cond.h"
-#include "batch/status.h"
-#include "batch/step_guard.h"
+#include "core/status.h"
 #include "batch/xyz2ascii.h"
-#include "gis/ascii2grid.h"
-#include "gis/raster_walk.h"
+#include "batch/ascii2grid.h"
+#include "batch/raster_walk.h"
 
 namespace terravox {
 namespace {
@@ -25,20 +24,20 @@ constexpr const char* kStoppedTitle = "Program is Stopped";
 Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
 
-  if (host.Option1()) {
-    Status s = RunGuarded([&] { return XYZ2ASCII(host, mdl, options); });
+  if (host.InputIsXyz()) {
+    Status s = RunUnderHandler([&] { return XYZ2ASCII(host, mdl, options); });
     if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
-  if (host.Option1() || host.Option2()) {
-    Status s = RunGuarded([&] { return gis::ASCII2GRID(host, mdl); });
+  if (host.InputIsXyz() || host.InputIsAscii()) {
+    Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl); });
     if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
-  if (host.Check1() || host.Check2()) {
-    Status s = RunGuarded([&] { return gis::GetRasterLayersFromFolder(host, mdl); });
+  if (host.RunContour() || host.RunSlope()) {
+    Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl); });
     if (!s.ok()) return s;
   }
   return Status::Ok();
@@ -67,7 +66,7 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
     outcome = RunOutcome::kStopped;
   }
   // Cleared only after the box closes: while it is open the last caption tells where the run was.
-  host.SetLabel6("");
+  host.SetStatus("");
   return outcome;
 }
 

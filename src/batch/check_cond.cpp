@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "batch/numbers.h"
-#include "gis/fld_exist.h"
+#include "core/number_parse.h"
+#include "core/fld_exist.h"
 
 namespace terravox {
 namespace {
@@ -26,21 +26,21 @@ struct Check {
 // The order is the order users meet the problems in: the input folders first, then the GRID
 // folder every run needs, then the extra operations. Messages 2 and 7 have no full stop.
 constexpr Check kChecks[] = {
-    {[](const Host& h) { return h.Option1(); }, &Host::Text7, Test::kFolderExists,
+    {[](const Host& h) { return h.InputIsXyz(); }, &Host::XyzFolder, Test::kFolderExists,
      "The folder of XYZ files does not exist.", kReselectFolder},
-    {[](const Host& h) { return h.Option1() && h.Option4(); }, &Host::Text8, Test::kIsNumber,
+    {[](const Host& h) { return h.InputIsXyz() && h.CellSizeGiven(); }, &Host::CellSizeText, Test::kIsNumber,
      "Pixcel Size is not a number", kReinputData},
-    {[](const Host& h) { return h.Option1() || h.Option2(); }, &Host::Text6, Test::kFolderExists,
+    {[](const Host& h) { return h.InputIsXyz() || h.InputIsAscii(); }, &Host::AsciiFolder, Test::kFolderExists,
      "The folder of ASCII files does not exist.", kReselectFolder},
-    {[](const Host&) { return true; }, &Host::Text1, Test::kFolderExists,
+    {[](const Host&) { return true; }, &Host::GridFolder, Test::kFolderExists,
      "The folder of Grid does not exist.", kReselectFolder},
-    {[](const Host& h) { return h.Check1(); }, &Host::Text4, Test::kFolderExists,
+    {[](const Host& h) { return h.RunContour(); }, &Host::ContourFolder, Test::kFolderExists,
      "The folder of Contour files does not exist.", kReselectFolder},
-    {[](const Host& h) { return h.Check1(); }, &Host::Text2, Test::kIsNumber,
+    {[](const Host& h) { return h.RunContour(); }, &Host::ContourBase, Test::kIsNumber,
      "The start value of Contour is not a number.", kReinputData},
-    {[](const Host& h) { return h.Check1(); }, &Host::Text3, Test::kIsNumber,
+    {[](const Host& h) { return h.RunContour(); }, &Host::ContourInterval, Test::kIsNumber,
      "The interval of Contour lines is not a number", kReinputData},
-    {[](const Host& h) { return h.Check2(); }, &Host::Text5, Test::kFolderExists,
+    {[](const Host& h) { return h.RunSlope(); }, &Host::SlopeFolder, Test::kFolderExists,
      "The folder of slope GRIDS does not exist.", kReselectFolder},
 };
 
@@ -48,7 +48,7 @@ constexpr Check kChecks[] = {
 // long) counts as missing: the run could not use it either, and telling the user which folder
 // to re-select is more helpful than a system error before any work has started.
 bool FolderExists(const std::string& path) {
-  Result<bool> exists = gis::FldExist(path);
+  Result<bool> exists = FldExist(path);
   return exists.ok() && *exists;
 }
 

@@ -1,8 +1,8 @@
 // CheckCond: validation of the window's settings before a batch run does any work.
 #pragma once
 
-#include "batch/batch_mdl.h"
-#include "batch/host.h"
+#include "core/batch_mdl.h"
+#include "core/host.h"
 
 namespace terravox {
 

@@ -3,8 +3,8 @@
 
 namespace terravox {
 
-void HeadlessHost::SetLabel6(const std::string& caption) {
-  label6_ = caption;
+void HeadlessHost::SetStatus(const std::string& caption) {
+  status_text_ = caption;
   if (on_status) on_status(caption);
 }
 

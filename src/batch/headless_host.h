@@ -5,60 +5,58 @@
 #include <functional>
 #include <string>
 
-#include "batch/host.h"
+#include "core/host.h"
 
 namespace terravox {
 
 // The main window's setting controls with their start values.
-struct ControlValues {
-  std::string Text1;
-  std::string Text2 = "0";
-  std::string Text3 = "5";
-  std::string Text4;
-  std::string Text5;
-  std::string Text6;
-  std::string Text7;
-  std::string Text8 = "5";
-  bool Option1 = false;
-  bool Option2 = false;
-  bool Option3 = true;  // "ESRI GRID": the case where neither of the other two is selected
-  bool Option4 = false;
-  bool Option5 = true;
-  bool Check1 = false;
-  bool Check2 = false;
+struct Settings {
+  std::string grid_folder;
+  std::string contour_base = "0";
+  std::string contour_interval = "5";
+  std::string contour_folder;
+  std::string slope_folder;
+  std::string ascii_folder;
+  std::string xyz_folder;
+  std::string cell_size = "5";
+  bool input_xyz = false;
+  bool input_ascii = false;
+  bool cell_size_given = false;
+  bool run_contour = false;
+  bool run_slope = false;
 };
 
 class HeadlessHost : public Host {
  public:
-  ControlValues values;
+  Settings values;
   // Called with each new status caption, after it is stored.
   std::function<void(const std::string& caption)> on_status;
   // Called with each message box; the box "closes" when it returns.
   std::function<void(const std::string& text, const std::string& title)> on_message;
 
-  std::string Text1() const override { return values.Text1; }
-  std::string Text2() const override { return values.Text2; }
-  std::string Text3() const override { return values.Text3; }
-  std::string Text4() const override { return values.Text4; }
-  std::string Text5() const override { return values.Text5; }
-  std::string Text6() const override { return values.Text6; }
-  std::string Text7() const override { return values.Text7; }
-  std::string Text8() const override { return values.Text8; }
-  bool Option1() const override { return values.Option1; }
-  bool Option2() const override { return values.Option2; }
-  bool Option4() const override { return values.Option4; }
-  bool Check1() const override { return values.Check1; }
-  bool Check2() const override { return values.Check2; }
+  std::string GridFolder() const override { return values.grid_folder; }
+  std::string ContourBase() const override { return values.contour_base; }
+  std::string ContourInterval() const override { return values.contour_interval; }
+  std::string ContourFolder() const override { return values.contour_folder; }
+  std::string SlopeFolder() const override { return values.slope_folder; }
+  std::string AsciiFolder() const override { return values.ascii_folder; }
+  std::string XyzFolder() const override { return values.xyz_folder; }
+  std::string CellSizeText() const override { return values.cell_size; }
+  bool InputIsXyz() const override { return values.input_xyz; }
+  bool InputIsAscii() const override { return values.input_ascii; }
+  bool CellSizeGiven() const override { return values.cell_size_given; }
+  bool RunContour() const override { return values.run_contour; }
+  bool RunSlope() const override { return values.run_slope; }
 
-  void SetLabel6(const std::string& caption) override;
-  std::string Label6() const override { return label6_; }
+  void SetStatus(const std::string& caption) override;
+  std::string StatusText() const override { return status_text_; }
   void Repaint() override {}
-  FileList& File1() override { return file1_; }
+  FileList& FolderList() override { return folder_list_; }
   void MsgBox(const std::string& text, const std::string& title = kAppTitle) override;
 
  private:
-  std::string label6_;
-  FileList file1_;
+  std::string status_text_;
+  FileList folder_list_;
 };
 
 }  // namespace terravox

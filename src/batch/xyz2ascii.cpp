@@ -4,9 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "batch/gridder.h"
-#include "batch/numbers.h"
-#include "batch/paths.h"
+#include "gridder/gridder.h"
+#include "core/number_format.h"
+#include "core/number_parse.h"
+#include "core/paths.h"
 
 namespace terravox {
 namespace {
@@ -31,17 +32,17 @@ Status DeleteOldOutput(const std::string& path, const std::string& name,
 }  // namespace
 
 Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
-  std::string ascii_folder = host.Text6();
-  FileList& files = host.File1();
-  if (Status s = files.SetPath(host.Text7()); !s.ok()) return s;
+  std::string ascii_folder = host.AsciiFolder();
+  FileList& files = host.FolderList();
+  if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   for (int i = 0; i < count; ++i) {
-    host.SetLabel6("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
+    host.SetStatus("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
                    FormatCounter(files.ListCount()) + ")   " + files.List(i));
     host.Repaint();
     const std::string& name = files.List(i);
-    std::string xyz_path = JoinPath(host.Text7(), name);
+    std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
     if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;

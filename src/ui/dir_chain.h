@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/status.h"
+#include "core/status.h"
 
 namespace terravox {
 

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "batch/host.h"
-#include "batch/paths.h"
-#include "batch/status.h"
+#include "core/host.h"
+#include "core/paths.h"
+#include "core/status.h"
 #include "ui/pictures.h"
 
 #ifndef TERRAVOX_VERSION_MAJOR

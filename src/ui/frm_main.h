@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "batch/batch_mdl.h"
-#include "batch/folder_listing.h"
-#include "batch/host.h"
-#include "batch/run_options.h"
+#include "core/batch_mdl.h"
+#include "core/folder_listing.h"
+#include "core/host.h"
+#include "core/run_options.h"
 #include "ui/window_support.h"
 
 class QCheckBox;

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "batch/host.h"
+#include "core/host.h"
 
 namespace terravox {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
-#include "batch/run_options.h"
+#include "core/run_options.h"
 #include "cli_process.h"
 #include "support/lattice_fixtures.h"
 #include "support/temp_dir_test.h"
@@ -114,21 +114,19 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
   Observed RunInProcess(const Scenario& scenario, const std::string& root, const std::string& log) {
     Observed seen;
     HeadlessHost host;
-    ControlValues& v = host.values;
-    v.Option1 = std::string(scenario.input) == "xyz";
-    v.Option2 = std::string(scenario.input) == "ascii";
-    v.Option3 = std::string(scenario.input) == "grid";
-    v.Option4 = scenario.cell_size.has_value();
-    v.Option5 = !v.Option4;
-    if (scenario.cell_size) v.Text8 = *scenario.cell_size;
-    v.Text7 = root + "/xyz";
-    v.Text6 = root + "/ascii";
-    v.Text1 = root + (scenario.grid_missing ? "/none" : "/grid");
-    v.Check1 = scenario.contours;
-    v.Text4 = scenario.contours ? root + "/contour" : "";
-    v.Text3 = scenario.contours ? "20" : "5";
-    v.Check2 = scenario.slopes;
-    v.Text5 = scenario.slopes ? root + "/slope" : "";
+    Settings& v = host.values;
+    v.input_xyz = std::string(scenario.input) == "xyz";
+    v.input_ascii = std::string(scenario.input) == "ascii";
+    v.cell_size_given = scenario.cell_size.has_value();
+    if (scenario.cell_size) v.cell_size = *scenario.cell_size;
+    v.xyz_folder = root + "/xyz";
+    v.ascii_folder = root + "/ascii";
+    v.grid_folder = root + (scenario.grid_missing ? "/none" : "/grid");
+    v.run_contour = scenario.contours;
+    v.contour_folder = scenario.contours ? root + "/contour" : "";
+    v.contour_interval = scenario.contours ? "20" : "5";
+    v.run_slope = scenario.slopes;
+    v.slope_folder = scenario.slopes ? root + "/slope" : "";
     BatchMdl mdl;
     const std::string choice = scenario.separator.value_or("Space");
     mdl.strSeparator = choice == "Space" ? " " : choice == "TAB" ? "\t" : choice;
@@ -156,10 +154,9 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
   // GRIDs made the way a user would make them: a run on the ASCII grids.
   static void MakeGrids(const std::string& root) {
     HeadlessHost host;
-    host.values.Option2 = true;
-    host.values.Option3 = false;
-    host.values.Text6 = root + "/ascii";
-    host.values.Text1 = root + "/grid";
+    host.values.input_ascii = true;
+    host.values.ascii_folder = root + "/ascii";
+    host.values.grid_folder = root + "/grid";
     BatchMdl mdl;
     ASSERT_EQ(RunBatch(host, mdl), RunOutcome::kFinished);
   }

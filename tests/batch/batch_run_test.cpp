@@ -70,38 +70,36 @@ class BatchRunTest : public ::terravox::testing::TempDirTest {
   void SetUp() override {
     TempDirTest::SetUp();
     options_.error_log_path = PathIn("xyz2ascii.log");
-    host_.values = Settings("run", Input::kXyz);
+    host_.values = SettingsOver("run", Input::kXyz);
   }
 
   // Settings over fresh folders under root: the XYZ folder holds a.xyz and b.xyz, the ASCII
   // folder a.asc and b.asc for ASCII input, and the GRID folder GRIDs a and b for GRID input.
-  ControlValues Settings(const std::string& root, Input input) {
-    ControlValues v;
-    v.Text7 = MakeDir(root + "/xyz");
-    v.Text6 = MakeDir(root + "/ascii");
-    v.Text1 = MakeDir(root + "/grid");
-    v.Text4 = MakeDir(root + "/contour");
-    v.Text5 = MakeDir(root + "/slope");
-    v.Text2 = "0";
-    v.Text3 = "20";
-    WriteFile(v.Text7 + "/a.xyz", LatticeXyz(0));
-    WriteFile(v.Text7 + "/b.xyz", LatticeXyz(7));
+  Settings SettingsOver(const std::string& root, Input input) {
+    Settings v;
+    v.xyz_folder = MakeDir(root + "/xyz");
+    v.ascii_folder = MakeDir(root + "/ascii");
+    v.grid_folder = MakeDir(root + "/grid");
+    v.contour_folder = MakeDir(root + "/contour");
+    v.slope_folder = MakeDir(root + "/slope");
+    v.contour_base = "0";
+    v.contour_interval = "20";
+    WriteFile(v.xyz_folder + "/a.xyz", LatticeXyz(0));
+    WriteFile(v.xyz_folder + "/b.xyz", LatticeXyz(7));
     if (input != Input::kXyz) {
-      WriteFile(v.Text6 + "/a.asc", LatticeAsciiGrid(0));
-      WriteFile(v.Text6 + "/b.asc", LatticeAsciiGrid(7));
+      WriteFile(v.ascii_folder + "/a.asc", LatticeAsciiGrid(0));
+      WriteFile(v.ascii_folder + "/b.asc", LatticeAsciiGrid(7));
     }
     if (input == Input::kGrid) {
       FakeHost maker;
       maker.values = v;
-      maker.values.Option2 = true;
-      maker.values.Option3 = false;
+      maker.values.input_ascii = true;
       BatchMdl mdl;
       EXPECT_EQ(RunBatch(maker, mdl, options_), RunOutcome::kFinished);
-      EXPECT_TRUE(IsGrid(v.Text1 + "/a"));
+      EXPECT_TRUE(IsGrid(v.grid_folder + "/a"));
     }
-    v.Option1 = input == Input::kXyz;
-    v.Option2 = input == Input::kAscii;
-    v.Option3 = input == Input::kGrid;
+    v.input_xyz = input == Input::kXyz;
+    v.input_ascii = input == Input::kAscii;
     return v;
   }
 
@@ -130,9 +128,9 @@ TEST_F(BatchRunTest, EachInputKindRunsItsSteps) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     FakeHost host;
-    host.values = Settings("row" + std::to_string(n++), row.input);
-    host.values.Check1 = row.contour;
-    host.values.Check2 = row.slope;
+    host.values = SettingsOver("row" + std::to_string(n++), row.input);
+    host.values.run_contour = row.contour;
+    host.values.run_slope = row.slope;
     BatchMdl mdl;
 
     EXPECT_EQ(RunBatch(host, mdl, options_), RunOutcome::kFinished);
@@ -141,20 +139,19 @@ TEST_F(BatchRunTest, EachInputKindRunsItsSteps) {
     ASSERT_GE(host.captions.size(), 2u);
     EXPECT_EQ(host.messages, (std::vector<ShownMessage>{
                                  {kFinishedText, "Program is Finished", host.captions.end()[-2]}}));
-    const ControlValues& v = host.values;
+    const Settings& v = host.values;
     for (const char* name : {"a", "b"}) {
-      EXPECT_TRUE(fs::is_regular_file(v.Text6 + "/" + name + ".asc")) << name;
-      EXPECT_TRUE(IsGrid(v.Text1 + "/" + name)) << name;
-      EXPECT_EQ(IsGrid(v.Text5 + "/" + name), row.slope) << name;
-      EXPECT_EQ(fs::is_regular_file(v.Text4 + "/" + name + ".shp"), row.contour) << name;
+      EXPECT_TRUE(fs::is_regular_file(v.ascii_folder + "/" + name + ".asc")) << name;
+      EXPECT_TRUE(IsGrid(v.grid_folder + "/" + name)) << name;
+      EXPECT_EQ(IsGrid(v.slope_folder + "/" + name), row.slope) << name;
+      EXPECT_EQ(fs::is_regular_file(v.contour_folder + "/" + name + ".shp"), row.contour) << name;
     }
   }
 }
 
 TEST_F(BatchRunTest, GridInputWithoutExtraOperationDoesNothingAndFinishes) {
-  host_.values = Settings("idle", Input::kAscii);
-  host_.values.Option2 = false;
-  host_.values.Option3 = true;
+  host_.values = SettingsOver("idle", Input::kAscii);
+  host_.values.input_ascii = false;
   const std::vector<std::string> before = Tree(PathIn("idle"));
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kFinished);
@@ -167,22 +164,22 @@ TEST_F(BatchRunTest, GridInputWithoutExtraOperationDoesNothingAndFinishes) {
 
 TEST_F(BatchRunTest, MissingFolderShowsValidationMessageThenStopsTouchingNothing) {
   struct Row {
-    std::string ControlValues::*field;
+    std::string Settings::*field;
     const char* text;
   };
   const Row rows[] = {
-      {&ControlValues::Text7, "The folder of XYZ files does not exist."},
-      {&ControlValues::Text6, "The folder of ASCII files does not exist."},
-      {&ControlValues::Text1, "The folder of Grid does not exist."},
-      {&ControlValues::Text4, "The folder of Contour files does not exist."},
-      {&ControlValues::Text5, "The folder of slope GRIDS does not exist."},
+      {&Settings::xyz_folder, "The folder of XYZ files does not exist."},
+      {&Settings::ascii_folder, "The folder of ASCII files does not exist."},
+      {&Settings::grid_folder, "The folder of Grid does not exist."},
+      {&Settings::contour_folder, "The folder of Contour files does not exist."},
+      {&Settings::slope_folder, "The folder of slope GRIDS does not exist."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
     FakeHost host;
     host.values = host_.values;
-    host.values.Check1 = true;
-    host.values.Check2 = true;
+    host.values.run_contour = true;
+    host.values.run_slope = true;
     host.values.*row.field = PathIn("missing");
     const std::vector<std::string> before = Tree(dir().string());
     BatchMdl mdl;
@@ -191,35 +188,35 @@ TEST_F(BatchRunTest, MissingFolderShowsValidationMessageThenStopsTouchingNothing
 
     EXPECT_EQ(host.messages, (std::vector<ShownMessage>{{row.text, "Please Re-Select Folder", ""},
                                                         {kStoppedText, kStoppedTitle, ""}}));
-    EXPECT_EQ(host.Label6(), "");
+    EXPECT_EQ(host.StatusText(), "");
     EXPECT_EQ(Tree(dir().string()), before);
   }
 }
 
 TEST_F(BatchRunTest, BadXyzFileLetsTheOthersConvertThenSkipsTheLaterSteps) {
-  const ControlValues& v = host_.values;
-  WriteFile(v.Text7 + "/ab.xyz", "0 0 not-a-height\r\n");
-  host_.values.Check1 = true;
-  host_.values.Check2 = true;
+  const Settings& v = host_.values;
+  WriteFile(v.xyz_folder + "/ab.xyz", "0 0 not-a-height\r\n");
+  host_.values.run_contour = true;
+  host_.values.run_slope = true;
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
 
-  EXPECT_TRUE(fs::is_regular_file(v.Text6 + "/a.asc"));
-  EXPECT_TRUE(fs::is_regular_file(v.Text6 + "/b.asc"));
-  EXPECT_FALSE(fs::exists(v.Text6 + "/ab.asc"));
+  EXPECT_TRUE(fs::is_regular_file(v.ascii_folder + "/a.asc"));
+  EXPECT_TRUE(fs::is_regular_file(v.ascii_folder + "/b.asc"));
+  EXPECT_FALSE(fs::exists(v.ascii_folder + "/ab.asc"));
   EXPECT_EQ(StepsSeen(host_), std::vector<std::string>{"xyz"});
-  EXPECT_TRUE(fs::is_empty(v.Text1));
-  EXPECT_NE(ReadFile(options_.error_log_path).find(v.Text7 + "/ab.xyz Error-"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(v.grid_folder));
+  EXPECT_NE(ReadFile(options_.error_log_path).find(v.xyz_folder + "/ab.xyz Error-"), std::string::npos);
   ASSERT_FALSE(host_.messages.empty());
   EXPECT_EQ(host_.messages.back().text, kStoppedText);
   EXPECT_EQ(host_.messages.back().title, kStoppedTitle);
-  EXPECT_EQ(host_.Label6(), "");
+  EXPECT_EQ(host_.StatusText(), "");
 }
 
 TEST_F(BatchRunTest, FailedGridConversionSkipsTheRasterWalk) {
-  host_.values = Settings("asc", Input::kAscii);
-  WriteFile(host_.values.Text6 + "/note.txt", "not a raster\r\n");
-  host_.values.Check2 = true;
+  host_.values = SettingsOver("asc", Input::kAscii);
+  WriteFile(host_.values.ascii_folder + "/note.txt", "not a raster\r\n");
+  host_.values.run_slope = true;
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
 
@@ -227,13 +224,13 @@ TEST_F(BatchRunTest, FailedGridConversionSkipsTheRasterWalk) {
   EXPECT_EQ(host_.messages[0].title, "Program was interrupted");
   EXPECT_EQ(host_.messages[1], (ShownMessage{kStoppedText, kStoppedTitle, ""}));
   EXPECT_EQ(StepsSeen(host_), std::vector<std::string>{"ascii"});
-  EXPECT_TRUE(fs::is_empty(host_.values.Text5));
+  EXPECT_TRUE(fs::is_empty(host_.values.slope_folder));
 }
 
 TEST_F(BatchRunTest, UnwritableErrorLogEndsTheRunNamingTheLog) {
   options_.error_log_path = PathIn("no-such-folder/xyz2ascii.log");
-  WriteFile(host_.values.Text7 + "/ab.xyz", "0 0 not-a-height\r\n");
-  host_.values.Check2 = true;
+  WriteFile(host_.values.xyz_folder + "/ab.xyz", "0 0 not-a-height\r\n");
+  host_.values.run_slope = true;
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
 
@@ -242,17 +239,17 @@ TEST_F(BatchRunTest, UnwritableErrorLogEndsTheRunNamingTheLog) {
   EXPECT_EQ(last.title, kStoppedTitle);
   EXPECT_NE(last.text.find(options_.error_log_path), std::string::npos) << last.text;
   EXPECT_NE(last.text, kStoppedText);
-  EXPECT_EQ(host_.Label6(), "");
-  EXPECT_TRUE(fs::is_empty(host_.values.Text1));
+  EXPECT_EQ(host_.StatusText(), "");
+  EXPECT_TRUE(fs::is_empty(host_.values.grid_folder));
   EXPECT_FALSE(fs::exists(PathIn("no-such-folder")));
 }
 
 // An error no step handles (here the contour interval of 0, which validation lets through)
 // ends the run with a box that says what went wrong.
 TEST_F(BatchRunTest, EscapedErrorEndsTheRunWithItsDescription) {
-  host_.values = Settings("walk", Input::kGrid);
-  host_.values.Check1 = true;
-  host_.values.Text3 = "0";
+  host_.values = SettingsOver("walk", Input::kGrid);
+  host_.values.run_contour = true;
+  host_.values.contour_interval = "0";
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
 
@@ -261,18 +258,18 @@ TEST_F(BatchRunTest, EscapedErrorEndsTheRunWithItsDescription) {
   EXPECT_EQ(box.title, kStoppedTitle);
   EXPECT_FALSE(box.text.empty());
   EXPECT_NE(box.text, kStoppedText);
-  EXPECT_EQ(box.label6_at_show.rfind("Running : ESRI GRID--> Get Contour ", 0), 0u);
-  EXPECT_EQ(host_.Label6(), "");
-  EXPECT_FALSE(fs::exists(host_.values.Text4 + "/a.shp"));
+  EXPECT_EQ(box.status_at_show.rfind("Running : ESRI GRID--> Get Contour ", 0), 0u);
+  EXPECT_EQ(host_.StatusText(), "");
+  EXPECT_FALSE(fs::exists(host_.values.contour_folder + "/a.shp"));
 }
 
 // A slope failure that the slope step reports itself must not end as "finished": here the
 // slope folder is the GRID folder, so each slope would replace its own input.
 TEST_F(BatchRunTest, ReportedSlopeFailureEndsTheRunStopped) {
-  host_.values = Settings("same", Input::kGrid);
-  host_.values.Check2 = true;
-  host_.values.Text5 = host_.values.Text1;
-  const std::vector<std::string> before = Tree(host_.values.Text1);
+  host_.values = SettingsOver("same", Input::kGrid);
+  host_.values.run_slope = true;
+  host_.values.slope_folder = host_.values.grid_folder;
+  const std::vector<std::string> before = Tree(host_.values.grid_folder);
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
 
@@ -283,22 +280,22 @@ TEST_F(BatchRunTest, ReportedSlopeFailureEndsTheRunStopped) {
   }
   EXPECT_EQ(host_.messages[2],
             (ShownMessage{kStoppedText, kStoppedTitle, host_.captions.end()[-2]}));
-  EXPECT_EQ(Tree(host_.values.Text1), before);
-  EXPECT_TRUE(IsGrid(host_.values.Text1 + "/a"));
+  EXPECT_EQ(Tree(host_.values.grid_folder), before);
+  EXPECT_TRUE(IsGrid(host_.values.grid_folder + "/a"));
 }
 
 TEST_F(BatchRunTest, StatusLineKeepsTheLastCaptionUntilTheFinalBoxCloses) {
-  host_.values.Check1 = true;
-  host_.values.Check2 = true;
+  host_.values.run_contour = true;
+  host_.values.run_slope = true;
 
   EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kFinished);
 
   ASSERT_EQ(host_.messages.size(), 1u);
   ASSERT_GE(host_.captions.size(), 2u);
-  EXPECT_EQ(host_.messages[0].label6_at_show,
-            "Running : ESRI GRID--> Get Contour " + host_.values.Text1 + "/b");
+  EXPECT_EQ(host_.messages[0].status_at_show,
+            "Running : ESRI GRID--> Get Contour " + host_.values.grid_folder + "/b");
   EXPECT_EQ(host_.captions.back(), "");
-  EXPECT_EQ(host_.Label6(), "");
+  EXPECT_EQ(host_.StatusText(), "");
 }
 
 TEST_F(BatchRunTest, SecondRunWithTheSameSettingsBehavesTheSame) {
@@ -312,10 +309,10 @@ TEST_F(BatchRunTest, SecondRunWithTheSameSettingsBehavesTheSame) {
   int n = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ControlValues settings = Settings("twice" + std::to_string(n++), Input::kXyz);
-    settings.Check1 = true;
-    settings.Check2 = true;
-    if (row.bad_file) WriteFile(settings.Text7 + "/c.xyz", "0 0 not-a-height\r\n");
+    Settings settings = SettingsOver("twice" + std::to_string(n++), Input::kXyz);
+    settings.run_contour = true;
+    settings.run_slope = true;
+    if (row.bad_file) WriteFile(settings.xyz_folder + "/c.xyz", "0 0 not-a-height\r\n");
     FakeHost first;
     FakeHost second;
     first.values = second.values = settings;
@@ -334,7 +331,7 @@ TEST_F(BatchRunTest, FlagOfAnEarlierRunDoesNotCarryOver) {
 
   FakeHost invalid;
   invalid.values = host_.values;
-  invalid.values.Text6 = PathIn("missing");
+  invalid.values.ascii_folder = PathIn("missing");
   EXPECT_EQ(RunBatch(invalid, mdl_, options_), RunOutcome::kStopped);
   EXPECT_EQ(invalid.messages.back().title, kStoppedTitle);
 

@@ -25,28 +25,25 @@ class CheckCondTest : public ::terravox::testing::TempDirTest {
   // Every check applies and passes: XYZ input with a given cell size, both extra operations.
   void SetUp() override {
     TempDirTest::SetUp();
-    ControlValues& v = host_.values;
-    v.Option1 = true;
-    v.Option3 = false;
-    v.Option4 = true;
-    v.Option5 = false;
-    v.Check1 = true;
-    v.Check2 = true;
-    v.Text7 = MakeDir("xyz");
-    v.Text8 = "2.5";
-    v.Text6 = MakeDir("ascii");
-    v.Text1 = MakeDir("grid");
-    v.Text4 = MakeDir("contour");
-    v.Text2 = "100";
-    v.Text3 = "5";
-    v.Text5 = MakeDir("slope");
+    Settings& v = host_.values;
+    v.input_xyz = true;
+    v.cell_size_given = true;
+    v.run_contour = true;
+    v.run_slope = true;
+    v.xyz_folder = MakeDir("xyz");
+    v.cell_size = "2.5";
+    v.ascii_folder = MakeDir("ascii");
+    v.grid_folder = MakeDir("grid");
+    v.contour_folder = MakeDir("contour");
+    v.contour_base = "100";
+    v.contour_interval = "5";
+    v.slope_folder = MakeDir("slope");
   }
 
   // Selects one input kind as the radio buttons would.
   void SelectInput(int option) {
-    host_.values.Option1 = option == 1;
-    host_.values.Option2 = option == 2;
-    host_.values.Option3 = option == 3;
+    host_.values.input_xyz = option == 1;
+    host_.values.input_ascii = option == 2;
   }
 
   std::string Missing() const { return PathIn("no-such-folder"); }
@@ -66,25 +63,25 @@ TEST_F(CheckCondTest, AllChecksPassingSetsTheFlagAndShowsNothing) {
 TEST_F(CheckCondTest, EachCheckShowsItsOwnMessageAndStopsThere) {
   struct Row {
     const char* control;
-    std::string ControlValues::*field;
+    std::string Settings::*field;
     const char* bad;  // "" stands for "a folder that does not exist"
     const char* text;
     const char* title;
   };
   const Row rows[] = {
-      {"Text7", &ControlValues::Text7, "", "The folder of XYZ files does not exist.", kFolder},
-      {"Text8", &ControlValues::Text8, "abc", "Pixcel Size is not a number", kInput},
-      {"Text6", &ControlValues::Text6, "", "The folder of ASCII files does not exist.", kFolder},
-      {"Text1", &ControlValues::Text1, "", "The folder of Grid does not exist.", kFolder},
-      {"Text4", &ControlValues::Text4, "", "The folder of Contour files does not exist.", kFolder},
-      {"Text2", &ControlValues::Text2, "1,5", "The start value of Contour is not a number.",
+      {"XyzFolder", &Settings::xyz_folder, "", "The folder of XYZ files does not exist.", kFolder},
+      {"CellSizeText", &Settings::cell_size, "abc", "Pixcel Size is not a number", kInput},
+      {"AsciiFolder", &Settings::ascii_folder, "", "The folder of ASCII files does not exist.", kFolder},
+      {"GridFolder", &Settings::grid_folder, "", "The folder of Grid does not exist.", kFolder},
+      {"ContourFolder", &Settings::contour_folder, "", "The folder of Contour files does not exist.", kFolder},
+      {"ContourBase", &Settings::contour_base, "1,5", "The start value of Contour is not a number.",
        kInput},
-      {"Text3", &ControlValues::Text3, "five", "The interval of Contour lines is not a number",
+      {"ContourInterval", &Settings::contour_interval, "five", "The interval of Contour lines is not a number",
        kInput},
-      {"Text5", &ControlValues::Text5, "", "The folder of slope GRIDS does not exist.", kFolder},
+      {"SlopeFolder", &Settings::slope_folder, "", "The folder of slope GRIDS does not exist.", kFolder},
   };
-  const std::vector<std::string> order = {"Text7", "Text8", "Text6", "Text1",
-                                          "Text4", "Text2", "Text3", "Text5"};
+  const std::vector<std::string> order = {"XyzFolder", "CellSizeText", "AsciiFolder", "GridFolder",
+                                          "ContourFolder", "ContourBase", "ContourInterval", "SlopeFolder"};
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(row.control);
@@ -110,30 +107,30 @@ TEST_F(CheckCondTest, EachCheckShowsItsOwnMessageAndStopsThere) {
 TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
   struct Row {
     const char* name;
-    std::function<void(ControlValues&)> settings;
+    std::function<void(Settings&)> settings;
     std::vector<const char*> unread;
   };
   const Row rows[] = {
       {"ASCII input skips the XYZ folder and cell size",
-       [](ControlValues& v) { v.Option1 = false, v.Option2 = true, v.Text7 = "", v.Text8 = ""; },
-       {"Text7", "Text8"}},
+       [](Settings& v) { v.input_xyz = false, v.input_ascii = true, v.xyz_folder = "", v.cell_size = ""; },
+       {"XyzFolder", "CellSizeText"}},
       {"unknown cell size ignores letters in the cell size",
-       [](ControlValues& v) { v.Option4 = false, v.Option5 = true, v.Text8 = "letters"; },
-       {"Text8"}},
+       [](Settings& v) { v.cell_size_given = false, v.cell_size = "letters"; },
+       {"CellSizeText"}},
       {"GRID input skips XYZ and ASCII folders",
-       [](ControlValues& v) {
-         v.Option1 = false, v.Option3 = true, v.Text7 = "", v.Text6 = "", v.Text8 = "x";
+       [](Settings& v) {
+         v.input_xyz = false, v.xyz_folder = "", v.ascii_folder = "", v.cell_size = "x";
        },
-       {"Text7", "Text8", "Text6"}},
+       {"XyzFolder", "CellSizeText", "AsciiFolder"}},
       {"given cell size is not checked for ASCII input",
-       [](ControlValues& v) { v.Option1 = false, v.Option2 = true, v.Text8 = "x"; },
-       {"Text8"}},
+       [](Settings& v) { v.input_xyz = false, v.input_ascii = true, v.cell_size = "x"; },
+       {"CellSizeText"}},
       {"no contours skips the contour texts",
-       [](ControlValues& v) { v.Check1 = false, v.Text4 = "", v.Text2 = "a", v.Text3 = "b"; },
-       {"Text4", "Text2", "Text3"}},
+       [](Settings& v) { v.run_contour = false, v.contour_folder = "", v.contour_base = "a", v.contour_interval = "b"; },
+       {"ContourFolder", "ContourBase", "ContourInterval"}},
       {"no slopes skips the slope folder",
-       [](ControlValues& v) { v.Check2 = false, v.Text5 = ""; },
-       {"Text5"}},
+       [](Settings& v) { v.run_slope = false, v.slope_folder = ""; },
+       {"SlopeFolder"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -154,16 +151,16 @@ TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
 
 TEST_F(CheckCondTest, GridInputWithNoExtraOperationChecksOnlyTheGridFolder) {
   SelectInput(3);
-  host_.values.Check1 = false;
-  host_.values.Check2 = false;
+  host_.values.run_contour = false;
+  host_.values.run_slope = false;
 
   CheckCond(host_, mdl_);
 
   EXPECT_TRUE(mdl_.bRunOk);
-  for (const char* control : {"Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"}) {
+  for (const char* control : {"ContourBase", "ContourInterval", "ContourFolder", "SlopeFolder", "AsciiFolder", "XyzFolder", "CellSizeText"}) {
     EXPECT_FALSE(host_.WasRead(control)) << control;
   }
-  EXPECT_TRUE(host_.WasRead("Text1"));
+  EXPECT_TRUE(host_.WasRead("GridFolder"));
 }
 
 TEST_F(CheckCondTest, GridFolderIsCheckedForEveryInputKind) {
@@ -171,10 +168,9 @@ TEST_F(CheckCondTest, GridFolderIsCheckedForEveryInputKind) {
     SCOPED_TRACE(option);
     FakeHost host;
     host.values = host_.values;
-    host.values.Option1 = option == 1;
-    host.values.Option2 = option == 2;
-    host.values.Option3 = option == 3;
-    host.values.Text1 = Missing();
+    host.values.input_xyz = option == 1;
+    host.values.input_ascii = option == 2;
+    host.values.grid_folder = Missing();
     BatchMdl mdl;
 
     CheckCond(host, mdl);
@@ -186,15 +182,15 @@ TEST_F(CheckCondTest, GridFolderIsCheckedForEveryInputKind) {
 }
 
 TEST_F(CheckCondTest, OnlyTheFirstFailureIsShown) {
-  host_.values.Text7 = Missing();
-  host_.values.Text1 = Missing();
-  host_.values.Text3 = "not a number";
+  host_.values.xyz_folder = Missing();
+  host_.values.grid_folder = Missing();
+  host_.values.contour_interval = "not a number";
 
   CheckCond(host_, mdl_);
 
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0].text, "The folder of XYZ files does not exist.");
-  EXPECT_FALSE(host_.WasRead("Text1"));
+  EXPECT_FALSE(host_.WasRead("GridFolder"));
 }
 
 TEST_F(CheckCondTest, FolderTextsThatNameNoFolderFail) {
@@ -213,7 +209,7 @@ TEST_F(CheckCondTest, FolderTextsThatNameNoFolderFail) {
     SCOPED_TRACE(row.name);
     FakeHost host;
     host.values = host_.values;
-    host.values.Text1 = row.text;
+    host.values.grid_folder = row.text;
     BatchMdl mdl;
 
     CheckCond(host, mdl);
@@ -238,8 +234,8 @@ TEST_F(CheckCondTest, NumberTextsFollowTheSharedNumberRule) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string("\"") + row.text + "\"");
-    for (std::string ControlValues::*field :
-         {&ControlValues::Text8, &ControlValues::Text2, &ControlValues::Text3}) {
+    for (std::string Settings::*field :
+         {&Settings::cell_size, &Settings::contour_base, &Settings::contour_interval}) {
       FakeHost host;
       host.values = host_.values;
       host.values.*field = row.text;
@@ -254,7 +250,7 @@ TEST_F(CheckCondTest, NumberTextsFollowTheSharedNumberRule) {
 }
 
 TEST_F(CheckCondTest, FailureLeavesAFlagThatWasAlreadySet) {
-  host_.values.Text1 = Missing();
+  host_.values.grid_folder = Missing();
   mdl_.bRunOk = true;
 
   CheckCond(host_, mdl_);
@@ -264,7 +260,7 @@ TEST_F(CheckCondTest, FailureLeavesAFlagThatWasAlreadySet) {
 }
 
 TEST_F(CheckCondTest, ValidationTouchesNothingOnDisk) {
-  host_.values.Text5 = Missing();
+  host_.values.slope_folder = Missing();
 
   CheckCond(host_, mdl_);
 

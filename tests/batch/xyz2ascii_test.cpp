@@ -26,8 +26,8 @@ class Xyz2AsciiTest : public TempDirTest {
  protected:
   void SetUp() override {
     TempDirTest::SetUp();
-    host_.values.Text7 = MakeDir("xyz");
-    host_.values.Text6 = MakeDir("ascii");
+    host_.values.xyz_folder = MakeDir("xyz");
+    host_.values.ascii_folder = MakeDir("ascii");
     options_.error_log_path = PathIn("xyz2ascii.log");
     mdl_.bRunOk = true;
   }
@@ -76,16 +76,16 @@ TEST_F(Xyz2AsciiTest, FoldersAreReadAsTheLoopNeedsThem) {
   AddXyz("a.xyz", TwoPoints("1"));
   AddXyz("b.xyz", TwoPoints("2"));
   ASSERT_TRUE(Run().ok());
-  EXPECT_EQ(std::count(host_.reads.begin(), host_.reads.end(), "Text6"), 1);  // once, at start
-  EXPECT_EQ(host_.File1().Path(), host_.values.Text7);
+  EXPECT_EQ(std::count(host_.reads.begin(), host_.reads.end(), "AsciiFolder"), 1);  // once, at start
+  EXPECT_EQ(host_.FolderList().Path(), host_.values.xyz_folder);
 }
 
 TEST_F(Xyz2AsciiTest, EmptyFolderTouchesNothing) {
-  host_.SetLabel6("before");
+  host_.SetStatus("before");
   host_.captions.clear();
   ASSERT_TRUE(Run().ok());
   EXPECT_TRUE(host_.captions.empty());
-  EXPECT_EQ(host_.Label6(), "before");
+  EXPECT_EQ(host_.StatusText(), "before");
   EXPECT_EQ(host_.repaint_count, 0);
   EXPECT_TRUE(AsciiNames().empty());
   EXPECT_FALSE(std::filesystem::exists(options_.error_log_path));
@@ -113,7 +113,7 @@ TEST_F(Xyz2AsciiTest, OutputNamesComeFromTheBaseName) {
 
 TEST_F(Xyz2AsciiTest, InputNamedLikeItsOutputIsKept) {
   // One folder for both: dem.asc would be its own old output.
-  host_.values.Text6 = host_.values.Text7;
+  host_.values.ascii_folder = host_.values.xyz_folder;
   AddXyz("dem.asc", TwoPoints("1"));
   ASSERT_TRUE(Run().ok());
   EXPECT_EQ(ReadFile(PathIn("xyz/dem.asc")), TwoPoints("1"));
@@ -141,11 +141,11 @@ TEST_F(Xyz2AsciiTest, FailingFileDoesNotStopTheOthers) {
   EXPECT_EQ(host_.captions.size(), 7u);  // five captions and two emptyings
   EXPECT_EQ(host_.messages.size(), 1u);
   EXPECT_FALSE(mdl_.bRunOk);
-  EXPECT_EQ(host_.Label6(), "Running : XYZ-->ASCII( 5/ 5)   e.xyz");
+  EXPECT_EQ(host_.StatusText(), "Running : XYZ-->ASCII( 5/ 5)   e.xyz");
 }
 
 TEST_F(Xyz2AsciiTest, MissingXyzFolderEscapes) {
-  host_.values.Text7 = PathIn("none");
+  host_.values.xyz_folder = PathIn("none");
   Status status = Run();
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.description(), "Path not found");

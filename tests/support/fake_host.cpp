@@ -5,13 +5,13 @@
 
 namespace terravox::testing {
 
-void FakeHost::SetLabel6(const std::string& caption) {
-  label6_ = caption;
+void FakeHost::SetStatus(const std::string& caption) {
+  status_text_ = caption;
   captions.push_back(caption);
 }
 
 void FakeHost::MsgBox(const std::string& text, const std::string& title) {
-  messages.push_back({text, title, label6_});
+  messages.push_back({text, title, status_text_});
 }
 
 bool FakeHost::WasRead(const std::string& control) const {

@@ -6,43 +6,43 @@
 #include <vector>
 
 #include "batch/headless_host.h"
-#include "batch/host.h"
+#include "core/host.h"
 
 namespace terravox::testing {
 
 struct ShownMessage {
   std::string text;
   std::string title;
-  std::string label6_at_show;  // the status line while the box was open
+  std::string status_at_show;  // the status line while the box was open
   bool operator==(const ShownMessage&) const = default;
 };
 
 class FakeHost : public Host {
  public:
-  ControlValues values;
-  std::vector<std::string> captions;      // every SetLabel6, in order
+  Settings values;
+  std::vector<std::string> captions;      // every SetStatus, in order
   std::vector<ShownMessage> messages;     // every MsgBox, in order
   mutable std::vector<std::string> reads; // names of the controls read, in order
   int repaint_count = 0;
 
-  std::string Text1() const override { return Read("Text1", values.Text1); }
-  std::string Text2() const override { return Read("Text2", values.Text2); }
-  std::string Text3() const override { return Read("Text3", values.Text3); }
-  std::string Text4() const override { return Read("Text4", values.Text4); }
-  std::string Text5() const override { return Read("Text5", values.Text5); }
-  std::string Text6() const override { return Read("Text6", values.Text6); }
-  std::string Text7() const override { return Read("Text7", values.Text7); }
-  std::string Text8() const override { return Read("Text8", values.Text8); }
-  bool Option1() const override { return Read("Option1", values.Option1); }
-  bool Option2() const override { return Read("Option2", values.Option2); }
-  bool Option4() const override { return Read("Option4", values.Option4); }
-  bool Check1() const override { return Read("Check1", values.Check1); }
-  bool Check2() const override { return Read("Check2", values.Check2); }
+  std::string GridFolder() const override { return Read("GridFolder", values.grid_folder); }
+  std::string ContourBase() const override { return Read("ContourBase", values.contour_base); }
+  std::string ContourInterval() const override { return Read("ContourInterval", values.contour_interval); }
+  std::string ContourFolder() const override { return Read("ContourFolder", values.contour_folder); }
+  std::string SlopeFolder() const override { return Read("SlopeFolder", values.slope_folder); }
+  std::string AsciiFolder() const override { return Read("AsciiFolder", values.ascii_folder); }
+  std::string XyzFolder() const override { return Read("XyzFolder", values.xyz_folder); }
+  std::string CellSizeText() const override { return Read("CellSizeText", values.cell_size); }
+  bool InputIsXyz() const override { return Read("InputIsXyz", values.input_xyz); }
+  bool InputIsAscii() const override { return Read("InputIsAscii", values.input_ascii); }
+  bool CellSizeGiven() const override { return Read("CellSizeGiven", values.cell_size_given); }
+  bool RunContour() const override { return Read("RunContour", values.run_contour); }
+  bool RunSlope() const override { return Read("RunSlope", values.run_slope); }
 
-  void SetLabel6(const std::string& caption) override;
-  std::string Label6() const override { return label6_; }
+  void SetStatus(const std::string& caption) override;
+  std::string StatusText() const override { return status_text_; }
   void Repaint() override { ++repaint_count; }
-  FileList& File1() override { return file1_; }
+  FileList& FolderList() override { return folder_list_; }
   void MsgBox(const std::string& text, const std::string& title = kAppTitle) override;
 
   // True when the named control was read at least once.
@@ -54,8 +54,8 @@ class FakeHost : public Host {
     reads.emplace_back(name);
     return value;
   }
-  std::string label6_;
-  FileList file1_;
+  std::string status_text_;
+  FileList folder_list_;
 };
 
 }  // namespace terravox::testing

@@ -53,8 +53,4 @@ std::string ReadFile(const std::string& path) {
   return bytes.str();
 }
 
-std::string DataPath(const std::string& name) {
-  return std::string(TERRAVOX_TEST_DATA_DIR) + "/" + name;
-}
-
 }  // namespace terravox::testing

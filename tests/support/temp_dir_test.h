@@ -28,7 +28,5 @@ class TempDirTest : public ::testing::Test {
 void WriteFile(const std::string& path, const std::string& bytes);
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
-// The path of a fixture under tests/data.
-std::string DataPath(const std::string& name);
 
 }  // namespace terravox::testing

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/paths.h"
+#include "core/paths.h"
 #include "ui/qt_app.h"
+#include "support/in_memory_registry.h"
 #include "ui/registry.h"
 
 namespace terravox {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "support/temp_dir_test.h"
 #include "ui/dir_chain.h"
 #include "ui/frm_main.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "support/temp_dir_test.h"
 #include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"

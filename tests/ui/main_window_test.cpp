@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_mdl.h"
+#include "core/batch_mdl.h"
 #include "ui/pictures.h"
 #include "ui/qt_app.h"
 

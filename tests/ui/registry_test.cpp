@@ -1,5 +1,6 @@
 // GetKeyValue over an in-memory registry: text and DWORD values, missing keys and values, the
 // buffer limit, the empty value, and that every opened key is closed again.
+#include "support/in_memory_registry.h"
 #include "ui/registry.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/status.h"
+#include "core/status.h"
 
 namespace terravox {
 namespace {

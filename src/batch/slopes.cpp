@@ -1,0 +1,80 @@
+// CreateSlopes: the slope GRID of one raster, replacing an old GRID of the same name. Failures
+// are handled here only once an old GRID's folder was found; before that they escape.
+#include "batch/slopes.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "core/paths.h"
+#include "engine/surface_analyser.h"
+#include "engine/workspace_opener.h"
+#include "core/fld_exist.h"
+
+namespace terravox {
+namespace {
+
+constexpr const char* kInterruptedTitle = "Program was interrupted";
+
+// True when both paths name the same folder on disk, however they are spelt (links, "..",
+// doubled separators).
+bool SameFolder(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::equivalent(fs::path(a), fs::path(b), ec)) return true;
+  std::error_code ec_a, ec_b;
+  fs::path canonical_a = fs::weakly_canonical(fs::path(a), ec_a);
+  fs::path canonical_b = fs::weakly_canonical(fs::path(b), ec_b);
+  return !ec_a && !ec_b && canonical_a == canonical_b;
+}
+
+Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path) {
+  engine::SurfaceAnalyser analyser;
+  Result<engine::Raster> slope = analyser.MakeSlope(input, engine::kSlopeDegrees);
+  if (!slope.ok()) return slope.status();
+  return slope->StoreRaster(output_path, nullptr, "GRID");
+}
+
+// The steps after an old GRID's folder was found: their failures go to the handler.
+Status ReplaceSlope(const engine::RasterDataset& input, const std::optional<engine::RasterDataset>& old_grid,
+                    const std::string& output_path) {
+  // With the slope folder equal to the GRID folder the output is the input itself: removing it
+  // would destroy the data before its slope is made.
+  if (SameFolder(output_path, input.GetDatasetPath())) {
+    return Error(ErrorKind::kOther, "The slope folder is the GRID folder: the slope of " +
+                                        LastPathPiece(input.GetDatasetPath()) +
+                                        " would replace its own raster");
+  }
+  if (old_grid.has_value() && old_grid->IsDeletable()) {
+    if (Status s = old_grid->RemoveDataset(); !s.ok()) return s;
+  }
+  return MakeAndStoreSlope(input, output_path);
+}
+
+}  // namespace
+
+Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
+                    const std::string& strExportFolder) {
+  const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
+  const std::string output_path = JoinPath(strExportFolder, name);
+
+  Result<bool> exists = FldExist(output_path);
+  if (!exists.ok()) return exists.status();
+  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path);
+
+  engine::WorkspaceOpener opener;
+  Result<engine::Workspace> workspace = opener.OpenFolder(strExportFolder, 0);
+  if (!workspace.ok()) return workspace.status();
+  Result<std::optional<engine::RasterDataset>> old_grid = workspace->FindRaster(name);
+  if (!old_grid.ok()) return old_grid.status();
+
+  // From here on a failure is this step's own: shown, flagged, and the walk goes on.
+  Status status =
+      RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
+  if (status.ok()) return Status::Ok();
+  host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
+  mdl.bRunOk = false;
+  return Status::Ok();
+}
+
+}  // namespace terravox

@@ -1,0 +1,22 @@
+// CreateSlopes: the slope GRID of one GRID raster.
+#pragma once
+
+#include <string>
+
+#include "core/batch_mdl.h"
+#include "core/host.h"
+#include "core/status.h"
+#include "engine/raster_dataset.h"
+
+namespace terravox {
+
+// Makes the slope of pRasterDs in degrees and stores it as the GRID
+// <strExportFolder>/<raster name>, removing an old GRID of that name first. Once an old GRID's
+// folder was found, failures are handled here ("File Error-<description>" titled "Program was
+// interrupted", mdl.bRunOk cleared) and the status is OK; before that, and whenever no such
+// folder existed, failures escape to the caller (not OK). Never removes or overwrites its own
+// input raster.
+Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
+                    const std::string& strExportFolder);
+
+}  // namespace terravox

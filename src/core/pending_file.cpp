@@ -1,0 +1,84 @@
+// PendingFile: exclusive creation of the temporary file, rename on commit.
+#include "core/pending_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "core/paths.h"
+
+namespace terravox {
+namespace {
+
+// The folder part of a path with its trailing separator ("" for a bare name).
+std::string FolderPrefix(const std::string& path) {
+  size_t separator = path.rfind(kPathSeparator);
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+// A fresh hidden name: folder listings skip it, so no step ever takes it for an output.
+std::string TemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  static thread_local std::mt19937 random(std::random_device{}());
+  char name[64];
+  std::snprintf(name, sizeof name, ".terravox-%d-%u-%08x.tmp", static_cast<int>(::getpid()),
+                counter++, static_cast<unsigned>(random()));
+  return name;
+}
+
+// Creating a file in a folder: a missing file can only mean a missing folder.
+Error CreateError(int err) {
+  if (err == ENOENT) return Error(ErrorKind::kPathNotFound);
+  return Error::FromErrno(err);
+}
+
+}  // namespace
+
+PendingFile::~PendingFile() { Discard(); }
+
+void PendingFile::Discard() {
+  (void)fd_.Close();
+  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+  temp_path_.clear();
+}
+
+Status PendingFile::Create(const std::string& target) {
+  Discard();
+  target_ = target;
+  std::string folder = FolderPrefix(target);
+  constexpr int kAttempts = 16;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string path = folder + TemporaryName();
+    // O_EXCL: never write into a file someone else made (or planted) under that name.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = UniqueFd(fd);
+      temp_path_ = std::move(path);
+      return Status::Ok();
+    }
+    if (errno != EEXIST) return CreateError(errno);
+  }
+  return Error::FromErrno(EEXIST);
+}
+
+Status PendingFile::Write(std::string_view bytes) {
+  if (!fd_.valid()) return Error::FromErrno(EBADF);
+  return WriteAll(fd_.get(), bytes);
+}
+
+Status PendingFile::Commit() {
+  if (temp_path_.empty()) return Error::FromErrno(EBADF);
+  Status status = fd_.Close();
+  if (status.ok() && ::rename(temp_path_.c_str(), target_.c_str()) != 0) {
+    status = Error::FromErrno(errno);
+  }
+  if (status.ok()) temp_path_.clear();  // it is the target now
+  Discard();
+  return status;
+}
+
+}  // namespace terravox

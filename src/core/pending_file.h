@@ -1,0 +1,37 @@
+// PendingFile: an output written under a temporary name beside its target and renamed over it
+// by Commit(), so a failure never leaves a half-written file under the real name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/status.h"
+#include "core/unique_fd.h"
+
+namespace terravox {
+
+class PendingFile {
+ public:
+  PendingFile() = default;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  // Removes the temporary file unless it was committed.
+  ~PendingFile();
+
+  // Creates a new hidden temporary file in the folder of target. "Path not found" when that
+  // folder does not exist, "Permission denied" when it cannot take a file.
+  Status Create(const std::string& target);
+  Status Write(std::string_view bytes);
+  // Closes the file (a delayed write error shows here) and renames it to the target, replacing
+  // a file of that name. After a failure the temporary file is gone and the target untouched.
+  Status Commit();
+
+ private:
+  void Discard();
+
+  std::string target_;
+  std::string temp_path_;
+  UniqueFd fd_;
+};
+
+}  // namespace terravox

@@ -1,0 +1,67 @@
+// GridWriter: our own writer of ESRI binary GRID rasters (float32 cells, one tile of 256 x 4
+// blocks). GDAL only reads the format; its reader is the judge that what we write is right.
+#pragma once
+
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/status.h"
+
+namespace terravox::engine {
+
+// The float no-data value of the format, matched bit for bit by readers.
+inline constexpr float kGridFloatNoData = -std::numeric_limits<float>::max();
+
+// Size and georeferencing of a grid. The cell area spans west .. west + ncols * cell_width and
+// south .. south + nrows * cell_height.
+struct GridGeometry {
+  int ncols = 0;
+  int nrows = 0;
+  double west = 0;
+  double south = 0;
+  double cell_width = 0;
+  double cell_height = 0;
+  std::string srs_wkt;  // coordinate system as WKT; empty when none (no prj.adf)
+};
+
+// Writes one GRID row by row, north to south. The grid is written into a temporary folder beside
+// its target and renamed into place by Commit(), so a failure never leaves a broken GRID under
+// the real name; a writer destroyed before Commit() removes its temporary folder. Memory holds
+// one block row (4 rows), whatever the raster size.
+class GridWriter {
+ public:
+  // Starts a grid at grid_path (the grid's folder). Fails on a geometry with no cells or a cell
+  // size that is not positive and finite, when grid_path already exists, or when the parent
+  // folder cannot take the temporary folder.
+  static Result<std::unique_ptr<GridWriter>> Create(const std::string& grid_path,
+                                                    const GridGeometry& geometry);
+  ~GridWriter();
+  GridWriter(const GridWriter&) = delete;
+  GridWriter& operator=(const GridWriter&) = delete;
+
+  // Appends the next row: ncols values, kGridFloatNoData or NaN for no-data cells. A real value
+  // equal to -FLT_MAX cannot be told from no-data: it reads back as no-data. -0.0 and every other
+  // value keep their exact bits.
+  Status WriteRow(std::span<const float> row);
+  // REQUIRES: every row written. Writes the index, header, bounds, statistics and prj.adf and
+  // renames the folder into place; fails when a grid of that name appeared meanwhile.
+  Status Commit();
+
+  // Bytes the writer holds for cells: one block row of records, whatever the raster's height.
+  size_t buffer_capacity() const;
+
+ private:
+  struct Impl;
+  explicit GridWriter(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// Writes a whole raster held in memory (rows north to south) through GridWriter.
+Status WriteGrid(const std::string& grid_path, const GridGeometry& geometry,
+                 std::span<const float> cells);
+
+}  // namespace terravox::engine

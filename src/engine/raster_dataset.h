@@ -1,0 +1,27 @@
+// RasterDataset: a GRID raster on disk; it also serves as the input of the surface operations.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "core/status.h"
+
+namespace terravox::engine {
+
+class RasterDataset {
+ public:
+  // The raster at a GRID folder path; whether it is a GRID is checked by the operations.
+  explicit RasterDataset(std::string path) : path_(std::move(path)) {}
+
+  // The full path of the raster, platform separators: its last piece is the raster's name.
+  std::string GetDatasetPath() const { return path_; }
+  // True when this user may remove the raster's files and folder.
+  bool IsDeletable() const;
+  // Removes the raster's folder from disk; refuses a folder that is not a GRID.
+  Status RemoveDataset() const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace terravox::engine

@@ -1,0 +1,13 @@
+// MakeSlopeRaster: the slope of a GRID by Horn's method through GDAL, with exact edges.
+#pragma once
+
+#include "core/status.h"
+#include "engine/raster.h"
+#include "engine/raster_dataset.h"
+
+namespace terravox::engine {
+
+// kind is kSlopeDegrees or kSlopePercentRise; z is finite and not 0.
+Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z);
+
+}  // namespace terravox::engine

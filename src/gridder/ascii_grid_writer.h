@@ -1,0 +1,20 @@
+// WriteAsciiGrid: the ESRI ASCII grid file of placed points.
+#pragma once
+
+#include <string>
+
+#include "gridder/grid_layout.h"
+#include "core/status.h"
+
+namespace terravox {
+
+// The value of a cell that no point reached.
+inline constexpr double kNoDataValue = -9999;
+
+// Writes the six header lines (each keyword padded to 14 characters) and nrows rows of ncols
+// values separated by single blanks, north row first; every line ends in CR LF. Doubles are
+// written %.15G-style, the cell size %.7G-style. The file appears under path only when all of it
+// was written; an existing file there is replaced.
+Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const PlacedPoints& placed);
+
+}  // namespace terravox
