@@ -38,8 +38,7 @@ RunFigures RunOnce(char** argv) {
   int status = 0;
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) return figures;
-  figures.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   figures.peak_mb = usage.ru_maxrss / 1024.0;  // ru_maxrss is in KiB
   figures.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return figures;

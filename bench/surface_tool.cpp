@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <string>
 
-#include "core/batch_mdl.h"
-#include "batch/headless_host.h"
-#include "core/number_parse.h"
 #include "batch/contours.h"
-#include "engine/raster_dataset.h"
+#include "batch/headless_host.h"
 #include "batch/slopes.h"
+#include "core/batch_mdl.h"
+#include "core/number_parse.h"
+#include "engine/raster_dataset.h"
 
 int main(int argc, char** argv) {
   using namespace terravox;

@@ -5,8 +5,8 @@
 
 #include "app/cli_common.h"
 #include "core/batch_mdl.h"
-#include "gridder/gridder.h"
 #include "core/run_options.h"
+#include "gridder/gridder.h"
 
 namespace terravox::cli {
 namespace {

@@ -13,9 +13,9 @@
 #endif
 
 #include "app/cli_common.h"
-#include "core/batch_mdl.h"
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
+#include "core/batch_mdl.h"
 #include "core/run_options.h"
 
 namespace terravox::cli {

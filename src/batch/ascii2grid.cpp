@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "core/fld_exist.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -14,7 +15,6 @@
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
 #include "engine/workspace_opener.h"
-#include "core/fld_exist.h"
 
 namespace terravox {
 namespace {

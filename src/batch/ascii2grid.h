@@ -9,9 +9,9 @@ namespace terravox {
 
 // Converts each file of the ASCII folder into a GRID of its base name in the GRID folder
 // replacing an existing GRID of that name. The first failure shows "Program was
-// interrupted" with "<input path> Error-<description>", empties the status line, clears mdl.bRunOk and ends
-// the loop. Errors are all handled here; the status is for symmetry with the other steps and is
-// always OK.
+// interrupted" with "<input path> Error-<description>", empties the status line, clears mdl.bRunOk
+// and ends the loop. Errors are all handled here; the status is for symmetry with the other steps
+// and is always OK.
 Status ASCII2GRID(Host& host, BatchMdl& mdl);
 
 }  // namespace terravox

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "batch/check_cond.h"
-#include "core/status.h"
-#include "batch/xyz2ascii.h"
 #include "batch/ascii2grid.h"
+#include "batch/check_cond.h"
 #include "batch/raster_walk.h"
+#include "batch/xyz2ascii.h"
+#include "core/status.h"
 
 namespace terravox {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "core/number_parse.h"
 #include "core/fld_exist.h"
+#include "core/number_parse.h"
 
 namespace terravox {
 namespace {
@@ -28,10 +28,10 @@ struct Check {
 constexpr Check kChecks[] = {
     {[](const Host& h) { return h.InputIsXyz(); }, &Host::XyzFolder, Test::kFolderExists,
      "The folder of XYZ files does not exist.", kReselectFolder},
-    {[](const Host& h) { return h.InputIsXyz() && h.CellSizeGiven(); }, &Host::CellSizeText, Test::kIsNumber,
-     "Pixcel Size is not a number", kReinputData},
-    {[](const Host& h) { return h.InputIsXyz() || h.InputIsAscii(); }, &Host::AsciiFolder, Test::kFolderExists,
-     "The folder of ASCII files does not exist.", kReselectFolder},
+    {[](const Host& h) { return h.InputIsXyz() && h.CellSizeGiven(); }, &Host::CellSizeText,
+     Test::kIsNumber, "Pixcel Size is not a number", kReinputData},
+    {[](const Host& h) { return h.InputIsXyz() || h.InputIsAscii(); }, &Host::AsciiFolder,
+     Test::kFolderExists, "The folder of ASCII files does not exist.", kReselectFolder},
     {[](const Host&) { return true; }, &Host::GridFolder, Test::kFolderExists,
      "The folder of Grid does not exist.", kReselectFolder},
     {[](const Host& h) { return h.RunContour(); }, &Host::ContourFolder, Test::kFolderExists,

@@ -5,20 +5,21 @@
 #include <limits>
 #include <optional>
 
-#include "core/number_parse.h"
 #include "batch/contours.h"
+#include "batch/slopes.h"
+#include "core/number_parse.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
 #include "engine/workspace_opener.h"
-#include "batch/slopes.h"
 
 namespace terravox {
 namespace {
 
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
-Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raster, bool& slope_failed) {
+Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raster,
+                   bool& slope_failed) {
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
@@ -39,7 +40,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     if (!dInterval.ok()) return dInterval.status();
     Result<double> dbase = ParseDouble(host.ContourBase());
     if (!dbase.ok()) return dbase.status();
-    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase); !s.ok()) {
+    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase);
+        !s.ok()) {
       return s;
     }
   }

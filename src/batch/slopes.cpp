@@ -6,10 +6,10 @@
 #include <optional>
 #include <system_error>
 
+#include "core/fld_exist.h"
 #include "core/paths.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace_opener.h"
-#include "core/fld_exist.h"
 
 namespace terravox {
 namespace {
@@ -36,7 +36,8 @@ Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& 
 }
 
 // The steps after an old GRID's folder was found: their failures go to the handler.
-Status ReplaceSlope(const engine::RasterDataset& input, const std::optional<engine::RasterDataset>& old_grid,
+Status ReplaceSlope(const engine::RasterDataset& input,
+                    const std::optional<engine::RasterDataset>& old_grid,
                     const std::string& output_path) {
   // With the slope folder equal to the GRID folder the output is the input itself: removing it
   // would destroy the data before its slope is made.
@@ -69,8 +70,7 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   if (!old_grid.ok()) return old_grid.status();
 
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
-  Status status =
-      RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
+  Status status = RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
   if (status.ok()) return Status::Ok();
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;

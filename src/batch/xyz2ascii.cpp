@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "gridder/gridder.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "gridder/gridder.h"
 
 namespace terravox {
 namespace {

@@ -1,5 +1,6 @@
 // Host: the narrow interface through which the batch steps see the main window: the run's
-// settings by meaning, the status line, repaint, the folder listing and message boxes. The Qt window implements it, and so do the headless front end and tests.
+// settings by meaning, the status line, repaint, the folder listing and message boxes. The Qt
+// window implements it, and so do the headless front end and tests.
 #pragma once
 
 #include <string>

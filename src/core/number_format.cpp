@@ -49,8 +49,8 @@ bool AppendWholeHundredths(std::string& out, double value) {
 // fixed-precision conversion: this is the grid writer's hot path.
 bool AppendFromShortestDigits(std::string& out, double value, int precision) {
   char buffer[64];  // [-]d[.ddd]e(+|-)dd[d]
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                 std::chars_format::scientific);
+  auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
   (void)ec;  // 64 characters always hold a scientific double
   const char* p = buffer;
   bool negative = *p == '-';
@@ -103,8 +103,8 @@ void AppendGeneral(std::string& out, T value, int precision) {
     }
   }
   char buffer[64];
-  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                 std::chars_format::general, precision);
+  auto [ptr, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   (void)ec;  // 64 characters always hold a general-format float or double
   for (char* p = buffer; p != ptr; ++p) {
     if (*p == 'e') *p = 'E';

@@ -12,16 +12,25 @@ namespace terravox {
 
 const char* StandardText(ErrorKind kind) {
   switch (kind) {
-    case ErrorKind::kSubscriptOutOfRange: return "Subscript out of range";
-    case ErrorKind::kTypeMismatch: return "Type mismatch";
-    case ErrorKind::kOverflow: return "Overflow";
-    case ErrorKind::kDivisionByZero: return "Division by zero";
-    case ErrorKind::kFileNotFound: return "File not found";
-    case ErrorKind::kPathNotFound: return "Path not found";
-    case ErrorKind::kPermissionDenied: return "Permission denied";
-    case ErrorKind::kOutOfMemory: return "Out of memory";
+    case ErrorKind::kSubscriptOutOfRange:
+      return "Subscript out of range";
+    case ErrorKind::kTypeMismatch:
+      return "Type mismatch";
+    case ErrorKind::kOverflow:
+      return "Overflow";
+    case ErrorKind::kDivisionByZero:
+      return "Division by zero";
+    case ErrorKind::kFileNotFound:
+      return "File not found";
+    case ErrorKind::kPathNotFound:
+      return "Path not found";
+    case ErrorKind::kPermissionDenied:
+      return "Permission denied";
+    case ErrorKind::kOutOfMemory:
+      return "Out of memory";
     case ErrorKind::kEngine:
-    case ErrorKind::kOther: return "";
+    case ErrorKind::kOther:
+      return "";
   }
   return "";
 }
@@ -33,12 +42,17 @@ Error::Error(ErrorKind kind, std::string description)
 
 Error Error::FromErrno(int err) {
   switch (err) {
-    case ENOENT: return Error(ErrorKind::kFileNotFound);
-    case ENOTDIR: return Error(ErrorKind::kPathNotFound);
+    case ENOENT:
+      return Error(ErrorKind::kFileNotFound);
+    case ENOTDIR:
+      return Error(ErrorKind::kPathNotFound);
     case EACCES:
-    case EPERM: return Error(ErrorKind::kPermissionDenied);
-    case ENOMEM: return Error(ErrorKind::kOutOfMemory);
-    default: return Error(ErrorKind::kOther, std::strerror(err));
+    case EPERM:
+      return Error(ErrorKind::kPermissionDenied);
+    case ENOMEM:
+      return Error(ErrorKind::kOutOfMemory);
+    default:
+      return Error(ErrorKind::kOther, std::strerror(err));
   }
 }
 

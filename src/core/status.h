@@ -49,7 +49,7 @@ class Error {
 
 class [[nodiscard]] Status {
  public:
-  Status() = default;  // OK
+  Status() = default;                                            // OK
   Status(Error error) : error_(std::move(error)), ok_(false) {}  // NOLINT: implicit on purpose
 
   static Status Ok() { return Status(); }

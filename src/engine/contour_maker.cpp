@@ -36,7 +36,6 @@ struct SrsReleaser {
 };
 using SrsPtr = std::unique_ptr<OGRSpatialReference, SrsReleaser>;
 
-
 bool EntryExists(const std::string& path) {
   std::error_code ec;
   return fs::exists(fs::symlink_status(path, ec));

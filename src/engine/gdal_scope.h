@@ -38,7 +38,9 @@ class GdalErrorScope {
 };
 
 struct GdalDemOptionsDeleter {
-  void operator()(GDALDEMProcessingOptions* options) const { GDALDEMProcessingOptionsFree(options); }
+  void operator()(GDALDEMProcessingOptions* options) const {
+    GDALDEMProcessingOptionsFree(options);
+  }
 };
 using GdalDemOptionsPtr = std::unique_ptr<GDALDEMProcessingOptions, GdalDemOptionsDeleter>;
 

@@ -97,7 +97,7 @@ void StoreCellsBigEndian(uint8_t* out, const float* cells, int n) {
     float value = cells[i];
     uint32_t bits = std::bit_cast<uint32_t>(value);
     bits = value == value ? bits : kNoDataBits;  // NaN has no place in the format
-    StoreBigEndian32(out + 4 * i, bits);
+    StoreBigEndian32(out + size_t{4} * static_cast<size_t>(i), bits);
   }
 }
 

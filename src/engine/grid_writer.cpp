@@ -6,11 +6,11 @@
 #include <cmath>
 #include <optional>
 
+#include "core/output_file.h"
 #include "core/paths.h"
 #include "engine/grid_format.h"
 #include "engine/grid_prj.h"
 #include "engine/grid_stats.h"
-#include "core/output_file.h"
 #include "engine/pending_dir.h"
 
 namespace terravox::engine {
@@ -106,7 +106,8 @@ Result<std::unique_ptr<GridWriter>> GridWriter::Create(const std::string& grid_p
     uint8_t* record = impl->block_row.data() + int64_t{c} * kFloatRecordBytes;
     StoreBigEndian16(record, kFloatPayloadWords);
     for (int i = 0; i < kBlockCells; ++i) {
-      std::copy(kNoDataBytes.begin(), kNoDataBytes.end(), record + 2 + 4 * i);
+      std::copy(kNoDataBytes.begin(), kNoDataBytes.end(),
+                record + 2 + size_t{4} * static_cast<size_t>(i));
     }
   }
   impl->index_entries.resize(static_cast<size_t>(layout.blocks_per_row) * kIndexEntryBytes);
@@ -162,7 +163,8 @@ Status GridWriter::Impl::FlushBlockRow() {
     // The last block row is short: rows below the raster hold the previous block row's cells.
     for (int c = 0; c < layout.used_block_cols; ++c) {
       for (int i = rows_held * kBlockWidth; i < kBlockCells; ++i) {
-        std::copy(kNoDataBytes.begin(), kNoDataBytes.end(), CellsOf(c, 0) + 4 * i);
+        std::copy(kNoDataBytes.begin(), kNoDataBytes.end(),
+                  CellsOf(c, 0) + size_t{4} * static_cast<size_t>(i));
       }
     }
   }

@@ -1,9 +1,9 @@
 // Raster::StoreRaster: an in-memory raster (a slope, say) written out as a GRID.
 #include <filesystem>
 
-#include "engine/raster.h"
 #include "engine/grid_format.h"
 #include "engine/pending_dir.h"
+#include "engine/raster.h"
 
 namespace terravox::engine {
 

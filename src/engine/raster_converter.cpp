@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/paths.h"
-#include "engine/raster_converter.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_format.h"
 #include "engine/pending_dir.h"
+#include "engine/raster_converter.h"
 #include "engine/raster_geometry.h"
 
 namespace terravox::engine {

@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "core/paths.h"
-#include "engine/raster_dataset.h"
 #include "engine/grid_folder.h"
+#include "engine/raster_dataset.h"
 
 namespace terravox::engine {
 namespace {

@@ -71,8 +71,10 @@ Status ShapefileDataset::SetDatasetName(const std::string& name) {
   }
   for (const char* extension : kMainExtensions) {
     if (EntryExists(new_base + extension)) {
-      return Error(ErrorKind::kEngine, "A Shapefile named " + name + " already exists in " +
-                                           folder_ + " (" + name + extension + ")");
+      std::string text = "A Shapefile named " + name;
+      text.append(" already exists in ").append(folder_).append(" (").append(name);
+      text.append(extension).append(")");
+      return EngineError(std::move(text));
     }
   }
   // Stale companions this Shapefile has are replaced by the rename itself; the others go now.

@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "engine/edge_padding.h"
-#include "engine/slope_maker.h"
-#include "engine/surface_analyser.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 #include "engine/raster_geometry.h"
+#include "engine/slope_maker.h"
+#include "engine/surface_analyser.h"
 
 namespace terravox::engine {
 namespace {
-
 
 Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
   CPLStringList args;

@@ -7,8 +7,8 @@
 
 #include "core/folder_listing.h"
 #include "core/paths.h"
-#include "engine/workspace.h"
 #include "engine/grid_folder.h"
+#include "engine/workspace.h"
 
 namespace terravox::engine {
 namespace {

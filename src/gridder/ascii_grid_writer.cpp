@@ -39,7 +39,7 @@ Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const Pla
   if (Status s = file.Create(path); !s.ok()) return s;
 
   std::string out;
-  out.reserve(kFlushBytes + 64 * 1024);
+  out.reserve(kFlushBytes + size_t{64} * 1024);
   AppendHeaderLine(out, "ncols", FormatDouble(shape.ncols));
   AppendHeaderLine(out, "nrows", FormatDouble(shape.nrows));
   AppendHeaderLine(out, "xllcorner", FormatDouble(shape.xllcorner));

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "gridder/grid_layout.h"
 #include "core/status.h"
+#include "gridder/grid_layout.h"
 
 namespace terravox {
 

@@ -61,7 +61,8 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     reader.Close();
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
-    float cell_size = host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
+    float cell_size =
+        host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
     GridShape shape = ShapeGrid(points, cell_size);
     PlacedPoints placed = PlacePoints(points, shape);
     ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));

@@ -15,12 +15,12 @@ namespace terravox {
 //
 // A failure is handled here: a line that does not fit the separator shows a message box, any
 // other failure appends "<strXyzFile> Error-<description>" to the error log; both clear
-// mdl.bRunOk and empty the status line, and nothing is written at strAscFile (the grid is written under a
-// temporary name and renamed only when complete; an earlier file there is for the caller to
-// remove first). Success replaces strAscFile and leaves bRunOk and the status line untouched. The returned
-// status is not OK only when the error log itself could not be written: that error escapes to the
-// caller, its description naming the log file and the reason. The log is options.error_log_path;
-// options.on_log_line, when set, sees each log line.
+// mdl.bRunOk and empty the status line, and nothing is written at strAscFile (the grid is written
+// under a temporary name and renamed only when complete; an earlier file there is for the caller to
+// remove first). Success replaces strAscFile and leaves bRunOk and the status line untouched. The
+// returned status is not OK only when the error log itself could not be written: that error escapes
+// to the caller, its description naming the log file and the reason. The log is
+// options.error_log_path; options.on_log_line, when set, sees each log line.
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options = {});
 

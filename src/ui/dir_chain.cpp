@@ -84,9 +84,7 @@ Status DirChain::Open(const std::string& folder) {
   return Status::Ok();
 }
 
-void DirChain::OpenUnlisted(const std::string& folder) {
-  SetChain(NormalFolderPath(folder), {});
-}
+void DirChain::OpenUnlisted(const std::string& folder) { SetChain(NormalFolderPath(folder), {}); }
 
 void DirChain::SetChain(const std::string& folder, std::vector<std::string> sub_folders) {
   entries_.clear();

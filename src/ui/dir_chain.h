@@ -10,10 +10,10 @@
 namespace terravox {
 
 struct DirEntry {
-  std::string name;  // as shown: the root path for a root, else the folder's own name
-  std::string path;  // full path, no trailing separator except for a root
-  int level = 0;     // depth below the root, which is 0
-  bool open = false; // on the chain down to the open folder (the open folder included)
+  std::string name;   // as shown: the root path for a root, else the folder's own name
+  std::string path;   // full path, no trailing separator except for a root
+  int level = 0;      // depth below the root, which is 0
+  bool open = false;  // on the chain down to the open folder (the open folder included)
 };
 
 class DirChain {

@@ -153,13 +153,13 @@ void frmAbout::CreateControls() {
 
 void frmAbout::Load() {
   setWindowTitle(QStringLiteral("About ") + QString::fromUtf8(kAppTitle));
-  lblVersion->setText(QString::fromStdString(VersionText(
-      TERRAVOX_VERSION_MAJOR, TERRAVOX_VERSION_MINOR, TERRAVOX_VERSION_PATCH)));
+  lblVersion->setText(QString::fromStdString(
+      VersionText(TERRAVOX_VERSION_MAJOR, TERRAVOX_VERSION_MINOR, TERRAVOX_VERSION_PATCH)));
   lblTitle->setText(QString::fromUtf8(kAppTitle));
 }
 
-bool frmAbout::GetKeyValue(RegKey KeyRoot, const std::string& KeyName,
-                           const std::string& SubKeyRef, std::string& KeyVal) {
+bool frmAbout::GetKeyValue(RegKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+                           std::string& KeyVal) {
   return terravox::GetKeyValue(*registry_, KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 

@@ -173,12 +173,23 @@ void FrmFdSel::OnDirItemOpened(QTreeWidgetItem* item) {
 void FrmFdSel::OnSureClicked() {
   QLineEdit* target = nullptr;
   switch (main_.folder) {
-    case 1: target = main_.Text1; break;
-    case 2: target = main_.Text4; break;
-    case 3: target = main_.Text5; break;
-    case 4: target = main_.Text7; break;
-    case 5: target = main_.Text6; break;
-    default: break;
+    case 1:
+      target = main_.Text1;
+      break;
+    case 2:
+      target = main_.Text4;
+      break;
+    case 3:
+      target = main_.Text5;
+      break;
+    case 4:
+      target = main_.Text7;
+      break;
+    case 5:
+      target = main_.Text6;
+      break;
+    default:
+      break;
   }
   if (target) target->setText(ToQt(chain_.Current()));
   accept();

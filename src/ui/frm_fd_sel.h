@@ -56,7 +56,7 @@ class FrmFdSel : public QDialog {
   FrmMain& main_;
   DirChain chain_;
   std::vector<std::string> drives_;
-  std::string drive_;                                // the drive Drive1 shows
+  std::string drive_;                                 // the drive Drive1 shows
   std::map<std::string, std::string> drive_folders_;  // the folder last open on each drive
 };
 

@@ -150,9 +150,9 @@ void FrmMain::CreateControls() {
 
 void FrmMain::SetTabOrder() {
   // The focus order of the controls that take focus; labels and frames take none.
-  QWidget* const order[] = {Command4, Command5, Command3, Text5, Command2, Text4,
-                            Text3,    Text2,    Check1,   Check2, Text8,  Text7,
-                            Command7, Option1,  Text1,    Command1, Option3, Option2,
+  QWidget* const order[] = {Command4, Command5, Command3, Text5,    Command2, Text4,
+                            Text3,    Text2,    Check1,   Check2,   Text8,    Text7,
+                            Command7, Option1,  Text1,    Command1, Option3,  Option2,
                             Text6,    Command6, Combo1,   Option4,  Option5};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/batch_mdl.h"
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
-#include "core/run_options.h"
 #include "cli_process.h"
+#include "core/batch_mdl.h"
+#include "core/run_options.h"
 #include "support/lattice_fixtures.h"
 #include "support/temp_dir_test.h"
 
@@ -146,8 +146,7 @@ class CliRunTest : public ::terravox::testing::TempDirTest {
 
   static void MakeAsciiGrids(const std::string& root) {
     for (int offset : {0, 7}) {
-      WriteFile(root + (offset == 0 ? "/ascii/a.asc" : "/ascii/b.asc"),
-                LatticeAsciiGrid(offset));
+      WriteFile(root + (offset == 0 ? "/ascii/a.asc" : "/ascii/b.asc"), LatticeAsciiGrid(offset));
     }
   }
 

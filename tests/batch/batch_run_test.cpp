@@ -206,7 +206,8 @@ TEST_F(BatchRunTest, BadXyzFileLetsTheOthersConvertThenSkipsTheLaterSteps) {
   EXPECT_FALSE(fs::exists(v.ascii_folder + "/ab.asc"));
   EXPECT_EQ(StepsSeen(host_), std::vector<std::string>{"xyz"});
   EXPECT_TRUE(fs::is_empty(v.grid_folder));
-  EXPECT_NE(ReadFile(options_.error_log_path).find(v.xyz_folder + "/ab.xyz Error-"), std::string::npos);
+  EXPECT_NE(ReadFile(options_.error_log_path).find(v.xyz_folder + "/ab.xyz Error-"),
+            std::string::npos);
   ASSERT_FALSE(host_.messages.empty());
   EXPECT_EQ(host_.messages.back().text, kStoppedText);
   EXPECT_EQ(host_.messages.back().title, kStoppedTitle);

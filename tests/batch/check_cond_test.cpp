@@ -71,17 +71,21 @@ TEST_F(CheckCondTest, EachCheckShowsItsOwnMessageAndStopsThere) {
   const Row rows[] = {
       {"XyzFolder", &Settings::xyz_folder, "", "The folder of XYZ files does not exist.", kFolder},
       {"CellSizeText", &Settings::cell_size, "abc", "Pixcel Size is not a number", kInput},
-      {"AsciiFolder", &Settings::ascii_folder, "", "The folder of ASCII files does not exist.", kFolder},
+      {"AsciiFolder", &Settings::ascii_folder, "", "The folder of ASCII files does not exist.",
+       kFolder},
       {"GridFolder", &Settings::grid_folder, "", "The folder of Grid does not exist.", kFolder},
-      {"ContourFolder", &Settings::contour_folder, "", "The folder of Contour files does not exist.", kFolder},
+      {"ContourFolder", &Settings::contour_folder, "",
+       "The folder of Contour files does not exist.", kFolder},
       {"ContourBase", &Settings::contour_base, "1,5", "The start value of Contour is not a number.",
        kInput},
-      {"ContourInterval", &Settings::contour_interval, "five", "The interval of Contour lines is not a number",
-       kInput},
-      {"SlopeFolder", &Settings::slope_folder, "", "The folder of slope GRIDS does not exist.", kFolder},
+      {"ContourInterval", &Settings::contour_interval, "five",
+       "The interval of Contour lines is not a number", kInput},
+      {"SlopeFolder", &Settings::slope_folder, "", "The folder of slope GRIDS does not exist.",
+       kFolder},
   };
-  const std::vector<std::string> order = {"XyzFolder", "CellSizeText", "AsciiFolder", "GridFolder",
-                                          "ContourFolder", "ContourBase", "ContourInterval", "SlopeFolder"};
+  const std::vector<std::string> order = {"XyzFolder",       "CellSizeText",  "AsciiFolder",
+                                          "GridFolder",      "ContourFolder", "ContourBase",
+                                          "ContourInterval", "SlopeFolder"};
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(row.control);
@@ -112,7 +116,9 @@ TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
   };
   const Row rows[] = {
       {"ASCII input skips the XYZ folder and cell size",
-       [](Settings& v) { v.input_xyz = false, v.input_ascii = true, v.xyz_folder = "", v.cell_size = ""; },
+       [](Settings& v) {
+         v.input_xyz = false, v.input_ascii = true, v.xyz_folder = "", v.cell_size = "";
+       },
        {"XyzFolder", "CellSizeText"}},
       {"unknown cell size ignores letters in the cell size",
        [](Settings& v) { v.cell_size_given = false, v.cell_size = "letters"; },
@@ -126,7 +132,10 @@ TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
        [](Settings& v) { v.input_xyz = false, v.input_ascii = true, v.cell_size = "x"; },
        {"CellSizeText"}},
       {"no contours skips the contour texts",
-       [](Settings& v) { v.run_contour = false, v.contour_folder = "", v.contour_base = "a", v.contour_interval = "b"; },
+       [](Settings& v) {
+         v.run_contour = false, v.contour_folder = "", v.contour_base = "a",
+         v.contour_interval = "b";
+       },
        {"ContourFolder", "ContourBase", "ContourInterval"}},
       {"no slopes skips the slope folder",
        [](Settings& v) { v.run_slope = false, v.slope_folder = ""; },
@@ -157,7 +166,8 @@ TEST_F(CheckCondTest, GridInputWithNoExtraOperationChecksOnlyTheGridFolder) {
   CheckCond(host_, mdl_);
 
   EXPECT_TRUE(mdl_.bRunOk);
-  for (const char* control : {"ContourBase", "ContourInterval", "ContourFolder", "SlopeFolder", "AsciiFolder", "XyzFolder", "CellSizeText"}) {
+  for (const char* control : {"ContourBase", "ContourInterval", "ContourFolder", "SlopeFolder",
+                              "AsciiFolder", "XyzFolder", "CellSizeText"}) {
     EXPECT_FALSE(host_.WasRead(control)) << control;
   }
   EXPECT_TRUE(host_.WasRead("GridFolder"));

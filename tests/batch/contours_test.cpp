@@ -30,7 +30,8 @@ class ContoursTest : public testing::TempDirTest {
   }
 
   Status Run(double interval, double base = 0) {
-    return CreateContours(host_, engine::RasterDataset(PathIn("grid/dem")), contour_, interval, base);
+    return CreateContours(host_, engine::RasterDataset(PathIn("grid/dem")), contour_, interval,
+                          base);
   }
 
   // Every entry of the contour folder, sorted.
@@ -157,8 +158,8 @@ TEST_F(ContoursTest, EngineFailuresEscapeWithoutAMessage) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     FakeHost host;
-    Status status =
-        CreateContours(host, engine::RasterDataset(PathIn("grid/dem")), row.folder, row.interval, 0);
+    Status status = CreateContours(host, engine::RasterDataset(PathIn("grid/dem")), row.folder,
+                                   row.interval, 0);
     EXPECT_FALSE(status.ok());
     EXPECT_FALSE(status.description().empty());
     EXPECT_TRUE(host.messages.empty());

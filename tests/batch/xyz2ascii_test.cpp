@@ -76,7 +76,8 @@ TEST_F(Xyz2AsciiTest, FoldersAreReadAsTheLoopNeedsThem) {
   AddXyz("a.xyz", TwoPoints("1"));
   AddXyz("b.xyz", TwoPoints("2"));
   ASSERT_TRUE(Run().ok());
-  EXPECT_EQ(std::count(host_.reads.begin(), host_.reads.end(), "AsciiFolder"), 1);  // once, at start
+  EXPECT_EQ(std::count(host_.reads.begin(), host_.reads.end(), "AsciiFolder"),
+            1);  // once, at start
   EXPECT_EQ(host_.FolderList().Path(), host_.values.xyz_folder);
 }
 

@@ -25,8 +25,8 @@ TEST_F(FolderListingTest, ListsRegularFilesByNameWithoutCase) {
   Result<std::vector<std::string>> names = ListFolderFiles(dir().string());
   ASSERT_TRUE(names.ok());
   // Letters fold to lower case, so "_" (0x5F) sorts before them.
-  EXPECT_EQ(*names, (std::vector<std::string>{"10", "9", "_x", "A.xyz", "a.xyz", "b.xyz", "C",
-                                              "link"}));
+  EXPECT_EQ(*names,
+            (std::vector<std::string>{"10", "9", "_x", "A.xyz", "a.xyz", "b.xyz", "C", "link"}));
 }
 
 TEST_F(FolderListingTest, MissingFolderIsPathNotFound) {

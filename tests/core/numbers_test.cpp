@@ -20,9 +20,8 @@ TEST(NumbersTest, AcceptsDecimalFormsWithBlanks) {
     double expected;
   };
   const Row rows[] = {
-      {"0", 0},          {"12.5", 12.5},    {" 7 ", 7},         {"\t-3\t", -3},
-      {"+4", 4},         {"1.", 1},         {".5", 0.5},        {"1e3", 1000},
-      {"1E-2", 0.01},    {"-2.5e+1", -25},  {"007", 7},         {"1e-400", 0},
+      {"0", 0},    {"12.5", 12.5}, {" 7 ", 7},     {"\t-3\t", -3},   {"+4", 4},  {"1.", 1},
+      {".5", 0.5}, {"1e3", 1000},  {"1E-2", 0.01}, {"-2.5e+1", -25}, {"007", 7}, {"1e-400", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -34,9 +33,8 @@ TEST(NumbersTest, AcceptsDecimalFormsWithBlanks) {
 }
 
 TEST(NumbersTest, RejectsTextsThatAreNoNumber) {
-  const char* rows[] = {"",    " ",    "abc",   "1,5",  "1 2",  "0x10", "inf", "nan",
-                        "1e",  "e5",   ".",     "+",    "--1",  "1e+",  "1.2.3", "5m",
-                        "\n1", "1\r",  "1 000", "١"};
+  const char* rows[] = {"",  " ", "abc", "1,5", "1 2",   "0x10", "inf", "nan", "1e",    "e5",
+                        ".", "+", "--1", "1e+", "1.2.3", "5m",   "\n1", "1\r", "1 000", "١"};
   for (const char* text : rows) {
     SCOPED_TRACE(text);
     Result<double> value = ParseDouble(text);
@@ -71,10 +69,16 @@ TEST(NumbersTest, FormatsLikeGeneralFormat) {
     const char* expected;
   };
   const Row rows[] = {
-      {-9999, "-9999"},  {12.5, "12.5"},         {0.1 + 0.2, "0.3"},
-      {1e-5, "1E-05"},   {1e15, "1E+15"},        {-0.0, "0"},
-      {0, "0"},          {123456789012345, "123456789012345"},
-      {100 - 0.1f / 2.0, "99.9499999992549"},    {0.0001, "0.0001"},
+      {-9999, "-9999"},
+      {12.5, "12.5"},
+      {0.1 + 0.2, "0.3"},
+      {1e-5, "1E-05"},
+      {1e15, "1E+15"},
+      {-0.0, "0"},
+      {0, "0"},
+      {123456789012345, "123456789012345"},
+      {100 - 0.1f / 2.0, "99.9499999992549"},
+      {0.0001, "0.0001"},
       {-1.5e-7, "-1.5E-07"},
   };
   for (const Row& row : rows) {
@@ -90,9 +94,9 @@ TEST(NumbersTest, FormatsLikeGeneralFormat) {
 TEST(NumbersTest, FormatsDoublesExactlyAsTheCLibrary) {
   // The C library's %.15G is the judge, over every kind of double: few and many digits, all
   // exponents, and values next to the points where rounding changes the exponent.
-  std::vector<double> values = {0.1,       1e-4,  9.99999999999999e-5, 99999.99999999999,
-                                1e15 - 1,  1e15,  999999999999999.4,   999999999999999.6,
-                                2.5e-300,  5e-324, 1.7976931348623157e308, 123456.75};
+  std::vector<double> values = {0.1,      1e-4,   9.99999999999999e-5,    99999.99999999999,
+                                1e15 - 1, 1e15,   999999999999999.4,      999999999999999.6,
+                                2.5e-300, 5e-324, 1.7976931348623157e308, 123456.75};
   std::mt19937_64 random(7);
   for (int i = 0; i < 20000; ++i) {
     uint64_t bits = random();
@@ -100,9 +104,9 @@ TEST(NumbersTest, FormatsDoublesExactlyAsTheCLibrary) {
     values.push_back(static_cast<double>(static_cast<int64_t>(bits % 2000000001) - 1000000000) /
                      std::pow(10.0, static_cast<double>(bits % 23)));  // short decimals
     // Whole hundredths, the heights of most survey files, up to and past 1e13.
-    values.push_back(static_cast<double>(static_cast<int64_t>(bits % 4000000000000001) -
-                                         2000000000000000) /
-                     100);
+    values.push_back(
+        static_cast<double>(static_cast<int64_t>(bits % 4000000000000001) - 2000000000000000) /
+        100);
     values.push_back(static_cast<double>(static_cast<int64_t>(bits % 20001) - 10000) / 100);
   }
   for (double value : {0.01, -0.05, 0.1, -0.1, 0.5, 1.0, -9999.0, 391.9, 391.75, 100.05,

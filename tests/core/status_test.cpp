@@ -17,7 +17,8 @@ namespace {
 TEST(RunUnderHandlerTest, StatusOfTheStepPassesThrough) {
   EXPECT_TRUE(RunUnderHandler([] { return Status::Ok(); }).ok());
 
-  Status failed = RunUnderHandler([] { return Status(Error(ErrorKind::kEngine, "no such raster")); });
+  Status failed =
+      RunUnderHandler([] { return Status(Error(ErrorKind::kEngine, "no such raster")); });
   ASSERT_FALSE(failed.ok());
   EXPECT_EQ(failed.error().kind(), ErrorKind::kEngine);
   EXPECT_EQ(failed.description(), "no such raster");

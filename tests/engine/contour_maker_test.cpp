@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -165,8 +165,8 @@ TEST_F(ContourMakerTest, LinesMatchGdalContourOnTheSameRaster) {
   ASSERT_TRUE(made.ok()) << made.error().description();
 
   const std::string reference = PathIn("reference.shp");
-  const std::string command = "gdal_contour -q -a CONTOUR -i 7 -off 3 '" + grid + "' '" +
-                              reference + "' > /dev/null 2>&1";
+  const std::string command =
+      "gdal_contour -q -a CONTOUR -i 7 -off 3 '" + grid + "' '" + reference + "' > /dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
   // Per level: the number of lines and the sorted vertices, rounded to a micrometre.

@@ -23,7 +23,7 @@ namespace terravox::testing {
 // A grid of ncols x nrows cells of cell_width x cell_height with its south-west corner at a
 // UTM-like place, so that georeferencing mistakes show up as large offsets.
 inline engine::GridGeometry SurfaceGeometry(int ncols, int nrows, double cell_width,
-                                         double cell_height, std::string srs_wkt = "") {
+                                            double cell_height, std::string srs_wkt = "") {
   engine::GridGeometry geometry;
   geometry.ncols = ncols;
   geometry.nrows = nrows;
@@ -70,8 +70,8 @@ inline void MakeConeGrid(const std::string& path, const engine::GridGeometry& ge
   const double cx = geometry.ncols * geometry.cell_width / 2;
   const double cy = geometry.nrows * geometry.cell_height / 2;
   MakeSurfaceGrid(
-      path, geometry,
-      [=](double x, double y) { return top - fall * std::hypot(x - cx, y - cy); }, holes);
+      path, geometry, [=](double x, double y) { return top - fall * std::hypot(x - cx, y - cy); },
+      holes);
 }
 
 // A GRID as GDAL reads it: size, geotransform, coordinate system and band 1 as float32.

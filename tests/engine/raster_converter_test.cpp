@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "engine/grid_readback.h"
 #include "engine/raster_converter.h"
 #include "engine/workspace.h"
 #include "engine/workspace_opener.h"
-#include "engine/grid_readback.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox::engine {

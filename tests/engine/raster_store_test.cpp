@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "engine/raster.h"
 #include "engine/grid_readback.h"
+#include "engine/raster.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox::engine {

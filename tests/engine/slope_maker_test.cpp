@@ -101,15 +101,39 @@ TEST_F(SlopeMakerTest, SlopeOfAPlaneIsItsGradientInEveryCell) {
   };
   const Row rows[] = {
       {"45 degrees eastwards", 7, 5, 1, 1, 1, 0, kSlopeDegrees, {}, 45},
-      {"falling to the north-west", 6, 6, 2, 2, -0.5, 0.25, kSlopeDegrees, {},
+      {"falling to the north-west",
+       6,
+       6,
+       2,
+       2,
+       -0.5,
+       0.25,
+       kSlopeDegrees,
+       {},
        Degrees(std::atan(std::hypot(0.5, 0.25)))},
       {"percent rise", 5, 4, 1, 1, 0.3, -0.4, kSlopePercentRise, {}, Degrees(std::atan(0.5))},
-      {"cells wider than high", 5, 7, 2, 0.5, 0.25, 0.5, kSlopeDegrees, {},
+      {"cells wider than high",
+       5,
+       7,
+       2,
+       0.5,
+       0.25,
+       0.5,
+       kSlopeDegrees,
+       {},
        Degrees(std::atan(std::hypot(0.25, 0.5)))},
       {"z factor 2", 4, 4, 1, 1, 0.5, 0, kSlopeDegrees, 2.0, 45},
       {"z factor -0.5 in percent", 4, 5, 1, 1, 0.6, 0.8, kSlopePercentRise, -0.5,
        Degrees(std::atan(0.5))},
-      {"the smallest with two cells each way", 2, 2, 1, 1, 0.7, -0.2, kSlopeDegrees, {},
+      {"the smallest with two cells each way",
+       2,
+       2,
+       1,
+       1,
+       0.7,
+       -0.2,
+       kSlopeDegrees,
+       {},
        Degrees(std::atan(std::hypot(0.7, 0.2)))},
       {"steep, in percent", 6, 3, 1, 1, -3, 4, kSlopePercentRise, {}, Degrees(std::atan(5.0))},
       {"flat", 3, 3, 1, 1, 0, 0, kSlopeDegrees, {}, 0},
@@ -268,8 +292,7 @@ TEST_F(SlopeMakerTest, InputThatIsNoGridGivesGdalsMessage) {
             "ncols 2\r\nnrows 2\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n1 2\r\n3 4\r\n");
   for (const char* name : {"plain_folder", "dem.asc", "missing"}) {
     SCOPED_TRACE(name);
-    Result<Raster> slope =
-        SurfaceAnalyser().MakeSlope(RasterDataset(PathIn(name)), kSlopeDegrees);
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(PathIn(name)), kSlopeDegrees);
     ASSERT_FALSE(slope.ok());
     EXPECT_EQ(slope.error().kind(), ErrorKind::kEngine);
     EXPECT_NE(slope.error().description().find(PathIn(name)), std::string::npos)

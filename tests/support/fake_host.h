@@ -20,15 +20,19 @@ struct ShownMessage {
 class FakeHost : public Host {
  public:
   Settings values;
-  std::vector<std::string> captions;      // every SetStatus, in order
-  std::vector<ShownMessage> messages;     // every MsgBox, in order
-  mutable std::vector<std::string> reads; // names of the controls read, in order
+  std::vector<std::string> captions;       // every SetStatus, in order
+  std::vector<ShownMessage> messages;      // every MsgBox, in order
+  mutable std::vector<std::string> reads;  // names of the controls read, in order
   int repaint_count = 0;
 
   std::string GridFolder() const override { return Read("GridFolder", values.grid_folder); }
   std::string ContourBase() const override { return Read("ContourBase", values.contour_base); }
-  std::string ContourInterval() const override { return Read("ContourInterval", values.contour_interval); }
-  std::string ContourFolder() const override { return Read("ContourFolder", values.contour_folder); }
+  std::string ContourInterval() const override {
+    return Read("ContourInterval", values.contour_interval);
+  }
+  std::string ContourFolder() const override {
+    return Read("ContourFolder", values.contour_folder);
+  }
   std::string SlopeFolder() const override { return Read("SlopeFolder", values.slope_folder); }
   std::string AsciiFolder() const override { return Read("AsciiFolder", values.ascii_folder); }
   std::string XyzFolder() const override { return Read("XyzFolder", values.xyz_folder); }

@@ -18,9 +18,7 @@ void InMemoryRegistry::SetValue(RegKey root, const std::string& key_name,
   keys_[{root, key_name}][value_name] = std::move(value);
 }
 
-void InMemoryRegistry::AddKey(RegKey root, const std::string& key_name) {
-  keys_[{root, key_name}];
-}
+void InMemoryRegistry::AddKey(RegKey root, const std::string& key_name) { keys_[{root, key_name}]; }
 
 long InMemoryRegistry::Open(RegKey root, const std::string& key_name, std::uint32_t access,
                             RegKey* key) {

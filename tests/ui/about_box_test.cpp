@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/paths.h"
-#include "ui/qt_app.h"
 #include "support/in_memory_registry.h"
+#include "ui/qt_app.h"
 #include "ui/registry.h"
 
 namespace terravox {

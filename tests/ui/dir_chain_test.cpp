@@ -125,9 +125,8 @@ TEST(DriveOfTest, PicksTheLongestDriveHoldingTheFolder) {
     std::string drive;
   };
   const Row rows[] = {
-      {"/home/user", "/"},        {"/mnt/a", "/mnt/a"},   {"/mnt/a/x", "/mnt/a"},
-      {"/mnt/a/b/c", "/mnt/a/b"}, {"/mnt/ab", "/"},       {"/", "/"},
-      {"/media/", "/media"},
+      {"/home/user", "/"}, {"/mnt/a", "/mnt/a"}, {"/mnt/a/x", "/mnt/a"}, {"/mnt/a/b/c", "/mnt/a/b"},
+      {"/mnt/ab", "/"},    {"/", "/"},           {"/media/", "/media"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.folder);

@@ -228,8 +228,8 @@ TEST_F(FolderDialogTest, TabGoesFromDrivesToFoldersToSureToCancel) {
       order.push_back(w);
     }
   }
-  EXPECT_EQ(order, (std::vector<QWidget*>{dialog.Drive1, dialog.Dir1, dialog.Command1,
-                                         dialog.Command2}));
+  EXPECT_EQ(order,
+            (std::vector<QWidget*>{dialog.Drive1, dialog.Dir1, dialog.Command1, dialog.Command2}));
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -81,8 +81,8 @@ class MainWindowActionsTest : private testing::QtAppReady, public testing::TempD
   // Text1, Text4, Text5, Text7, Text6: the boxes of codes 1 to 5.
   std::vector<std::string> FolderTexts() {
     std::vector<std::string> texts;
-    for (QLineEdit* box : {window_.Text1, window_.Text4, window_.Text5, window_.Text7,
-                           window_.Text6}) {
+    for (QLineEdit* box :
+         {window_.Text1, window_.Text4, window_.Text5, window_.Text7, window_.Text6}) {
       texts.push_back(box->text().toStdString());
     }
     return texts;
@@ -109,13 +109,15 @@ TEST_F(MainWindowActionsTest, EachSelectButtonFillsOnlyItsOwnBox) {
     std::int16_t code;
     int box;  // index into FolderTexts()
   };
-  const Row rows[] = {{"GRID", window_.Command1, 1, 0},    {"contour", window_.Command2, 2, 1},
-                      {"slope", window_.Command3, 3, 2},   {"XYZ", window_.Command7, 4, 3},
+  const Row rows[] = {{"GRID", window_.Command1, 1, 0},
+                      {"contour", window_.Command2, 2, 1},
+                      {"slope", window_.Command3, 3, 2},
+                      {"XYZ", window_.Command7, 4, 3},
                       {"ASCII", window_.Command6, 5, 4}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    for (QLineEdit* box : {window_.Text1, window_.Text4, window_.Text5, window_.Text7,
-                           window_.Text6}) {
+    for (QLineEdit* box :
+         {window_.Text1, window_.Text4, window_.Text5, window_.Text7, window_.Text6}) {
       box->setText("old");
     }
     QTest::mouseClick(row.button, Qt::LeftButton);
@@ -134,8 +136,8 @@ TEST_F(MainWindowActionsTest, CancelledDialogFillsNothing) {
     ASSERT_TRUE(dialog.OpenFolder(PathIn("")));
     QTest::mouseClick(dialog.Command2, Qt::LeftButton);
   });
-  for (QPushButton* button : {window_.Command1, window_.Command2, window_.Command3,
-                              window_.Command7, window_.Command6}) {
+  for (QPushButton* button :
+       {window_.Command1, window_.Command2, window_.Command3, window_.Command7, window_.Command6}) {
     QTest::mouseClick(button, Qt::LeftButton);
   }
   EXPECT_EQ(FolderTexts(), std::vector<std::string>(5, ""));
@@ -162,8 +164,9 @@ TEST_F(MainWindowActionsTest, GoFinishesARunOverAnEmptyGridFolder) {
   window_.Text1->setText(QString::fromStdString(MakeDir("grids")));
   window_.Text5->setText(QString::fromStdString(MakeDir("slopes")));
   QTest::mouseClick(window_.Command4, Qt::LeftButton);
-  EXPECT_EQ(messages_, (std::vector<Message>{
-                           {"All files in the folders were finished", "Program is Finished"}}));
+  EXPECT_EQ(
+      messages_,
+      (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
   EXPECT_EQ(window_.Text5->text().toStdString(), PathIn("slopes"));
 }

@@ -164,9 +164,9 @@ TEST_F(MainWindowTest, OpensWithFocusOnGo) {
 
 TEST_F(MainWindowTest, TabMovesThroughTheControlsInTheirOrder) {
   const std::vector<std::string> expected = {
-      "Command4", "Command5", "Command3", "Text5",   "Command2", "Text4",   "Text3",    "Text2",
-      "Check1",   "Check2",   "Text8",    "Text7",   "Command7", "Option1", "Text1",    "Command1",
-      "Option3",  "Option2",  "Text6",    "Command6", "Combo1",  "Option4", "Option5"};
+      "Command4", "Command5", "Command3", "Text5",    "Command2", "Text4",   "Text3",  "Text2",
+      "Check1",   "Check2",   "Text8",    "Text7",    "Command7", "Option1", "Text1",  "Command1",
+      "Option3",  "Option2",  "Text6",    "Command6", "Combo1",   "Option4", "Option5"};
   std::vector<std::string> order;
   QWidget* w = window_.Command4;
   do {

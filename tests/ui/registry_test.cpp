@@ -1,7 +1,7 @@
 // GetKeyValue over an in-memory registry: text and DWORD values, missing keys and values, the
 // buffer limit, the empty value, and that every opened key is closed again.
-#include "support/in_memory_registry.h"
 #include "ui/registry.h"
+#include "support/in_memory_registry.h"
 
 #include <gtest/gtest.h>
 
