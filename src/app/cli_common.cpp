@@ -56,12 +56,6 @@ Result<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
   return parsed;
 }
 
-std::string SeparatorFromChoice(const std::string& choice) {
-  if (choice == "Space") return " ";
-  if (choice == "TAB") return "\t";
-  return choice;
-}
-
 void PrintMessagesToStderr(HeadlessHost& host) {
   host.on_message = [](const std::string& text, const std::string& title) {
     std::cerr << title << ": " << text << '\n';

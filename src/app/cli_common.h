@@ -56,10 +56,6 @@ struct ParsedArgs {
 Result<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
                              std::initializer_list<std::string_view> value_options);
 
-// The field separator for a separator choice as the window's list offers it: "Space" is one
-// blank, "TAB" a tab character, any other text stands for itself.
-std::string SeparatorFromChoice(const std::string& choice);
-
 // Makes the host's message boxes print "TITLE: TEXT" on stderr, without waiting.
 void PrintMessagesToStderr(HeadlessHost& host);
 

@@ -1,5 +1,5 @@
 // HeadlessHost: the window seam without a window, for the command line and for tests.
-// Control values live in a plain struct; captions and messages go to optional callbacks.
+// Settings live in a plain struct; captions and messages go to optional callbacks.
 #pragma once
 
 #include <functional>
@@ -9,7 +9,7 @@
 
 namespace terravox {
 
-// The main window's setting controls with their start values.
+// The settings of a run, with the start values of the window's controls.
 struct Settings {
   std::string grid_folder;
   std::string contour_base = "0";

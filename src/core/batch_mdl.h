@@ -12,4 +12,12 @@ struct BatchMdl {
   std::string strSeparator = " ";
 };
 
+// The separator a choice of the separator list stands for: "Space" a blank, "TAB" a tab, any
+// other entry its own text.
+inline std::string SeparatorFromChoice(const std::string& choice) {
+  if (choice == "Space") return " ";
+  if (choice == "TAB") return "\t";
+  return choice;
+}
+
 }  // namespace terravox

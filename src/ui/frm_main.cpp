@@ -74,7 +74,7 @@ FrmMain::FrmMain(BatchMdl& mdl, QWidget* parent)
         box.SetMessageSeam(window.message_seam());
         box.exec();
       }) {
-  mdl_.strSeparator = " ";
+  mdl_.strSeparator.assign(1, ' ');
   setWindowTitle(QStringLiteral("XYZ to Terravox"));
   setFont(ClassicFont());
   setFixedSize(TwipsX(this, 7305), TwipsY(this, 6030));
@@ -220,14 +220,7 @@ void FrmMain::OnOption3Clicked() {
 }
 
 void FrmMain::OnCombo1Chosen() {
-  const QString text = Combo1->currentText();
-  if (text == QLatin1String("Space")) {
-    mdl_.strSeparator = " ";
-  } else if (text == QLatin1String("TAB")) {
-    mdl_.strSeparator = "\t";
-  } else {
-    mdl_.strSeparator = text.toStdString();
-  }
+  mdl_.strSeparator = SeparatorFromChoice(Combo1->currentText().toStdString());
 }
 
 void FrmMain::OnSelectClicked(std::int16_t code) {

@@ -132,7 +132,8 @@ TEST_F(RasterWalkTest, NumberTextThatDoesNotConvertEscapes) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeHost host = host_;
+    FakeHost host;
+    host.values = host_.values;
     host.values.contour_interval = row.text3;
     host.values.contour_base = row.text2;
     BatchMdl mdl;
@@ -161,7 +162,8 @@ TEST_F(RasterWalkTest, ContourAndFolderFailuresEscape) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeHost host = host_;
+    FakeHost host;
+    host.values = host_.values;
     host.values.grid_folder = row.grid_folder;
     host.values.contour_folder = row.contour_folder;
     BatchMdl mdl;

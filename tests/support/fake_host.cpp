@@ -1,21 +1,19 @@
-// FakeHost: records what the steps show.
+// FakeHost: records what the steps show through the headless host's callbacks.
 #include "support/fake_host.h"
 
 #include <algorithm>
 
 namespace terravox::testing {
 
-void FakeHost::SetStatus(const std::string& caption) {
-  status_text_ = caption;
-  captions.push_back(caption);
+FakeHost::FakeHost() {
+  on_status = [this](const std::string& caption) { captions.push_back(caption); };
+  on_message = [this](const std::string& text, const std::string& title) {
+    messages.push_back({text, title, StatusText()});
+  };
 }
 
-void FakeHost::MsgBox(const std::string& text, const std::string& title) {
-  messages.push_back({text, title, status_text_});
-}
-
-bool FakeHost::WasRead(const std::string& control) const {
-  return std::find(reads.begin(), reads.end(), control) != reads.end();
+bool FakeHost::WasRead(const std::string& setting) const {
+  return std::find(reads.begin(), reads.end(), setting) != reads.end();
 }
 
 }  // namespace terravox::testing

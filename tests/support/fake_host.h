@@ -1,12 +1,11 @@
-// FakeHost: the window seam for tests. Serves control values, records every caption, repaint,
-// message box and control read, so tests can check what a step showed and what it looked at.
+// FakeHost: the headless host for tests. Records every caption, repaint, message box and
+// setting read, so tests can check what a step showed and what it looked at.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "batch/headless_host.h"
-#include "core/host.h"
 
 namespace terravox::testing {
 
@@ -17,40 +16,49 @@ struct ShownMessage {
   bool operator==(const ShownMessage&) const = default;
 };
 
-class FakeHost : public Host {
+class FakeHost : public HeadlessHost {
  public:
-  Settings values;
+  FakeHost();
+  FakeHost(const FakeHost&) = delete;  // the callbacks point at this object
+  FakeHost& operator=(const FakeHost&) = delete;
+
   std::vector<std::string> captions;       // every SetStatus, in order
   std::vector<ShownMessage> messages;      // every MsgBox, in order
-  mutable std::vector<std::string> reads;  // names of the controls read, in order
+  mutable std::vector<std::string> reads;  // names of the settings read, in order
   int repaint_count = 0;
 
-  std::string GridFolder() const override { return Read("GridFolder", values.grid_folder); }
-  std::string ContourBase() const override { return Read("ContourBase", values.contour_base); }
+  std::string GridFolder() const override { return Read("GridFolder", HeadlessHost::GridFolder()); }
+  std::string ContourBase() const override {
+    return Read("ContourBase", HeadlessHost::ContourBase());
+  }
   std::string ContourInterval() const override {
-    return Read("ContourInterval", values.contour_interval);
+    return Read("ContourInterval", HeadlessHost::ContourInterval());
   }
   std::string ContourFolder() const override {
-    return Read("ContourFolder", values.contour_folder);
+    return Read("ContourFolder", HeadlessHost::ContourFolder());
   }
-  std::string SlopeFolder() const override { return Read("SlopeFolder", values.slope_folder); }
-  std::string AsciiFolder() const override { return Read("AsciiFolder", values.ascii_folder); }
-  std::string XyzFolder() const override { return Read("XyzFolder", values.xyz_folder); }
-  std::string CellSizeText() const override { return Read("CellSizeText", values.cell_size); }
-  bool InputIsXyz() const override { return Read("InputIsXyz", values.input_xyz); }
-  bool InputIsAscii() const override { return Read("InputIsAscii", values.input_ascii); }
-  bool CellSizeGiven() const override { return Read("CellSizeGiven", values.cell_size_given); }
-  bool RunContour() const override { return Read("RunContour", values.run_contour); }
-  bool RunSlope() const override { return Read("RunSlope", values.run_slope); }
+  std::string SlopeFolder() const override {
+    return Read("SlopeFolder", HeadlessHost::SlopeFolder());
+  }
+  std::string AsciiFolder() const override {
+    return Read("AsciiFolder", HeadlessHost::AsciiFolder());
+  }
+  std::string XyzFolder() const override { return Read("XyzFolder", HeadlessHost::XyzFolder()); }
+  std::string CellSizeText() const override {
+    return Read("CellSizeText", HeadlessHost::CellSizeText());
+  }
+  bool InputIsXyz() const override { return Read("InputIsXyz", HeadlessHost::InputIsXyz()); }
+  bool InputIsAscii() const override { return Read("InputIsAscii", HeadlessHost::InputIsAscii()); }
+  bool CellSizeGiven() const override {
+    return Read("CellSizeGiven", HeadlessHost::CellSizeGiven());
+  }
+  bool RunContour() const override { return Read("RunContour", HeadlessHost::RunContour()); }
+  bool RunSlope() const override { return Read("RunSlope", HeadlessHost::RunSlope()); }
 
-  void SetStatus(const std::string& caption) override;
-  std::string StatusText() const override { return status_text_; }
   void Repaint() override { ++repaint_count; }
-  FileList& FolderList() override { return folder_list_; }
-  void MsgBox(const std::string& text, const std::string& title = kAppTitle) override;
 
-  // True when the named control was read at least once.
-  bool WasRead(const std::string& control) const;
+  // True when the named setting was read at least once.
+  bool WasRead(const std::string& setting) const;
 
  private:
   template <typename T>
@@ -58,8 +66,6 @@ class FakeHost : public Host {
     reads.emplace_back(name);
     return value;
   }
-  std::string status_text_;
-  FileList folder_list_;
 };
 
 }  // namespace terravox::testing
