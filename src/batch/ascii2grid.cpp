@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "batch/step_messages.h"
 #include "core/fld_exist.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
@@ -18,8 +19,6 @@
 
 namespace terravox {
 namespace {
-
-constexpr const char* kInterruptedTitle = "Program was interrupted";
 
 // Replaces an old GRID of that name, then converts one listed file. input_path is set as soon as
 // it is formed, so the handler can name it.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "batch/step_messages.h"
 #include "core/fld_exist.h"
 #include "core/paths.h"
 #include "engine/surface_analyser.h"
@@ -13,8 +14,6 @@
 
 namespace terravox {
 namespace {
-
-constexpr const char* kInterruptedTitle = "Program was interrupted";
 
 // True when both paths name the same folder on disk, however they are spelt (links, "..",
 // doubled separators).

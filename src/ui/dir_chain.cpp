@@ -6,22 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/folder_listing.h"
+
 namespace terravox {
 namespace fs = std::filesystem;
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool NameLess(const std::string& a, const std::string& b) {
-  auto less = [](const std::string& x, const std::string& y) {
-    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [](char p, char q) {
-      return static_cast<unsigned char>(AsciiLower(p)) < static_cast<unsigned char>(AsciiLower(q));
-    });
-  };
-  if (less(a, b)) return true;
-  if (less(b, a)) return false;
-  return a < b;
-}
 
 Error ListingError(const std::error_code& ec) {
   if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) {
@@ -47,7 +36,7 @@ Result<std::vector<std::string>> ListSubFolders(const std::string& folder) {
     names.push_back(std::move(name));
   }
   if (ec) return ListingError(ec);
-  std::sort(names.begin(), names.end(), NameLess);
+  std::sort(names.begin(), names.end(), FileNameLess);
   return names;
 }
 
