@@ -16,6 +16,7 @@
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
 #include "core/batch_mdl.h"
+#include "core/number_parse.h"
 #include "core/run_options.h"
 
 namespace terravox::cli {
@@ -95,13 +96,21 @@ Status ApplyOptions(const std::map<std::string, std::string>& options, HeadlessH
   const std::string* separator = option("--separator");
   mdl.strSeparator = SeparatorFromChoice(separator ? *separator : "Space");
   if (const std::string* log = option("--log")) run_options.error_log_path = *log;
+  if (const std::string* jobs = option("--jobs")) {
+    Result<double> n = ParseDouble(*jobs);
+    if (!n.ok() || *n < 0 || *n > 1024 || *n != static_cast<int>(*n)) {
+      return Error(ErrorKind::kOther, "--jobs takes a whole number from 0 to 1024, not " + *jobs);
+    }
+    run_options.jobs = static_cast<int>(*n);
+  }
   return Status::Ok();
 }
 
 int RunRun(const std::vector<std::string>& args) {
-  Result<ParsedArgs> parsed = ParseArgs(
-      args, {"--input", "--xyz-dir", "--cell-size", "--separator", "--ascii-dir", "--grid-dir",
-             "--contour-dir", "--contour-start", "--contour-interval", "--slope-dir", "--log"});
+  Result<ParsedArgs> parsed =
+      ParseArgs(args, {"--input", "--xyz-dir", "--cell-size", "--separator", "--ascii-dir",
+                       "--grid-dir", "--contour-dir", "--contour-start", "--contour-interval",
+                       "--slope-dir", "--log", "--jobs"});
   if (!parsed.ok()) return UsageError(parsed.error().description());
   if (parsed->help) return PrintUsage();
   if (!parsed->positional.empty()) {

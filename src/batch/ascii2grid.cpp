@@ -5,8 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
+#include "batch/prefetch_limits.h"
+#include "batch/prefetcher.h"
 #include "batch/step_messages.h"
 #include "core/fld_exist.h"
 #include "core/number_format.h"
@@ -24,7 +30,7 @@ namespace {
 // it is formed, so the handler can name it.
 Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Workspace& workspace,
                   const std::string& grid_folder, const std::string& file_name,
-                  std::string& input_path) {
+                  std::string& input_path, Result<engine::PendingDir>* prepared) {
   const std::string name = BaseName(file_name);
   input_path = JoinPath(host.AsciiFolder(), file_name);
 
@@ -45,10 +51,40 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
   workspace = std::move(reopened).value();
 
   engine::RasterConverter converter;
-  return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0);
+  return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0, prepared);
 }
 
-Status ConvertFolder(Host& host, std::string& input_path) {
+// A GRID worked out ahead; none when the file is read in its turn.
+using PreparedGrid = std::optional<Result<engine::PendingDir>>;
+
+// The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
+// when the run has one thread.
+std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& options,
+                                                        const FileList& files,
+                                                        const std::string& ascii_folder,
+                                                        const std::string& grid_folder) {
+  const PrefetchLimits limits = PrefetchLimitsFor(options);
+  if (limits.threads < 2 || files.ListCount() < 2) return nullptr;
+  std::vector<std::string> inputs;
+  std::vector<std::string> names;
+  for (int i = 0; i < files.ListCount(); ++i) {
+    inputs.push_back(JoinPath(ascii_folder, files.List(i)));
+    names.push_back(BaseName(files.List(i)));
+  }
+  // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
+  std::vector<uint64_t> estimates(inputs.size(), uint64_t{64} << 20);
+  return std::make_unique<Prefetcher<PreparedGrid>>(
+      std::move(estimates), limits,
+      [inputs = std::move(inputs), names = std::move(names), grid_folder](size_t i) {
+        // A link may lead into a GRID an earlier file replaces: such a file is read in its turn.
+        std::error_code ec;
+        if (std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
+        return PreparedGrid(
+            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]));
+      });
+}
+
+Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path) {
   const std::string grid_folder = host.GridFolder();
   FileList& file1 = host.FolderList();
   if (Status s = file1.SetPath(host.AsciiFolder()); !s.ok()) return s;
@@ -61,12 +97,16 @@ Status ConvertFolder(Host& host, std::string& input_path) {
   const int count = file1.ListCount();
   if (count > std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
 
+  std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
+      PrefetchGrids(options, file1, host.AsciiFolder(), grid_folder);
   for (int i = 0; i < count; ++i) {
     const std::string file_name = file1.List(i);
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
     host.Repaint();
-    if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path);
+    PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
+    if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
+                              prepared ? &*prepared : nullptr);
         !s.ok()) {
       return s;
     }
@@ -76,10 +116,10 @@ Status ConvertFolder(Host& host, std::string& input_path) {
 
 }  // namespace
 
-Status ASCII2GRID(Host& host, BatchMdl& mdl) {
+Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options) {
   // The last input path formed; empty until the first file's path is.
   std::string input_path;
-  Status status = RunUnderHandler([&] { return ConvertFolder(host, input_path); });
+  Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path); });
   if (status.ok()) return Status::Ok();
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);

@@ -31,13 +31,13 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.InputIsXyz() || host.InputIsAscii()) {
-    Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl); });
+    Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl, options); });
     if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.RunContour() || host.RunSlope()) {
-    Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl); });
+    Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl, options); });
     if (!s.ok()) return s;
   }
   return Status::Ok();

@@ -47,7 +47,8 @@ void DelPreShpFile(Host& host, const std::string& aFileName) {
 }
 
 Status CreateContours(Host& host, const engine::RasterDataset& pRasterDs,
-                      const std::string& strExportFolder, double dInterval, double dbase) {
+                      const std::string& strExportFolder, double dInterval, double dbase,
+                      PreparedContours* prepared) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   DelPreShpFile(host, JoinPath(strExportFolder, name));
 
@@ -57,7 +58,10 @@ Status CreateContours(Host& host, const engine::RasterDataset& pRasterDs,
   if (!workspace.ok()) return workspace.status();
   analyser.Environment().SetOutputWorkspace(*workspace);
 
-  Result<engine::ShapefileDataset> contours = analyser.MakeContours(pRasterDs, dInterval, &dbase);
+  Result<engine::ShapefileDataset> contours =
+      prepared != nullptr && prepared->has_value()
+          ? prepared->Take()
+          : analyser.MakeContours(pRasterDs, dInterval, &dbase);
   if (!contours.ok()) return contours.status();
   Status renamed = contours->SetDatasetName(name);
   // The contours under their temporary name would only clutter the folder: nothing names them.

@@ -3,13 +3,21 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "batch/contours.h"
+#include "batch/prefetch_limits.h"
+#include "batch/prefetcher.h"
+#include "batch/prepared_outputs.h"
 #include "batch/slopes.h"
 #include "core/number_parse.h"
+#include "core/paths.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
+#include "engine/surface_analyser.h"
 #include "engine/workspace.h"
 #include "engine/workspace_opener.h"
 
@@ -19,7 +27,7 @@ namespace {
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
 Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raster,
-                   bool& slope_failed) {
+                   bool& slope_failed, PreparedRaster* prepared) {
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
@@ -27,7 +35,11 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     // that whatever the run's flag held before.
     BatchMdl slope_mdl = mdl;
     slope_mdl.bRunOk = true;
-    if (Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder()); !s.ok()) return s;
+    Result<engine::PendingDir>* slope =
+        prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
+    if (Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope); !s.ok()) {
+      return s;
+    }
     if (!slope_mdl.bRunOk) {
       mdl.bRunOk = false;
       slope_failed = true;
@@ -40,7 +52,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     if (!dInterval.ok()) return dInterval.status();
     Result<double> dbase = ParseDouble(host.ContourBase());
     if (!dbase.ok()) return dbase.status();
-    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase);
+    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
+                                  prepared != nullptr ? &prepared->contours : nullptr);
         !s.ok()) {
       return s;
     }
@@ -48,23 +61,84 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
   return Status::Ok();
 }
 
+// The slopes and contours of the rasters ahead of the walk, made on other threads under
+// temporary names; none when the run has one thread.
+std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
+    Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters) {
+  const PrefetchLimits limits = PrefetchLimitsFor(options);
+  if (limits.threads < 2 || rasters.size() < 2) return nullptr;
+  // The settings cannot change during a run: read once here, they serve every thread. Numbers
+  // that do not read are left to the walk, which fails on them in its turn.
+  const bool slope = host.RunSlope();
+  const std::string slope_folder = slope ? host.SlopeFolder() : std::string();
+  std::optional<engine::Workspace> contour_workspace;
+  double interval = 0;
+  double base = 0;
+  if (host.RunContour()) {
+    Result<double> parsed_interval = ParseDouble(host.ContourInterval());
+    Result<double> parsed_base = ParseDouble(host.ContourBase());
+    Result<engine::Workspace> workspace =
+        engine::WorkspaceOpener().OpenFolder(host.ContourFolder(), 0);
+    if (parsed_interval.ok() && parsed_base.ok() && workspace.ok()) {
+      interval = *parsed_interval;
+      base = *parsed_base;
+      contour_workspace = *workspace;
+    }
+  }
+  std::vector<uint64_t> estimates;
+  for (const engine::RasterDataset& raster : rasters) {
+    // The slope holds the cells about four times over: padded input, GDAL's output, the result.
+    const uint64_t cells_bytes = FileSizeOf(JoinPath(raster.GetDatasetPath(), "w001001.adf"));
+    estimates.push_back(4 * cells_bytes + (uint64_t{16} << 20));
+  }
+  return std::make_unique<Prefetcher<PreparedRaster>>(
+      std::move(estimates), limits,
+      [rasters, slope, slope_folder, contour_workspace, interval, base](size_t i) {
+        PreparedRaster prepared;
+        const engine::RasterDataset& raster = rasters[i];
+        engine::SurfaceAnalyser analyser;
+        if (slope) {
+          const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
+          Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
+          prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
+                                           : Result<engine::PendingDir>(made.error()));
+        }
+        if (contour_workspace) {
+          analyser.Environment().SetOutputWorkspace(*contour_workspace);
+          prepared.contours.Set(analyser.MakeContours(raster, interval, &base));
+        }
+        return prepared;
+      });
+}
+
 }  // namespace
 
-Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl) {
+Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& options) {
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(host.GridFolder(), 0);
   if (!workspace.ok()) return workspace.status();
   Result<engine::DatasetEnum> rasters = workspace->ListDatasets(engine::kRasterDatasetKind);
   if (!rasters.ok()) return rasters.status();
 
+  std::vector<engine::RasterDataset> listed;
+  for (std::optional<engine::RasterDataset> raster = rasters->NextDataset(); raster.has_value();
+       raster = rasters->NextDataset()) {
+    listed.push_back(*raster);
+  }
+  std::unique_ptr<Prefetcher<PreparedRaster>> prefetched = PrefetchOutputs(host, options, listed);
+
   // The rasters are counted in a 16-bit counter: the 32,768th one overflows it.
   int visited = 0;
   bool slope_failed = false;
-  for (std::optional<engine::RasterDataset> raster = rasters->NextDataset(); raster.has_value();
-       raster = rasters->NextDataset()) {
+  for (size_t i = 0; i < listed.size(); ++i) {
     if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
     ++visited;
-    if (Status s = VisitRaster(host, mdl, *raster, slope_failed); !s.ok()) return s;
+    std::optional<PreparedRaster> prepared;
+    if (prefetched) prepared.emplace(prefetched->Take(i));
+    if (Status s = VisitRaster(host, mdl, listed[i], slope_failed, prepared ? &*prepared : nullptr);
+        !s.ok()) {
+      return s;
+    }
   }
   // A slope failure reported on the way must not be turned back into success.
   if (!slope_failed) mdl.bRunOk = true;

@@ -27,7 +27,9 @@ bool SameFolder(const std::string& a, const std::string& b) {
   return !ec_a && !ec_b && canonical_a == canonical_b;
 }
 
-Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path) {
+Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path,
+                         Result<engine::PendingDir>* prepared) {
+  if (prepared != nullptr) return engine::Raster::CommitStored(std::move(*prepared), output_path);
   engine::SurfaceAnalyser analyser;
   Result<engine::Raster> slope = analyser.MakeSlope(input, engine::kSlopeDegrees);
   if (!slope.ok()) return slope.status();
@@ -37,7 +39,7 @@ Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& 
 // The steps after an old GRID's folder was found: their failures go to the handler.
 Status ReplaceSlope(const engine::RasterDataset& input,
                     const std::optional<engine::RasterDataset>& old_grid,
-                    const std::string& output_path) {
+                    const std::string& output_path, Result<engine::PendingDir>* prepared) {
   // With the slope folder equal to the GRID folder the output is the input itself: removing it
   // would destroy the data before its slope is made.
   if (SameFolder(output_path, input.GetDatasetPath())) {
@@ -48,19 +50,19 @@ Status ReplaceSlope(const engine::RasterDataset& input,
   if (old_grid.has_value() && old_grid->IsDeletable()) {
     if (Status s = old_grid->RemoveDataset(); !s.ok()) return s;
   }
-  return MakeAndStoreSlope(input, output_path);
+  return MakeAndStoreSlope(input, output_path, prepared);
 }
 
 }  // namespace
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
-                    const std::string& strExportFolder) {
+                    const std::string& strExportFolder, Result<engine::PendingDir>* prepared) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   const std::string output_path = JoinPath(strExportFolder, name);
 
   Result<bool> exists = FldExist(output_path);
   if (!exists.ok()) return exists.status();
-  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path);
+  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path, prepared);
 
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(strExportFolder, 0);
@@ -69,7 +71,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   if (!old_grid.ok()) return old_grid.status();
 
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
-  Status status = RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
+  Status status =
+      RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared); });
   if (status.ok()) return Status::Ok();
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;

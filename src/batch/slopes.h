@@ -6,6 +6,7 @@
 #include "core/batch_mdl.h"
 #include "core/host.h"
 #include "core/status.h"
+#include "engine/pending_dir.h"
 #include "engine/raster_dataset.h"
 
 namespace terravox {
@@ -16,7 +17,10 @@ namespace terravox {
 // interrupted", mdl.bRunOk cleared) and the status is OK; before that, and whenever no such
 // folder existed, failures escape to the caller (not OK). Never removes or overwrites its own
 // input raster.
+// prepared, when given, is the slope stored ahead for the same output: it takes the place of
+// making and storing the slope, with the same checks before it.
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
-                    const std::string& strExportFolder);
+                    const std::string& strExportFolder,
+                    Result<engine::PendingDir>* prepared = nullptr);
 
 }  // namespace terravox

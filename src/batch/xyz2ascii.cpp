@@ -2,12 +2,19 @@
 #include "batch/xyz2ascii.h"
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <system_error>
+#include <vector>
 
+#include "batch/prefetch_limits.h"
+#include "batch/prefetcher.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "gridder/grid_layout.h"
 #include "gridder/gridder.h"
+#include "gridder/point_set.h"
 
 namespace terravox {
 namespace {
@@ -29,6 +36,44 @@ Status DeleteOldOutput(const std::string& path, const std::string& name,
   return Status::Ok();
 }
 
+// The grids of the files ahead of the loop, worked out on other threads; none when the run
+// has one thread, or when the XYZ folder is the ASCII folder (a grid written there may be a later
+// file's input, which must then be read as the loop leaves it).
+std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
+    Host& host, const BatchMdl& mdl, const RunOptions& options, const FileList& files,
+    const std::string& xyz_folder, const std::string& ascii_folder) {
+  const PrefetchLimits limits = PrefetchLimitsFor(options);
+  std::error_code ec;
+  if (limits.threads < 2 || files.ListCount() < 2 ||
+      std::filesystem::equivalent(xyz_folder, ascii_folder, ec)) {
+    return nullptr;
+  }
+  // The settings cannot change during a run: read once here, they serve every thread.
+  const bool given = host.CellSizeGiven();
+  const std::string given_text = given ? host.CellSizeText() : std::string();
+  CellSizeChoice cell_size = [given, given_text](const PointSet& points) {
+    return given ? GivenCellSize(given_text) : DerivedCellSize(points);
+  };
+  std::vector<std::string> inputs;
+  std::vector<std::string> outputs;
+  std::vector<uint64_t> estimates;
+  for (int i = 0; i < files.ListCount(); ++i) {
+    inputs.push_back(JoinPath(xyz_folder, files.List(i)));
+    outputs.push_back(JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc"));
+    // The points and their placing hold about twice the file's bytes.
+    estimates.push_back(2 * FileSizeOf(inputs.back()) + (uint64_t{16} << 20));
+  }
+  return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
+      std::move(estimates), limits,
+      [inputs = std::move(inputs), outputs = std::move(outputs), separator = mdl.strSeparator,
+       cell_size = std::move(cell_size)](size_t i) {
+        // A link may lead to a grid an earlier file writes: such a file is read in its turn.
+        std::error_code link_ec;
+        if (std::filesystem::is_symlink(inputs[i], link_ec)) return std::optional<GriddedFile>();
+        return std::optional<GriddedFile>(GridXyzFile(inputs[i], outputs[i], separator, cell_size));
+      });
+}
+
 }  // namespace
 
 Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
@@ -37,6 +82,8 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
+  std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> prefetched =
+      PrefetchGrids(host, mdl, options, files, host.XyzFolder(), ascii_folder);
   for (int i = 0; i < count; ++i) {
     host.SetStatus("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
                    FormatCounter(files.ListCount()) + ")   " + files.List(i));
@@ -46,8 +93,14 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
     if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;
+    std::optional<GriddedFile> gridded;
+    if (prefetched) gridded = prefetched->Take(static_cast<size_t>(i));
     // Each file's failure is handled inside the gridder; only an unwritable log escapes.
-    if (Status s = ConvertXyzFile(xyz_path, asc_path, host, mdl, options); !s.ok()) return s;
+    if (Status s =
+            ConvertXyzFile(xyz_path, asc_path, host, mdl, options, gridded ? &*gridded : nullptr);
+        !s.ok()) {
+      return s;
+    }
   }
   return Status::Ok();
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include "core/paths.h"
 
@@ -37,6 +38,21 @@ Error CreateError(int err) {
 }
 
 }  // namespace
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      temp_path_(std::exchange(other.temp_path_, {})),
+      fd_(std::move(other.fd_)) {}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    target_ = std::move(other.target_);
+    temp_path_ = std::exchange(other.temp_path_, {});
+    fd_ = std::move(other.fd_);
+  }
+  return *this;
+}
 
 PendingFile::~PendingFile() { Discard(); }
 

@@ -13,6 +13,8 @@ namespace terravox {
 class PendingFile {
  public:
   PendingFile() = default;
+  PendingFile(PendingFile&& other) noexcept;
+  PendingFile& operator=(PendingFile&& other) noexcept;
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   // Removes the temporary file unless it was committed.

@@ -1,6 +1,7 @@
 // RunOptions: what a batch run takes besides the window's settings.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,6 +19,10 @@ struct RunOptions {
   // Called with each line the gridder logs (without its line end), before it is written;
   // the command line echoes them.
   std::function<void(const std::string& line)> on_log_line;
+  // Files worked on at once; 0 means one per core. 1 is the plain one-file-at-a-time run.
+  int jobs = 0;
+  // Bytes the files worked on at once may hold together; 0 means half the physical memory.
+  uint64_t memory_budget = 0;
 };
 
 }  // namespace terravox

@@ -1,6 +1,6 @@
 // GDAL plumbing shared by the engine: one-time driver registration, a scope that keeps GDAL
 // quiet and turns its last message into an engine Error, and owning aliases for option lists.
-// Private to src/gis: nothing above this folder sees a GDAL type.
+// Private to src/engine: nothing above this folder sees a GDAL type.
 #pragma once
 
 #include <memory>

@@ -74,6 +74,17 @@ struct GridWriter::Impl {
 Result<std::unique_ptr<GridWriter>> GridWriter::Create(const std::string& grid_path,
                                                        const GridGeometry& geometry) {
   if (Status s = CheckGeometry(geometry); !s.ok()) return s.error();
+  return Start(PendingDir::Create(grid_path), geometry);
+}
+
+Result<std::unique_ptr<GridWriter>> GridWriter::CreateAhead(const std::string& grid_path,
+                                                            const GridGeometry& geometry) {
+  if (Status s = CheckGeometry(geometry); !s.ok()) return s.error();
+  return Start(PendingDir::CreateAhead(grid_path), geometry);
+}
+
+Result<std::unique_ptr<GridWriter>> GridWriter::Start(Result<PendingDir> dir,
+                                                      const GridGeometry& geometry) {
   std::string esri_wkt;
   // Before any byte is written: a coordinate system we cannot store fails the grid at once.
   if (!geometry.srs_wkt.empty()) {
@@ -81,7 +92,6 @@ Result<std::unique_ptr<GridWriter>> GridWriter::Create(const std::string& grid_p
     if (!converted) return converted.error();
     esri_wkt = std::move(*converted);
   }
-  Result<PendingDir> dir = PendingDir::Create(grid_path);
   if (!dir) return dir.error();
   Result<OutputFile> data = OutputFile::Create(JoinPath(dir->temp_path(), "w001001.adf"));
   if (!data) return data.error();
@@ -131,10 +141,22 @@ Status GridWriter::WriteRow(std::span<const float> row) {
 }
 
 Status GridWriter::Commit() {
-  if (impl_->failure) return *impl_->failure;
-  Status s = impl_->Finish();
+  Result<PendingDir> finished = Finish();
+  if (!finished.ok()) return finished.error();
+  Status s = finished->Commit();
   if (!s.ok()) impl_->failure = s.error();
   return s;
+}
+
+Result<PendingDir> GridWriter::Finish() {
+  if (impl_->failure) return *impl_->failure;
+  Status s = impl_->Finish();
+  if (!s.ok()) {
+    impl_->failure = s.error();
+    return s.error();
+  }
+  impl_->failure = Error(ErrorKind::kEngine, "The GRID was already committed");
+  return std::move(impl_->dir);
 }
 
 Status GridWriter::Impl::AddRow(std::span<const float> row) {
@@ -214,26 +236,48 @@ Status GridWriter::Impl::Finish() {
                                   esri_wkt.size());
     if (Status s = WriteNewFile(JoinPath(folder, "prj.adf"), text); !s.ok()) return s;
   }
-  if (Status s = dir.Commit(); !s.ok()) return s;
   committed = true;
   return Status::Ok();
 }
 
-Status WriteGrid(const std::string& grid_path, const GridGeometry& geometry,
-                 std::span<const float> cells) {
+namespace {
+
+Status CheckCellCount(const GridGeometry& geometry, std::span<const float> cells) {
   if (geometry.ncols >= 1 && geometry.nrows >= 1 &&
       cells.size() != static_cast<size_t>(geometry.ncols) * static_cast<size_t>(geometry.nrows)) {
     return Error(ErrorKind::kEngine, "The raster holds " + std::to_string(cells.size()) +
                                          " cells, not " + std::to_string(geometry.ncols) + " x " +
                                          std::to_string(geometry.nrows));
   }
-  Result<std::unique_ptr<GridWriter>> writer = GridWriter::Create(grid_path, geometry);
-  if (!writer) return writer.error();
+  return Status::Ok();
+}
+
+Status WriteCells(GridWriter& writer, const GridGeometry& geometry, std::span<const float> cells) {
   for (int r = 0; r < geometry.nrows; ++r) {
     size_t first = static_cast<size_t>(r) * static_cast<size_t>(geometry.ncols);
-    if (Status s = (*writer)->WriteRow(cells.subspan(first, geometry.ncols)); !s.ok()) return s;
+    if (Status s = writer.WriteRow(cells.subspan(first, geometry.ncols)); !s.ok()) return s;
   }
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status WriteGrid(const std::string& grid_path, const GridGeometry& geometry,
+                 std::span<const float> cells) {
+  if (Status s = CheckCellCount(geometry, cells); !s.ok()) return s;
+  Result<std::unique_ptr<GridWriter>> writer = GridWriter::Create(grid_path, geometry);
+  if (!writer) return writer.error();
+  if (Status s = WriteCells(**writer, geometry, cells); !s.ok()) return s;
   return (*writer)->Commit();
+}
+
+Result<PendingDir> WriteGridAhead(const std::string& grid_path, const GridGeometry& geometry,
+                                  std::span<const float> cells) {
+  if (Status s = CheckCellCount(geometry, cells); !s.ok()) return s.error();
+  Result<std::unique_ptr<GridWriter>> writer = GridWriter::CreateAhead(grid_path, geometry);
+  if (!writer) return writer.error();
+  if (Status s = WriteCells(**writer, geometry, cells); !s.ok()) return s.error();
+  return (*writer)->Finish();
 }
 
 }  // namespace terravox::engine

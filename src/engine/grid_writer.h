@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/status.h"
+#include "engine/pending_dir.h"
 
 namespace terravox::engine {
 
@@ -39,6 +40,16 @@ class GridWriter {
   // folder cannot take the temporary folder.
   static Result<std::unique_ptr<GridWriter>> Create(const std::string& grid_path,
                                                     const GridGeometry& geometry);
+  // The same while grid_path may still exist: for a grid written ahead and committed later
+  // through Finish(), once the old grid is gone.
+  static Result<std::unique_ptr<GridWriter>> CreateAhead(const std::string& grid_path,
+                                                         const GridGeometry& geometry);
+
+ private:
+  static Result<std::unique_ptr<GridWriter>> Start(Result<PendingDir> dir,
+                                                   const GridGeometry& geometry);
+
+ public:
   ~GridWriter();
   GridWriter(const GridWriter&) = delete;
   GridWriter& operator=(const GridWriter&) = delete;
@@ -50,6 +61,8 @@ class GridWriter {
   // REQUIRES: every row written. Writes the index, header, bounds, statistics and prj.adf and
   // renames the folder into place; fails when a grid of that name appeared meanwhile.
   Status Commit();
+  // As Commit(), but leaves the finished grid in its temporary folder for the caller to commit.
+  Result<PendingDir> Finish();
 
   // Bytes the writer holds for cells: one block row of records, whatever the raster's height.
   size_t buffer_capacity() const;
@@ -63,5 +76,8 @@ class GridWriter {
 // Writes a whole raster held in memory (rows north to south) through GridWriter.
 Status WriteGrid(const std::string& grid_path, const GridGeometry& geometry,
                  std::span<const float> cells);
+// The same ahead: grid_path may still exist; the finished grid waits for the caller's commit.
+Result<PendingDir> WriteGridAhead(const std::string& grid_path, const GridGeometry& geometry,
+                                  std::span<const float> cells);
 
 }  // namespace terravox::engine

@@ -52,14 +52,18 @@ Error DatasetExistsError(const std::string& path) {
 }
 
 Result<PendingDir> PendingDir::Create(const std::string& target_path) {
+  Result<PendingDir> dir = CreateAhead(target_path);
+  if (dir.ok() && Exists(dir->target())) return DatasetExistsError(dir->target());
+  return dir;
+}
+
+Result<PendingDir> PendingDir::CreateAhead(const std::string& target_path) {
   std::string target = target_path;
   while (target.size() > 1 && target.back() == kPathSeparator) target.pop_back();
   std::string name = LastPathPiece(target);
   if (name.empty() || name == "." || name == "..") {
     return Error(ErrorKind::kEngine, "Not a valid dataset name: " + target_path);
   }
-  if (Exists(target)) return DatasetExistsError(target);
-
   std::string parent = target.substr(0, target.size() - name.size());
   std::error_code ec;
   if (!fs::is_directory(parent.empty() ? "." : parent, ec)) {

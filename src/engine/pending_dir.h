@@ -14,6 +14,9 @@ class PendingDir {
   // a dangling link too), when the parent folder is missing ("Path not found") or cannot take a
   // new folder.
   static Result<PendingDir> Create(const std::string& target);
+  // The same, but the target may still exist: for work done ahead, committed once the old
+  // dataset is gone (Commit never replaces it).
+  static Result<PendingDir> CreateAhead(const std::string& target);
   PendingDir(PendingDir&& other) noexcept;
   PendingDir& operator=(PendingDir&&) = delete;
   PendingDir(const PendingDir&) = delete;

@@ -17,4 +17,17 @@ Status Raster::StoreRaster(const std::string& path, const Workspace* /*workspace
   return WriteGrid(path, geometry_, cells_);
 }
 
+Result<PendingDir> Raster::StoreRasterAhead(const std::string& path) const {
+  return WriteGridAhead(path, geometry_, cells_);
+}
+
+Status Raster::CommitStored(Result<PendingDir> stored, const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found) {
+    return DatasetExistsError(path);
+  }
+  if (!stored.ok()) return stored.error();
+  return stored->Commit();
+}
+
 }  // namespace terravox::engine

@@ -7,6 +7,7 @@
 
 #include "core/status.h"
 #include "engine/grid_writer.h"
+#include "engine/pending_dir.h"
 #include "engine/workspace.h"
 
 namespace terravox::engine {
@@ -23,6 +24,11 @@ class Raster {
   // Fails when a dataset exists at that path.
   Status StoreRaster(const std::string& path, const Workspace* workspace,
                      const std::string& format) const;
+  // Writes the raster as a GRID for path ahead, while a dataset may still be there; the finished
+  // grid waits for CommitStored.
+  Result<PendingDir> StoreRasterAhead(const std::string& path) const;
+  // Gives a grid stored ahead its name, failing as StoreRaster does when a dataset is there.
+  static Status CommitStored(Result<PendingDir> stored, const std::string& path);
 
  private:
   GridGeometry geometry_;

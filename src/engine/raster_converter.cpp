@@ -14,7 +14,7 @@
 namespace terravox::engine {
 namespace {
 
-bool ValidName(const std::string& name) {
+bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kPathSeparator) == std::string::npos && name.find('/') == std::string::npos;
 }
@@ -48,21 +48,10 @@ Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer
   return Status::Ok();
 }
 
-}  // namespace
-
-Status RasterConverter::ConvertRasterFile(const std::string& input_path, const Workspace& workspace,
-                                          const std::string& name, const std::string& format,
-                                          int /*flags*/) const {
-  if (Status s = CheckGridFormat(format); !s.ok()) return s;
-  if (!ValidName(name)) {
-    return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
-  }
-  std::string target = JoinPath(workspace.path(), name);
-  std::error_code ec;
-  if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found) {
-    return DatasetExistsError(target);
-  }
-
+// The GRID of the input under a temporary name beside target, finished but not committed.
+// ahead: target may still exist (it is checked when the grid is committed).
+Result<PendingDir> WriteGridOf(const std::string& input_path, const std::string& target,
+                               bool ahead) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
   GDALDatasetUniquePtr ds(GDALDataset::Open(input_path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
@@ -75,10 +64,39 @@ Status RasterConverter::ConvertRasterFile(const std::string& input_path, const W
   }
   Result<GridGeometry> geometry = GridGeometryOf(*ds, input_path);
   if (!geometry) return geometry.error();
-  Result<std::unique_ptr<GridWriter>> writer = GridWriter::Create(target, *geometry);
+  Result<std::unique_ptr<GridWriter>> writer =
+      ahead ? GridWriter::CreateAhead(target, *geometry) : GridWriter::Create(target, *geometry);
   if (!writer) return writer.error();
-  if (Status s = CopyCells(*ds->GetRasterBand(1), *geometry, **writer); !s.ok()) return s;
-  return (*writer)->Commit();
+  if (Status s = CopyCells(*ds->GetRasterBand(1), *geometry, **writer); !s.ok()) return s.error();
+  return (*writer)->Finish();
+}
+
+}  // namespace
+
+Result<PendingDir> RasterConverter::PrepareRasterFile(const std::string& input_path,
+                                                      const std::string& folder,
+                                                      const std::string& name) const {
+  if (!IsPlainName(name))
+    return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
+  return WriteGridOf(input_path, JoinPath(folder, name), /*ahead=*/true);
+}
+
+Status RasterConverter::ConvertRasterFile(const std::string& input_path, const Workspace& workspace,
+                                          const std::string& name, const std::string& format,
+                                          int /*flags*/, Result<PendingDir>* prepared) const {
+  if (Status s = CheckGridFormat(format); !s.ok()) return s;
+  if (!IsPlainName(name)) {
+    return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
+  }
+  std::string target = JoinPath(workspace.path(), name);
+  std::error_code ec;
+  if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found) {
+    return DatasetExistsError(target);
+  }
+  Result<PendingDir> grid =
+      prepared != nullptr ? std::move(*prepared) : WriteGridOf(input_path, target, /*ahead=*/false);
+  if (!grid.ok()) return grid.error();
+  return grid->Commit();
 }
 
 }  // namespace terravox::engine

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/status.h"
+#include "engine/pending_dir.h"
 #include "engine/workspace.h"
 
 namespace terravox::engine {
@@ -14,8 +15,16 @@ class RasterConverter {
   // and writes it as a GRID of that name in the workspace. Only "GRID" is a known format; the
   // flags are accepted and ignored. Fails with GDAL's message when the input is not a raster,
   // and fails when a dataset of that name exists.
+  // prepared, when given, is PrepareRasterFile's result for the same input and name: it is
+  // committed (or its error returned) after the same checks.
   Status ConvertRasterFile(const std::string& input_path, const Workspace& workspace,
-                           const std::string& name, const std::string& format, int flags) const;
+                           const std::string& name, const std::string& format, int flags,
+                           Result<PendingDir>* prepared = nullptr) const;
+
+  // The GRID of input_path written ahead as name in folder, finished but not committed; a GRID
+  // of that name may still exist meanwhile. Safe to run for several files at once.
+  Result<PendingDir> PrepareRasterFile(const std::string& input_path, const std::string& folder,
+                                       const std::string& name) const;
 };
 
 }  // namespace terravox::engine

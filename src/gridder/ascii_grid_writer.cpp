@@ -37,7 +37,11 @@ Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const Pla
   // Write beside the target and rename: a failure never leaves a truncated grid.
   PendingFile file;
   if (Status s = file.Create(path); !s.ok()) return s;
+  if (Status s = WriteAsciiGrid(file, shape, placed); !s.ok()) return s;
+  return file.Commit();
+}
 
+Status WriteAsciiGrid(PendingFile& file, const GridShape& shape, const PlacedPoints& placed) {
   std::string out;
   out.reserve(kFlushBytes + size_t{64} * 1024);
   AppendHeaderLine(out, "ncols", FormatDouble(shape.ncols));
@@ -67,8 +71,7 @@ Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const Pla
       out.clear();
     }
   }
-  if (Status s = file.Write(out); !s.ok()) return s;
-  return file.Commit();
+  return file.Write(out);
 }
 
 }  // namespace terravox

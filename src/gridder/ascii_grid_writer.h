@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/pending_file.h"
 #include "core/status.h"
 #include "gridder/grid_layout.h"
 
@@ -16,5 +17,7 @@ inline constexpr double kNoDataValue = -9999;
 // written %.15G-style, the cell size %.7G-style. The file appears under path only when all of it
 // was written; an existing file there is replaced.
 Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const PlacedPoints& placed);
+// The same into a created pending file, left for the caller to commit.
+Status WriteAsciiGrid(PendingFile& file, const GridShape& shape, const PlacedPoints& placed);
 
 }  // namespace terravox

@@ -39,10 +39,11 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
 
 }  // namespace
 
-Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
-                      BatchMdl& mdl, const RunOptions& options) {
+GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
+                        const std::string& separator, const CellSizeChoice& cell_size) {
+  GriddedFile gridded;
   XyzLineReader reader;
-  Status status = RunUnderHandler([&]() -> Status {
+  gridded.error = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
     // The grid would replace the very points it is made from.
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
@@ -51,23 +52,42 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     PointSet points;
     // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
     points.Reserve(reader.file_size() / 20);
-    if (!ReadPoints(reader, mdl.strSeparator, points)) {
-      host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
-      mdl.bRunOk = false;
-      reader.Close();
-      host.SetStatus("");
+    if (!ReadPoints(reader, separator, points)) {
+      gridded.outcome = GriddedFile::Outcome::kMisfit;
       return Status::Ok();
     }
     reader.Close();
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
-    float cell_size =
-        host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
-    GridShape shape = ShapeGrid(points, cell_size);
+    GridShape shape = ShapeGrid(points, cell_size(points));
     PlacedPoints placed = PlacePoints(points, shape);
-    ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
+    ThrowIfError(gridded.grid.Create(strAscFile));
+    ThrowIfError(WriteAsciiGrid(gridded.grid, shape, placed));
+    gridded.outcome = GriddedFile::Outcome::kWritten;
     return Status::Ok();
   });
+  return gridded;
+}
+
+Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
+                      BatchMdl& mdl, const RunOptions& options, GriddedFile* prepared) {
+  GriddedFile gridded =
+      prepared != nullptr
+          ? std::move(*prepared)
+          : GridXyzFile(strXyzFile, strAscFile, mdl.strSeparator, [&](const PointSet& points) {
+              return host.CellSizeGiven() ? GivenCellSize(host.CellSizeText())
+                                          : DerivedCellSize(points);
+            });
+  if (gridded.outcome == GriddedFile::Outcome::kMisfit) {
+    host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
+    mdl.bRunOk = false;
+    host.SetStatus("");
+    return Status::Ok();
+  }
+  Status status = gridded.error;
+  if (status.ok() && gridded.outcome == GriddedFile::Outcome::kWritten) {
+    status = gridded.grid.Commit();
+  }
   if (status.ok()) return Status::Ok();
 
   std::string log_line = strXyzFile + " Error-" + status.description();
@@ -75,7 +95,6 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   // A log that cannot be written leaves the gridder: the run has to stop and say why.
   if (Status s = AppendErrorLog(options.error_log_path, log_line); !s.ok()) return s;
   mdl.bRunOk = false;
-  reader.Close();
   host.SetStatus("");
   return Status::Ok();
 }

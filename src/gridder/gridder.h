@@ -1,10 +1,12 @@
 // ConvertXyzFile: the gridder, which turns one XYZ point file into one ESRI ASCII grid.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/batch_mdl.h"
 #include "core/host.h"
+#include "core/pending_file.h"
 #include "core/run_options.h"
 #include "core/status.h"
 
@@ -21,7 +23,29 @@ namespace terravox {
 // returned status is not OK only when the error log itself could not be written: that error escapes
 // to the caller, its description naming the log file and the reason. The log is
 // options.error_log_path; options.on_log_line, when set, sees each log line.
+//
+// prepared, when given, is GridXyzFile's result for the same files, worked out ahead (on another
+// thread): it is reported and committed exactly as if it were worked out here.
+struct GriddedFile;
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
-                      BatchMdl& mdl, const RunOptions& options = {});
+                      BatchMdl& mdl, const RunOptions& options = {},
+                      GriddedFile* prepared = nullptr);
+
+class PointSet;
+// The cell size of a file's grid, asked once its points are read (and only when it has some).
+using CellSizeChoice = std::function<float(const PointSet& points)>;
+
+// What the gridder made of one XYZ file before anything is shown, logged or committed.
+struct GriddedFile {
+  enum class Outcome { kWritten, kMisfit, kFailed };
+  Outcome outcome = Outcome::kFailed;
+  Status error;      // kFailed: what goes to the error log
+  PendingFile grid;  // kWritten: the whole grid under a hidden temporary name beside strAscFile
+};
+
+// Reads the points of strXyzFile, split by separator, and writes their grid under a temporary
+// name beside strAscFile. Touches nothing else: safe to run for several files at once.
+GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
+                        const std::string& separator, const CellSizeChoice& cell_size);
 
 }  // namespace terravox
