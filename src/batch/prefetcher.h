@@ -58,8 +58,13 @@ class Prefetcher {
     changed_.notify_all();
     if (next_ <= i) {  // not begun: the threads never skip an item, so next_ == i
       next_ = i + 1;
+      in_use_ += estimates_[i];
       lock.unlock();
-      return compute_(i);
+      T result = compute_(i);
+      lock.lock();
+      in_use_ -= estimates_[i];
+      changed_.notify_all();
+      return result;
     }
     changed_.wait(lock, [&] { return results_[i].has_value(); });
     in_use_ -= estimates_[i];
