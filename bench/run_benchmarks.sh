@@ -10,3 +10,6 @@ echo "machine: $(nproc) cores, $(uname -m), $(grep -m1 'model name' /proc/cpuinf
 for step in gridder ascii2grid surface; do
   bash "$(dirname "$0")/bench_$step.sh" "$build_dir" "$work_dir"
 done
+# Many files: 32 tiles of 1000 x 1000, then 2,000 tiny tiles of 20 x 20.
+bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 32 1000
+bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 2000 20
