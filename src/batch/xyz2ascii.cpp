@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/file_entry.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -15,18 +16,13 @@ namespace {
 // The loop counts files in 16 bits.
 constexpr int kMaxFiles = 32767;
 
-// Deletes an earlier output: a regular file (or a link to one) that is not hidden. A hidden name
-// such as ".asc" is never found by the lookup and so stays. Nor is the input file deleted when
-// the two folders are one and it bears the output's name: the gridder refuses that file instead.
-Status DeleteOldOutput(const std::string& path, const std::string& name,
-                       const std::string& input_path) {
-  namespace fs = std::filesystem;
-  if (name.empty() || name[0] == '.') return Status::Ok();
+// Deletes an earlier output as a lookup finds it (DeleteOldFile). Not the input file, when the two
+// folders are one and it bears the output's name: the gridder refuses that file instead. A lookup
+// that cannot be answered finds nothing here; the gridder then reports the path for this file.
+Status DeleteOldOutput(const std::string& path, const std::string& input_path) {
   std::error_code ec;
-  if (!fs::is_regular_file(fs::path(path), ec)) return Status::Ok();
-  if (fs::equivalent(fs::path(path), fs::path(input_path), ec)) return Status::Ok();
-  if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
-  return Status::Ok();
+  if (std::filesystem::equivalent(path, input_path, ec)) return Status::Ok();
+  return DeleteOldFile(path, LookupFailure::kFindsNothing);
 }
 
 }  // namespace
@@ -45,7 +41,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
-    if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;
+    if (Status s = DeleteOldOutput(asc_path, xyz_path); !s.ok()) return s;
     // Each file's failure is handled inside the gridder; only an unwritable log escapes.
     if (Status s = ConvertXyzFile(xyz_path, asc_path, host, mdl, options); !s.ok()) return s;
   }

@@ -14,11 +14,6 @@
 namespace terravox::engine {
 namespace {
 
-bool ValidName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find(kPathSeparator) == std::string::npos && name.find('/') == std::string::npos;
-}
-
 // Reads the band a block row at a time, turning its own no-data value into the GRID's.
 Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer) {
   int has_nodata = 0;
@@ -54,7 +49,7 @@ Status RasterConverter::ConvertRasterFile(const std::string& input_path, const W
                                           const std::string& name, const std::string& format,
                                           int /*flags*/) const {
   if (Status s = CheckGridFormat(format); !s.ok()) return s;
-  if (!ValidName(name)) {
+  if (!IsPlainName(name)) {
     return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
   }
   std::string target = JoinPath(workspace.path(), name);
