@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/fld_exist.h"
+#include "core/leftover_sweep.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -51,6 +52,7 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
 
 Status ConvertFolder(Host& host, std::string& input_path) {
   const std::string grid_folder = host.GridFolder();
+  RemoveDeadTemporaries(grid_folder);
   FileList& file1 = host.FolderList();
   if (Status s = file1.SetPath(host.AsciiFolder()); !s.ok()) return s;
 

@@ -7,6 +7,7 @@
 
 #include "batch/contours.h"
 #include "batch/slopes.h"
+#include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
@@ -51,6 +52,9 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
 }  // namespace
 
 Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl) {
+  // The folders this walk writes to lose what a killed run left there.
+  if (host.RunSlope()) RemoveDeadTemporaries(host.SlopeFolder());
+  if (host.RunContour()) RemoveDeadTemporaries(host.ContourFolder());
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(host.GridFolder(), 0);
   if (!workspace.ok()) return workspace.status();

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/file_entry.h"
+#include "core/leftover_sweep.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -29,6 +30,7 @@ Status DeleteOldOutput(const std::string& path, const std::string& input_path) {
 
 Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   std::string ascii_folder = host.AsciiFolder();
+  RemoveDeadTemporaries(ascii_folder);
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
