@@ -90,7 +90,7 @@ TEST_F(CliGridTest, RemovesWhatEndedRunsLeftInTheOutputFolder) {
 
   EXPECT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> expected = seeded.kept;
-  expected.push_back("out.asc");
+  expected.emplace_back("out.asc");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(EntryNames(PathIn("out")), expected);
 }

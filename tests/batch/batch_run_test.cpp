@@ -216,10 +216,10 @@ TEST_F(BatchRunTest, RemovesWhatEndedRunsLeftInEachFolderItWritesTo) {
       const bool written =
           std::find(row.written.begin(), row.written.end(), folders[i]) != row.written.end();
       for (const std::string& name : seeded[i].dead) {
-        EXPECT_EQ(fs::exists(fs::symlink_status(folder + "/" + name)), !written) << name;
+        EXPECT_EQ(fs::exists(fs::symlink_status(fs::path(folder) / name)), !written) << name;
       }
       for (const std::string& name : seeded[i].kept) {
-        EXPECT_TRUE(fs::exists(fs::symlink_status(folder + "/" + name))) << name;
+        EXPECT_TRUE(fs::exists(fs::symlink_status(fs::path(folder) / name))) << name;
       }
     }
   }

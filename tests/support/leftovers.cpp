@@ -74,7 +74,7 @@ SeededFolder SeedTemporaries(const std::string& folder, const ProcessTag& ended,
   WriteFile(folder + "/" + dead_grid + "/w001001.adf", "half a GRID");
   const std::string dead_shapefile = TemporaryStem(ended, 0xfeedf00d);
   for (const char* extension : {".shp", ".shx", ".dbf"}) {
-    WriteFile(folder + "/" + dead_shapefile + extension, "half a Shapefile");
+    WriteFile((fs::path(folder) / (dead_shapefile + extension)).string(), "half a Shapefile");
     seeded.dead.push_back(dead_shapefile + extension);
   }
   seeded.dead.push_back(dead + ".tmp");
@@ -95,7 +95,7 @@ SeededFolder SeedTemporaries(const std::string& folder, const ProcessTag& ended,
   };
   for (const std::string& name : kept) {
     if (!visible_lookalikes && name[0] != '.') continue;
-    WriteFile(folder + "/" + name, "keep me");
+    WriteFile((fs::path(folder) / name).string(), "keep me");
     seeded.kept.push_back(name);
   }
   // A link is never a temporary of ours, whatever its name.
