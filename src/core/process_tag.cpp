@@ -82,8 +82,9 @@ std::optional<uint64_t> ProcessStartTime(int64_t pid) { return ReadStartTime(pid
 
 ProcessState StateOf(const ProcessTag& tag) {
   const ProcessTag& self = ThisProcess();
-  // Without start times (no /proc) a missing process cannot be told from an unreadable one.
-  if (tag.machine != self.machine || self.start == 0 || tag.pid <= 0) {
+  // Without start times (no /proc here, or none where the temporary was made) a missing process
+  // cannot be told from an unreadable one, nor a reused process id from the original.
+  if (tag.machine != self.machine || self.start == 0 || tag.start == 0 || tag.pid <= 0) {
     return ProcessState::kUnknown;
   }
   StartTimeRead read = ReadStartTime(tag.pid);

@@ -4,6 +4,13 @@
 // machine tag and random part in hex, process id and start time in decimal (see ProcessTag).
 // The leading "." hides it from folder listings and dataset enumerations; the process named in
 // it lets a later run remove it once that process is gone, and never while it runs.
+//
+// Why a name and not a lock: a lock lives only as long as an open descriptor, and the GRID
+// writer's folder and GDAL's Shapefile files keep none of ours open for their whole life. The
+// process id alone is reused; with the start time it names one process for good. The machine
+// tag keeps other machines' work in a shared folder out of reach. Whatever cannot be told for
+// certain (another machine, no start time) is kept: a leftover that stays costs disk space, a
+// live temporary removed would cost a run.
 #pragma once
 
 #include <cstdint>

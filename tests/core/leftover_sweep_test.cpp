@@ -75,6 +75,8 @@ TEST(ProcessTagTest, StateTellsRunningEndedAndUnknownProcesses) {
   other_machine.machine ^= 1;
   ProcessTag no_pid = self;
   no_pid.pid = 0;
+  ProcessTag no_start = child.tag();  // made where /proc was not to be read
+  no_start.start = 0;
   struct Row {
     const char* name;
     ProcessTag tag;
@@ -87,6 +89,7 @@ TEST(ProcessTagTest, StateTellsRunningEndedAndUnknownProcesses) {
       {"reused process id", reused, ProcessState::kGone},
       {"another machine", other_machine, ProcessState::kUnknown},
       {"no process id", no_pid, ProcessState::kUnknown},
+      {"no start time", no_start, ProcessState::kUnknown},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
