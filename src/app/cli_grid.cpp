@@ -5,6 +5,7 @@
 
 #include "app/cli_common.h"
 #include "core/batch_mdl.h"
+#include "core/leftover_sweep.h"
 #include "core/run_options.h"
 #include "gridder/gridder.h"
 
@@ -47,6 +48,8 @@ int RunGrid(const std::vector<std::string>& args) {
   if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
 
+  // The output's folder loses what a killed run left there.
+  RemoveDeadTemporaries(std::filesystem::path(output).parent_path().string());
   if (Status s = DeleteExistingOutput(output, input); !s.ok()) {
     PrintError("cannot delete " + output + ": " + s.description());
     return kExitFailed;

@@ -15,6 +15,7 @@
 #include "batch/prefetcher.h"
 #include "batch/step_messages.h"
 #include "core/fld_exist.h"
+#include "core/leftover_sweep.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -86,6 +87,7 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
 
 Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path) {
   const std::string grid_folder = host.GridFolder();
+  RemoveDeadTemporaries(grid_folder);
   FileList& file1 = host.FolderList();
   if (Status s = file1.SetPath(host.AsciiFolder()); !s.ok()) return s;
 

@@ -13,6 +13,7 @@
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
 #include "batch/slopes.h"
+#include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
 #include "engine/dataset_enum.h"
@@ -114,6 +115,9 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
 }  // namespace
 
 Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& options) {
+  // The folders this walk writes to lose what a killed run left there.
+  if (host.RunSlope()) RemoveDeadTemporaries(host.SlopeFolder());
+  if (host.RunContour()) RemoveDeadTemporaries(host.ContourFolder());
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(host.GridFolder(), 0);
   if (!workspace.ok()) return workspace.status();

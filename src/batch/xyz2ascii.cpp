@@ -9,6 +9,8 @@
 
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
+#include "core/file_entry.h"
+#include "core/leftover_sweep.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -22,18 +24,13 @@ namespace {
 // The loop counts files in 16 bits.
 constexpr int kMaxFiles = 32767;
 
-// Deletes an earlier output: a regular file (or a link to one) that is not hidden. A hidden name
-// such as ".asc" is never found by the lookup and so stays. Nor is the input file deleted when
-// the two folders are one and it bears the output's name: the gridder refuses that file instead.
-Status DeleteOldOutput(const std::string& path, const std::string& name,
-                       const std::string& input_path) {
-  namespace fs = std::filesystem;
-  if (name.empty() || name[0] == '.') return Status::Ok();
+// Deletes an earlier output as a lookup finds it (DeleteOldFile). Not the input file, when the two
+// folders are one and it bears the output's name: the gridder refuses that file instead. A lookup
+// that cannot be answered finds nothing here; the gridder then reports the path for this file.
+Status DeleteOldOutput(const std::string& path, const std::string& input_path) {
   std::error_code ec;
-  if (!fs::is_regular_file(fs::path(path), ec)) return Status::Ok();
-  if (fs::equivalent(fs::path(path), fs::path(input_path), ec)) return Status::Ok();
-  if (!fs::remove(fs::path(path), ec) && ec) return Error::FromErrno(ec.value());
-  return Status::Ok();
+  if (std::filesystem::equivalent(path, input_path, ec)) return Status::Ok();
+  return DeleteOldFile(path, LookupFailure::kFindsNothing);
 }
 
 // The grids of the files ahead of the loop, worked out on other threads; none when the run
@@ -78,6 +75,7 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
 
 Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   std::string ascii_folder = host.AsciiFolder();
+  RemoveDeadTemporaries(ascii_folder);
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
@@ -92,7 +90,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
-    if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;
+    if (Status s = DeleteOldOutput(asc_path, xyz_path); !s.ok()) return s;
     std::optional<GriddedFile> gridded;
     if (prefetched) gridded = prefetched->Take(static_cast<size_t>(i));
     // Each file's failure is handled inside the gridder; only an unwritable log escapes.

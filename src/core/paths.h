@@ -21,6 +21,10 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // empty when it begins with ".").
 std::string BaseName(std::string_view file_name);
 
+// True when name is one piece of a path: not empty, not "." or "..", and free of separators
+// ('/' as well as the platform's own, so that no name reaches outside its folder).
+bool IsPlainName(std::string_view name);
+
 // The last separator-delimited piece of a path (the whole path when it holds no separator).
 std::string LastPathPiece(std::string_view path);
 

@@ -4,13 +4,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <utility>
 
 #include "core/paths.h"
+#include "core/temporary_name.h"
 
 namespace terravox {
 namespace {
@@ -19,16 +17,6 @@ namespace {
 std::string FolderPrefix(const std::string& path) {
   size_t separator = path.rfind(kPathSeparator);
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
-// A fresh hidden name: folder listings skip it, so no step ever takes it for an output.
-std::string TemporaryName() {
-  static std::atomic<unsigned> counter{0};
-  static thread_local std::mt19937 random(std::random_device{}());
-  char name[64];
-  std::snprintf(name, sizeof name, ".terravox-%d-%u-%08x.tmp", static_cast<int>(::getpid()),
-                counter++, static_cast<unsigned>(random()));
-  return name;
 }
 
 // Creating a file in a folder: a missing file can only mean a missing folder.
@@ -68,7 +56,7 @@ Status PendingFile::Create(const std::string& target) {
   std::string folder = FolderPrefix(target);
   constexpr int kAttempts = 16;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string path = folder + TemporaryName();
+    std::string path = folder + NewTemporaryStem() + std::string(kTemporarySuffix);
     // O_EXCL: never write into a file someone else made (or planted) under that name.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {

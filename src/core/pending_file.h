@@ -20,8 +20,8 @@ class PendingFile {
   // Removes the temporary file unless it was committed.
   ~PendingFile();
 
-  // Creates a new hidden temporary file in the folder of target. "Path not found" when that
-  // folder does not exist, "Permission denied" when it cannot take a file.
+  // Creates a new temporary file (core/temporary_name.h) in the folder of target. "Path not found"
+  // when that folder does not exist, "Permission denied" when it cannot take a file.
   Status Create(const std::string& target);
   Status Write(std::string_view bytes);
   // Closes the file (a delayed write error shows here) and renames it to the target, replacing

@@ -3,58 +3,28 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
-#include <system_error>
 
 #include "core/number_format.h"
 #include "core/paths.h"
 #include "engine/contour_maker.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
+#include "engine/shapefile_files.h"
 
 namespace terravox::engine {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Beyond this many levels a typing slip in the interval (0.0001 for 1) would keep the run busy
 // for hours and fill the disk; it is refused instead.
 constexpr double kMaxContourLevels = 1e6;
 
-// Every extension a Shapefile of a given name may have: a fresh name must be free of all.
-constexpr std::array<const char*, 8> kShapefileExtensions = {".shp", ".shx", ".dbf", ".prj",
-                                                             ".cpg", ".sbn", ".sbx", ".qix"};
-
 struct SrsReleaser {
   void operator()(OGRSpatialReference* srs) const { srs->Release(); }
 };
 using SrsPtr = std::unique_ptr<OGRSpatialReference, SrsReleaser>;
-
-bool EntryExists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
-}
-
-// A name no Shapefile file in the folder bears yet.
-Result<std::string> FreshShapefileName(const std::string& folder) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, "contour_%08x", static_cast<unsigned>(random()));
-    bool taken = false;
-    for (const char* extension : kShapefileExtensions) {
-      taken = taken || EntryExists(JoinPath(folder, std::string(name) + extension));
-    }
-    if (!taken) return std::string(name);
-  }
-  return EngineError("No free temporary Shapefile name in " + folder);
-}
 
 // Removes every file of a temporary Shapefile when it goes out of scope, unless kept: a failed
 // contour run leaves nothing behind. Declare it before the dataset it guards, so the dataset
@@ -66,16 +36,7 @@ class TemporaryShapefile {
   TemporaryShapefile(const TemporaryShapefile&) = delete;
   TemporaryShapefile& operator=(const TemporaryShapefile&) = delete;
   ~TemporaryShapefile() {
-    if (kept_) return;
-    std::error_code ec;
-    const std::string prefix = name_ + ".";
-    for (auto it = fs::directory_iterator(folder_, ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
-      const std::string file = it->path().filename().string();
-      if (file.compare(0, prefix.size(), prefix) != 0) continue;
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
+    if (!kept_) (void)RemoveShapefileFiles(folder_, name_);
   }
   void Keep() { kept_ = true; }
 

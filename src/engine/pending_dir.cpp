@@ -7,26 +7,15 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <random>
 #include <utility>
 
 #include "core/paths.h"
+#include "core/temporary_name.h"
 
 namespace terravox::engine {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A leading "." hides the folder from listings and from dataset enumerations, and the random
-// part keeps two writers of the same name apart.
-std::string TempName(const std::string& name) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string tag;
-  for (uint64_t bits = random(), i = 0; i < 12; ++i, bits >>= 4) tag.push_back(kHex[bits & 15]);
-  // Keep the name within the file system's 255-byte limit.
-  return "." + name.substr(0, 200) + ".tmp-" + tag;
-}
 
 bool Exists(const std::string& path) {
   std::error_code ec;
@@ -61,7 +50,7 @@ Result<PendingDir> PendingDir::CreateAhead(const std::string& target_path) {
   std::string target = target_path;
   while (target.size() > 1 && target.back() == kPathSeparator) target.pop_back();
   std::string name = LastPathPiece(target);
-  if (name.empty() || name == "." || name == "..") {
+  if (!IsPlainName(name)) {
     return Error(ErrorKind::kEngine, "Not a valid dataset name: " + target_path);
   }
   std::string parent = target.substr(0, target.size() - name.size());
@@ -70,7 +59,7 @@ Result<PendingDir> PendingDir::CreateAhead(const std::string& target_path) {
     return Error(ErrorKind::kPathNotFound);
   }
   for (int attempt = 0; attempt < 8; ++attempt) {
-    std::string temp = parent + TempName(name);
+    std::string temp = parent + NewTemporaryStem() + std::string(kTemporarySuffix);
     if (::mkdir(temp.c_str(), 0777) == 0) return PendingDir(target, temp);
     if (errno != EEXIST) return Error::FromErrno(errno);
   }

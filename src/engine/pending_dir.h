@@ -1,5 +1,6 @@
-// PendingDir: a folder built under a temporary hidden name beside its target and renamed into
-// place only when complete, so a failure never leaves a half-written folder under the real name.
+// PendingDir: a folder built under a temporary name (core/temporary_name.h) beside its target and
+// renamed into place only when complete, so a failure never leaves a half-written folder under the
+// real name.
 #pragma once
 
 #include <string>

@@ -14,11 +14,6 @@
 namespace terravox::engine {
 namespace {
 
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find(kPathSeparator) == std::string::npos && name.find('/') == std::string::npos;
-}
-
 // Reads the band a block row at a time, turning its own no-data value into the GRID's.
 Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer) {
   int has_nodata = 0;

@@ -19,12 +19,6 @@ Error FolderNotFound(const std::string& path) {
   return Error(ErrorKind::kPathNotFound, "Path not found: " + path);
 }
 
-// A raster name is one piece of a path: no separator, and not one of the folder links.
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find(kPathSeparator) == std::string::npos && name.find('/') == std::string::npos;
-}
-
 }  // namespace
 
 Result<DatasetEnum> Workspace::ListDatasets(int kind) const {

@@ -1,19 +1,25 @@
 // terravox-cli grid, run as a process: exit codes, files, and what it prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli_process.h"
+#include "support/leftovers.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
 namespace {
 
+using testing::EndedProcess;
+using testing::EntryNames;
 using testing::Process;
 using testing::ReadFile;
 using testing::RunCli;
+using testing::RunningChild;
+using testing::SeedTemporaries;
 using testing::TempDirTest;
 using testing::WriteFile;
 
@@ -73,6 +79,20 @@ TEST_F(CliGridTest, OptionsChooseCellSizeAndSeparator) {
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(ReadFile(out_), kLatticeGrid);
   }
+}
+
+TEST_F(CliGridTest, RemovesWhatEndedRunsLeftInTheOutputFolder) {
+  WriteFile(in_, kLattice);
+  RunningChild child;
+  const testing::SeededFolder seeded = SeedTemporaries(MakeDir("out"), EndedProcess(), child.tag());
+
+  Process run = Run({"grid", in_, PathIn("out/out.asc"), "--log", log_});
+
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> expected = seeded.kept;
+  expected.emplace_back("out.asc");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(EntryNames(PathIn("out")), expected);
 }
 
 TEST_F(CliGridTest, ExistingOutputIsReplaced) {

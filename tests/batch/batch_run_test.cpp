@@ -12,16 +12,21 @@
 
 #include "support/fake_host.h"
 #include "support/lattice_fixtures.h"
+#include "support/leftovers.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
 namespace {
 
 namespace fs = std::filesystem;
+using ::terravox::testing::EndedProcess;
 using ::terravox::testing::FakeHost;
 using ::terravox::testing::LatticeAsciiGrid;
 using ::terravox::testing::LatticeXyz;
 using ::terravox::testing::ReadFile;
+using ::terravox::testing::RunningChild;
+using ::terravox::testing::SeededFolder;
+using ::terravox::testing::SeedTemporaries;
 using ::terravox::testing::ShownMessage;
 using ::terravox::testing::WriteFile;
 
@@ -160,6 +165,64 @@ TEST_F(BatchRunTest, GridInputWithoutExtraOperationDoesNothingAndFinishes) {
             (std::vector<ShownMessage>{{kFinishedText, "Program is Finished", ""}}));
   EXPECT_EQ(host_.captions, std::vector<std::string>{""});
   EXPECT_EQ(Tree(PathIn("idle")), before);
+}
+
+TEST_F(BatchRunTest, RemovesWhatEndedRunsLeftInEachFolderItWritesTo) {
+  struct Row {
+    const char* name;
+    Input input;
+    bool contour;
+    bool slope;
+    std::vector<std::string Settings::*> written;
+  };
+  const Row rows[] = {
+      {"xyz with both",
+       Input::kXyz,
+       true,
+       true,
+       {&Settings::ascii_folder, &Settings::grid_folder, &Settings::contour_folder,
+        &Settings::slope_folder}},
+      {"ascii with contours",
+       Input::kAscii,
+       true,
+       false,
+       {&Settings::grid_folder, &Settings::contour_folder}},
+      {"grid with slopes", Input::kGrid, false, true, {&Settings::slope_folder}},
+  };
+  std::string Settings::*const folders[] = {&Settings::ascii_folder, &Settings::grid_folder,
+                                            &Settings::contour_folder, &Settings::slope_folder};
+  RunningChild child;
+  const ProcessTag ended = EndedProcess();
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeHost host;
+    host.values = SettingsOver("sweep" + std::to_string(n++), row.input);
+    host.values.run_contour = row.contour;
+    host.values.run_slope = row.slope;
+    std::vector<SeededFolder> seeded;
+    for (std::string Settings::*folder : folders) {
+      // The ASCII folder is read file by file: a visible look-alike would be a bad grid there.
+      seeded.push_back(SeedTemporaries(host.values.*folder, ended, child.tag(),
+                                       folder != &Settings::ascii_folder));
+    }
+    BatchMdl mdl;
+
+    EXPECT_EQ(RunBatch(host, mdl, options_), RunOutcome::kFinished);
+
+    for (size_t i = 0; i < std::size(folders); ++i) {
+      const std::string& folder = host.values.*folders[i];
+      SCOPED_TRACE(folder);
+      const bool written =
+          std::find(row.written.begin(), row.written.end(), folders[i]) != row.written.end();
+      for (const std::string& name : seeded[i].dead) {
+        EXPECT_EQ(fs::exists(fs::symlink_status(fs::path(folder) / name)), !written) << name;
+      }
+      for (const std::string& name : seeded[i].kept) {
+        EXPECT_TRUE(fs::exists(fs::symlink_status(fs::path(folder) / name))) << name;
+      }
+    }
+  }
 }
 
 TEST_F(BatchRunTest, MissingFolderShowsValidationMessageThenStopsTouchingNothing) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "core/temporary_name.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
@@ -39,6 +40,9 @@ TEST_F(PendingFileTest, UncommittedFileLeavesNothing) {
     PendingFile file;
     ASSERT_TRUE(file.Create(PathIn("out.asc")).ok());
     ASSERT_TRUE(file.Write("half").ok());
+    // Meanwhile it bears a temporary name of this process: a later run leaves it alone.
+    const std::string name = std::filesystem::directory_iterator(dir())->path().filename();
+    EXPECT_EQ(TemporaryOwner(name), ThisProcess()) << name;
   }
   EXPECT_EQ(EntryCount(), 0u);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/temporary_name.h"
 #include "engine/raster_dataset.h"
 #include "engine/shapefile_dataset.h"
 #include "engine/surface_analyser.h"
@@ -246,7 +247,7 @@ TEST_F(ContourMakerTest, ShapefileHasItsFieldsAndAPrjExactlyWithACoordinateSyste
   }
 }
 
-TEST_F(ContourMakerTest, EachRunWritesUnderAFreshName) {
+TEST_F(ContourMakerTest, EachRunWritesUnderAFreshTemporaryNameOfThisProcess) {
   const std::string grid = PathIn("in/plane");
   MakePlaneGrid(grid, SurfaceGeometry(6, 6, 1, 1), 1, 0);
   Result<ShapefileDataset> first = Contours(grid, 1, 0.0);
@@ -256,6 +257,11 @@ TEST_F(ContourMakerTest, EachRunWritesUnderAFreshName) {
   EXPECT_NE(first->name(), second->name());
   EXPECT_EQ(Levels(ReadContourShapefile(first->GetDatasetPath() + ".shp")).size(), 5u);
   EXPECT_EQ(Levels(ReadContourShapefile(second->GetDatasetPath() + ".shp")).size(), 2u);
+  // Hidden, and named after this process: a later run removes them only once it has ended.
+  EXPECT_EQ(OutputFiles().size(), 6u);
+  for (const std::string& file : OutputFiles()) {
+    EXPECT_EQ(TemporaryOwner(file), ThisProcess()) << file;
+  }
 }
 
 TEST_F(ContourMakerTest, IntervalMustBePositiveAndFinite) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "core/temporary_name.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox::engine {
@@ -22,12 +23,12 @@ class PendingDirTest : public terravox::testing::TempDirTest {
   }
 };
 
-TEST_F(PendingDirTest, BuildsBesideTheTargetUnderAHiddenName) {
+TEST_F(PendingDirTest, BuildsBesideTheTargetUnderATemporaryNameOfThisProcess) {
   auto pending = PendingDir::Create(PathIn("grid"));
   ASSERT_TRUE(pending.ok()) << pending.error().description();
   fs::path temp(pending->temp_path());
   EXPECT_EQ(temp.parent_path(), dir());
-  EXPECT_EQ(temp.filename().string()[0], '.');
+  EXPECT_EQ(TemporaryOwner(temp.filename().string()), ThisProcess());
   EXPECT_TRUE(fs::is_directory(temp));
   EXPECT_FALSE(fs::exists(PathIn("grid")));
 }

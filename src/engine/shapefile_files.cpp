@@ -1,0 +1,81 @@
+// Shapefile files: names, lookups and deletions on std::filesystem.
+#include "engine/shapefile_files.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "core/file_entry.h"
+#include "core/paths.h"
+#include "core/temporary_name.h"
+
+namespace terravox::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool AnyFileOf(const std::string& base_path) {
+  if (ExistingMainFile(base_path)) return true;
+  return std::any_of(
+      kShapefileCompanionExtensions.begin(), kShapefileCompanionExtensions.end(),
+      [&](std::string_view extension) { return EntryExists(base_path + std::string(extension)); });
+}
+
+}  // namespace
+
+Result<std::string> FreshShapefileName(const std::string& folder) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = NewTemporaryStem();
+    if (!AnyFileOf(JoinPath(folder, name))) return name;
+  }
+  return EngineError("No free temporary Shapefile name in " + folder);
+}
+
+std::optional<std::string_view> ExistingMainFile(const std::string& base_path) {
+  for (std::string_view extension : kShapefileMainExtensions) {
+    if (EntryExists(base_path + std::string(extension))) return extension;
+  }
+  return std::nullopt;
+}
+
+Result<std::vector<std::string>> ShapefileSuffixes(const std::string& folder,
+                                                   const std::string& base) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return Error(ErrorKind::kPathNotFound, "Path not found: " + folder);
+  std::vector<std::string> suffixes;
+  const std::string prefix = base + ".";
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) return Error::FromErrno(ec.value());
+    std::string file = it->path().filename().string();
+    if (file.size() <= prefix.size() || file.compare(0, prefix.size(), prefix) != 0) continue;
+    if (it->is_directory(ec)) continue;
+    suffixes.push_back(file.substr(base.size()));
+  }
+  std::stable_partition(suffixes.begin(), suffixes.end(),
+                        [](const std::string& suffix) { return suffix != ".shp"; });
+  return suffixes;
+}
+
+Status RemoveShapefileFiles(const std::string& folder, const std::string& base) {
+  Result<std::vector<std::string>> suffixes = ShapefileSuffixes(folder, base);
+  if (!suffixes.ok()) return suffixes.error();
+  const std::string base_path = JoinPath(folder, base);
+  Status first_failure;
+  for (const std::string& suffix : *suffixes) {
+    std::error_code ec;
+    fs::remove(base_path + suffix, ec);
+    if (ec && first_failure.ok()) first_failure = Error::FromErrno(ec.value());
+  }
+  return first_failure;
+}
+
+Status DeleteOldShapefile(const std::string& base_path) {
+  for (std::string_view extension : kOldShapefileExtensions) {
+    Status s = DeleteOldFile(base_path + std::string(extension), LookupFailure::kFails);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace terravox::engine
