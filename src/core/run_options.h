@@ -1,8 +1,11 @@
 // RunOptions: what a batch run takes besides the window's settings.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace terravox {
 
@@ -18,6 +21,18 @@ struct RunOptions {
   // Called with each line the gridder logs (without its line end), before it is written;
   // the command line echoes them.
   std::function<void(const std::string& line)> on_log_line;
+  // Threads one file may use (reading, formatting and writing it); 0 means every core. With 1 a
+  // file is done on the calling thread alone. The output is the same whatever the count.
+  int threads_per_file = 0;
+  // Bytes of an XYZ file parsed as one piece when a file is spread over threads; 0 means the
+  // default. Tests set it small to put piece borders between every few lines.
+  size_t gridder_chunk_bytes = 0;
 };
+
+// The threads a file gets: the count asked for, or every core for 0 (or less).
+inline int ThreadsPerFile(const RunOptions& options) {
+  if (options.threads_per_file > 0) return options.threads_per_file;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
 
 }  // namespace terravox

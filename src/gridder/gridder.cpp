@@ -2,39 +2,28 @@
 // is the one place where the gridder's failures are reported (message box or error log).
 #include "gridder/gridder.h"
 
-#include <cstdint>
+#include <tbb/task_arena.h>
+
 #include <filesystem>
-#include <limits>
+#include <functional>
 #include <system_error>
 
 #include "gridder/ascii_grid_writer.h"
 #include "gridder/error_log.h"
 #include "gridder/grid_layout.h"
-#include "gridder/point_set.h"
+#include "gridder/point_reading.h"
 #include "gridder/xyz_line.h"
 #include "gridder/xyz_reader.h"
 
 namespace terravox {
 namespace {
 
-// Reads every data line of the file into points. Returns false at the first line that does not
-// fit the separator. Throws StepError for every other failure.
-bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& points) {
-  XyzLineParser parser(separator);
-  int32_t data_lines = 0;
-  std::string_view line;
-  XyzPoint point;
-  while (reader.Next(&line)) {
-    if (IsCommentLine(line)) continue;
-    if (data_lines == std::numeric_limits<int32_t>::max()) {
-      throw StepError(ErrorKind::kOverflow);
-    }
-    ++data_lines;
-    if (!parser.Parse(line, &point)) return false;
-    points.Add(point);
-  }
-  ThrowIfError(reader.status());
-  return true;
+// Runs body on up to threads threads: in an arena of its own when more than one, so that this
+// file takes no more of the cores than it was given; on the calling thread alone for one.
+Status RunOnThreads(int threads, const std::function<Status()>& body) {
+  if (threads <= 1) return body();
+  tbb::task_arena arena(threads);
+  return arena.execute(body);
 }
 
 }  // namespace
@@ -42,16 +31,24 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options) {
   XyzLineReader reader;
+  const int threads = ThreadsPerFile(options);
+  PointReading how;
+  how.separator = mdl.strSeparator;
+  how.threads = threads;
+  if (options.gridder_chunk_bytes > 0) how.piece_bytes = options.gridder_chunk_bytes;
   Status status = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
     // The grid would replace the very points it is made from.
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
       throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
     }
-    PointSet points;
-    // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
-    points.Reserve(reader.file_size() / 20);
-    if (!ReadPoints(reader, mdl.strSeparator, points)) {
+    FilePoints points;
+    bool fits = false;
+    ThrowIfError(RunOnThreads(threads, [&] {
+      fits = ReadPoints(reader, how, points);
+      return Status::Ok();
+    }));
+    if (!fits) {
       host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
       mdl.bRunOk = false;
       reader.Close();
@@ -64,9 +61,10 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     float cell_size =
         host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
     GridShape shape = ShapeGrid(points, cell_size);
-    PlacedPoints placed = PlacePoints(points, shape);
-    ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
-    return Status::Ok();
+    return RunOnThreads(threads, [&] {
+      PlacedPoints placed = PlacePoints(points, shape, threads);
+      return WriteAsciiGrid(strAscFile, shape, placed, threads);
+    });
   });
   if (status.ok()) return Status::Ok();
 
