@@ -108,7 +108,7 @@ Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoi
     AppendRows(shape, placed, block->first, block->end, row_values.local(), block->text);
     return block;
   };
-  auto write = [&](BlockPtr block) {
+  auto write = [&](const BlockPtr& block) {
     if (!status.ok()) return;
     status = file.Write(block->text);
     if (!status.ok()) stop.store(true, std::memory_order_relaxed);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gridder/file_points.h"
+#include "gridder/uninitialized.h"
 
 namespace terravox {
 
@@ -48,7 +49,7 @@ struct PlacedPoints {
   // Cells of row r are cells[row_start[r] .. row_start[r + 1]); rows past the end of row_start
   // (beyond the 16-bit limit) hold none.
   std::vector<size_t> row_start;
-  std::vector<PlacedCell> cells;
+  UninitializedVector<PlacedCell> cells;
 };
 
 // Places every point into its row and column, in file order. Row 0 is the row of max y (north),

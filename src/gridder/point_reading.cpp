@@ -38,7 +38,7 @@ bool ReadLineByLine(XyzLineReader& reader, const PointReading& how, FilePoints& 
 
 // One piece of the file on its way through the pipeline.
 struct Piece {
-  std::vector<char> bytes;
+  ByteBuffer bytes;
   PointSet points;
   int64_t data_lines = 0;        // data lines met, a failing one included
   bool mismatch = false;         // the last data line met does not fit the separator
@@ -121,7 +121,7 @@ bool ReadInPieces(XyzLineReader& reader, const PointReading& how, FilePoints& po
     ParsePiece(*piece, parsers.local());
     return piece;
   };
-  auto join = [&](PiecePtr piece) {
+  auto join = [&](const PiecePtr& piece) {
     if (!joiner.Join(*piece)) stop.store(true, std::memory_order_relaxed);
   };
   // Two pieces per thread in flight: threads never wait for a piece, and memory stays bounded.

@@ -81,7 +81,7 @@ bool XyzLineReader::Refill() {
   }
 }
 
-void XyzLineReader::ReadUpTo(size_t bytes, std::vector<char>* chunk) {
+void XyzLineReader::ReadUpTo(size_t bytes, ByteBuffer* chunk) {
   size_t filled = chunk->size();
   if (filled >= bytes) return;
   chunk->resize(bytes);
@@ -112,7 +112,7 @@ size_t AfterLastTerminator(const char* data, size_t size) {
 
 }  // namespace
 
-bool XyzLineReader::NextChunk(size_t bytes, std::vector<char>* chunk) {
+bool XyzLineReader::NextChunk(size_t bytes, ByteBuffer* chunk) {
   chunk->clear();
   if (!status_.ok()) return false;
   bytes = std::max<size_t>(bytes, 1);

@@ -10,8 +10,12 @@
 
 #include "core/status.h"
 #include "core/unique_fd.h"
+#include "gridder/uninitialized.h"
 
 namespace terravox {
+
+// Bytes read from a file: growing the buffer does not zero what the read overwrites.
+using ByteBuffer = UninitializedVector<char>;
 
 class XyzLineReader {
  public:
@@ -34,7 +38,7 @@ class XyzLineReader {
   // False when nothing is left or on a read error; after a read error the lines read in full
   // before it still come, and the next call returns false with status() telling the error.
   // Not to be mixed with Next() on one open file.
-  bool NextChunk(size_t bytes, std::vector<char>* chunk);
+  bool NextChunk(size_t bytes, ByteBuffer* chunk);
 
   // The size of the open file in bytes, for reserving room ahead.
   size_t file_size() const { return file_size_; }
@@ -48,13 +52,13 @@ class XyzLineReader {
   bool Refill();
   // Reads behind the end of chunk until it holds at least bytes, the end of the file or an
   // error.
-  void ReadUpTo(size_t bytes, std::vector<char>* chunk);
+  void ReadUpTo(size_t bytes, ByteBuffer* chunk);
   // The position of the first CR or LF at or after from in the buffer, or end_ when none.
   size_t FindLineEnd(size_t from);
 
   size_t block_size_;
   UniqueFd fd_;
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
   size_t begin_ = 0;  // first unread byte
   size_t end_ = 0;    // one past the last byte read
   bool at_eof_ = false;

@@ -34,7 +34,7 @@ class XyzReaderTest : public TempDirTest {
     XyzLineReader reader;
     EXPECT_TRUE(reader.Open(PathIn("lines.txt")).ok());
     std::vector<std::string> lines;
-    std::vector<char> piece;
+    ByteBuffer piece;
     while (reader.NextChunk(piece_bytes, &piece)) {
       EXPECT_FALSE(piece.empty());
       ForEachLine(std::string_view(piece.data(), piece.size()), [&](std::string_view line) {
