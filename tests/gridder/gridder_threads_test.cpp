@@ -78,7 +78,8 @@ class GridderThreadsTest : public TempDirTest {
 
   // Checks that every thread count and piece size gives the outcome of one thread, and returns it.
   Outcome ExpectSameOnEveryThreadCount(const std::string& xyz, const std::string& cell_size = "",
-                                       std::vector<size_t> piece_sizes = {1, 2, 3, 5, 7, 11, 64}) {
+                                       const std::vector<size_t>& piece_sizes = {1, 2, 3, 5, 7, 11,
+                                                                                 64}) {
     Outcome one = Convert(xyz, 1, 0, cell_size);
     for (int threads : {2, 3}) {
       for (size_t piece_bytes : piece_sizes) {
