@@ -1,25 +1,27 @@
 // make_lattice: writes the benchmark's XYZ input, a 2000 x 2000 lattice of points (4 million
 // CR LF lines, blank separated), once in row order and once shuffled with a fixed seed.
 //
-//   make_lattice OUT_DIR    writes OUT_DIR/lattice.xyz and OUT_DIR/lattice_shuffled.xyz
+//   make_lattice OUT_DIR         writes OUT_DIR/lattice.xyz and OUT_DIR/lattice_shuffled.xyz
+//   make_lattice OUT_DIR SIDE    writes OUT_DIR/lattice_SIDE.xyz, SIDE x SIDE points in row order
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kSide = 2000;
+int side = 2000;                    // points along each edge
 constexpr double kWest = 512000.0;  // projected metres, like a UTM tile
 constexpr double kNorth = 4189997.5;
 constexpr double kSpacing = 2.5;
 
 // A smooth terrain of two hills and a valley, in metres with centimetres.
 double Height(int col, int row) {
-  double u = col / static_cast<double>(kSide);
-  double v = row / static_cast<double>(kSide);
+  double u = col / static_cast<double>(side);
+  double v = row / static_cast<double>(side);
   double hills = 80 * std::exp(-((u - 0.3) * (u - 0.3) + (v - 0.35) * (v - 0.35)) * 18) +
                  55 * std::exp(-((u - 0.72) * (u - 0.72) + (v - 0.6) * (v - 0.6)) * 25);
   double valley = -30 * std::exp(-(u - v) * (u - v) * 40);
@@ -38,7 +40,8 @@ bool WriteLines(const std::string& path, const std::vector<uint32_t>& order) {
   if (!file) return false;
   std::string buffer;
   for (uint32_t index : order) {
-    buffer += Line(static_cast<int>(index % kSide), static_cast<int>(index / kSide));
+    buffer += Line(static_cast<int>(index % static_cast<uint32_t>(side)),
+                   static_cast<int>(index / static_cast<uint32_t>(side)));
     if (buffer.size() > (1 << 20)) {
       std::fwrite(buffer.data(), 1, buffer.size(), file);
       buffer.clear();
@@ -51,13 +54,28 @@ bool WriteLines(const std::string& path, const std::vector<uint32_t>& order) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_lattice OUT_DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make_lattice OUT_DIR [SIDE]\n");
     return 2;
   }
   std::string dir = argv[1];
-  std::vector<uint32_t> order(static_cast<size_t>(kSide) * kSide);
+  if (argc == 3) {
+    side = std::atoi(argv[2]);
+    if (side < 2 || side > 30000) {
+      std::fprintf(stderr, "make_lattice: SIDE must lie in 2 .. 30000\n");
+      return 2;
+    }
+  }
+  std::vector<uint32_t> order(static_cast<size_t>(side) * static_cast<size_t>(side));
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;  // north row first, west to east
+  if (argc == 3) {
+    std::string name = "/lattice_" + std::to_string(side) + ".xyz";
+    if (!WriteLines(dir + name, order)) {
+      std::perror(("make_lattice: " + name.substr(1)).c_str());
+      return 1;
+    }
+    return 0;
+  }
   if (!WriteLines(dir + "/lattice.xyz", order)) {
     std::perror("make_lattice: lattice.xyz");
     return 1;

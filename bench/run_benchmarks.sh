@@ -7,7 +7,7 @@ work_dir=${2:-bench-output}
 mkdir -p "$work_dir"
 work_dir=$(cd "$work_dir" && pwd)
 echo "machine: $(nproc) cores, $(uname -m), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-for step in gridder ascii2grid surface; do
+for step in gridder gridder_threads ascii2grid surface; do
   bash "$(dirname "$0")/bench_$step.sh" "$build_dir" "$work_dir"
 done
 # Many files: 32 tiles of 1000 x 1000, then 2,000 tiny tiles of 20 x 20.

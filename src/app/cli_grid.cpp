@@ -1,4 +1,5 @@
 // terravox-cli grid: one XYZ point file to one ESRI ASCII grid, as the batch run grids each file.
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -25,7 +26,7 @@ Status DeleteExistingOutput(const std::string& path, const std::string& input) {
 }
 
 int RunGrid(const std::vector<std::string>& args) {
-  Result<ParsedArgs> parsed = ParseArgs(args, {"--cell-size", "--separator", "--log"});
+  Result<ParsedArgs> parsed = ParseArgs(args, {"--cell-size", "--separator", "--log", "--threads"});
   if (!parsed.ok()) return UsageError(parsed.error().description());
   if (parsed->help) return PrintUsage();
   if (parsed->positional.size() != 2) return UsageError("grid takes an input and an output file");
@@ -47,6 +48,14 @@ int RunGrid(const std::vector<std::string>& args) {
   RunOptions run_options;
   if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
+  if (auto it = options.find("--threads"); it != options.end()) {
+    const std::string& text = it->second;
+    auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), run_options.threads_per_file);
+    if (ec != std::errc() || end != text.data() + text.size() || run_options.threads_per_file < 0) {
+      return UsageError("--threads takes a whole number, 0 meaning every core");
+    }
+  }
 
   // The output's folder loses what a killed run left there.
   RemoveDeadTemporaries(std::filesystem::path(output).parent_path().string());
@@ -62,11 +71,12 @@ int RunGrid(const std::vector<std::string>& args) {
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE]",
+    {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE] [--threads N]",
      "Grid the XYZ point file IN into the ESRI ASCII grid OUT (replaced if it exists).",
      "    --cell-size S    the cell size (otherwise derived from the x spacing)\n"
      "    --separator SEP  field separator: Space (default), TAB, or the text itself\n"
-     "    --log FILE       error log to append to (default /tmp/xyz2ascii.log)\n",
+     "    --log FILE       error log to append to (default /tmp/xyz2ascii.log)\n"
+     "    --threads N      threads for the file (default 0: every core); the grid is the same\n",
      &RunGrid});
 
 }  // namespace

@@ -2,10 +2,13 @@
 // then the final message. An error that escapes a step ends the run with a message of its own.
 #include "batch/batch_run.h"
 
+#include <tbb/global_control.h>
+
 #include <string>
 
 #include "batch/ascii2grid.h"
 #include "batch/check_cond.h"
+#include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
 #include "batch/xyz2ascii.h"
 #include "core/status.h"
@@ -46,6 +49,10 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
 }  // namespace
 
 RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
+  // --jobs N caps every thread of work the run starts, the ones inside one file included:
+  // --jobs 1 runs on one core.
+  tbb::global_control cores(tbb::global_control::max_allowed_parallelism,
+                            static_cast<size_t>(PrefetchLimitsFor(options).threads));
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   CheckCond(host, mdl);

@@ -14,9 +14,9 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "gridder/file_points.h"
 #include "gridder/grid_layout.h"
 #include "gridder/gridder.h"
-#include "gridder/point_set.h"
 
 namespace terravox {
 namespace {
@@ -48,7 +48,7 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   // The settings cannot change during a run: read once here, they serve every thread.
   const bool given = host.CellSizeGiven();
   const std::string given_text = given ? host.CellSizeText() : std::string();
-  CellSizeChoice cell_size = [given, given_text](const PointSet& points) {
+  CellSizeChoice cell_size = [given, given_text](const FilePoints& points) {
     return given ? GivenCellSize(given_text) : DerivedCellSize(points);
   };
   std::vector<std::string> inputs;
@@ -62,12 +62,12 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   }
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), outputs = std::move(outputs), separator = mdl.strSeparator,
+      [inputs = std::move(inputs), outputs = std::move(outputs), how = GriddingFor(mdl, options),
        cell_size = std::move(cell_size)](size_t i) {
         // A link may lead to a grid an earlier file writes: such a file is read in its turn.
         std::error_code link_ec;
         if (std::filesystem::is_symlink(inputs[i], link_ec)) return std::optional<GriddedFile>();
-        return std::optional<GriddedFile>(GridXyzFile(inputs[i], outputs[i], separator, cell_size));
+        return std::optional<GriddedFile>(GridXyzFile(inputs[i], outputs[i], how, cell_size));
       });
 }
 

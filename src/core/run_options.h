@@ -1,9 +1,12 @@
 // RunOptions: what a batch run takes besides the window's settings.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace terravox {
 
@@ -23,6 +26,20 @@ struct RunOptions {
   int jobs = 0;
   // Bytes the files worked on at once may hold together; 0 means half the physical memory.
   uint64_t memory_budget = 0;
+  // Threads one file may use (reading, formatting and writing it); 0 means every core. With 1 a
+  // file is done on the calling thread alone. The output is the same whatever the count.
+  int threads_per_file = 0;
+  // Bytes of an XYZ file parsed as one piece when a file is spread over threads; 0 means the
+  // default. Tests set it small to put piece borders between every few lines.
+  size_t gridder_chunk_bytes = 0;
 };
+
+// The threads a file gets: the count asked for; else one in a one-job run (the plain run on one
+// core), else the run's jobs, else every core.
+inline int ThreadsPerFile(const RunOptions& options) {
+  if (options.threads_per_file > 0) return options.threads_per_file;
+  if (options.jobs > 0) return options.jobs;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
 
 }  // namespace terravox

@@ -1,7 +1,12 @@
-// MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing, held in memory
-// as a Raster until it is stored.
+// MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing, in strips of rows
+// on the caller's threads, held in memory as a Raster until it is stored.
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -31,13 +36,12 @@ Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
   return options;
 }
 
-// Band 1 of source as float32 inside a MEM dataset one cell larger on every side, the border
-// continued linearly from the raster, the georeferencing moved one cell west and north.
-// GDAL's edge rule (-compute_edges) leaves the corner cells with a flattened window, so a plane
-// reads too gentle there; given a border, every cell of the raster has a full window. Along the
-// other edges our border is what GDAL would extrapolate itself, so those cells do not change.
-// The dataset reads its cells from padded, which must outlive it.
-Result<GDALDatasetUniquePtr> PaddedCopy(GDALDataset& source, std::vector<float>& padded) {
+// Band 1 of source as float32 one cell larger on every side, the border continued linearly from
+// the raster. GDAL's edge rule (-compute_edges) leaves the corner cells with a flattened window,
+// so a plane reads too gentle there; given a border, every cell of the raster has a full window.
+// Along the other edges our border is what GDAL would extrapolate itself, so those cells do not
+// change. Also gives the band's no-data value (NaN when it has none).
+Status ReadPadded(GDALDataset& source, std::vector<float>& padded, float* nodata_out) {
   const int ncols = source.GetRasterXSize();
   const int nrows = source.GetRasterYSize();
   if (ncols < 1 || nrows < 1 || ncols > INT_MAX - 2 || nrows > INT_MAX - 2) {
@@ -58,52 +62,87 @@ Result<GDALDatasetUniquePtr> PaddedCopy(GDALDataset& source, std::vector<float>&
     return GdalErrorScope::LastError("Cannot read the raster");
   }
   ExtrapolateBorder(padded, ncols, nrows, nodata);
+  *nodata_out = nodata;
+  return Status::Ok();
+}
 
+// The padded cells and how they stand on the ground, shared read-only by the strips.
+struct PaddedRaster {
+  const std::vector<float>& cells;
+  int ncols;  // of the raster, without the border
+  int nrows;
+  float nodata;
+  double transform[6];  // of the raster, without the border
+  const OGRSpatialReference* srs;
+};
+
+// Raster rows [first, end) with one padded row above and below, as a MEM dataset that reads its
+// cells from the padded raster; the georeferencing is moved one cell west and north of them.
+Result<GDALDatasetUniquePtr> StripDataset(const PaddedRaster& raster, int first, int end) {
+  const int width = raster.ncols + 2;
+  const GSpacing line = static_cast<GSpacing>(width) * sizeof(float);
   GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
   if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
-  GDALDatasetUniquePtr copy(mem->Create("", width, nrows + 2, 0, GDT_Float32, nullptr));
+  GDALDatasetUniquePtr copy(mem->Create("", width, end - first + 2, 0, GDT_Float32, nullptr));
   if (!copy) return GdalErrorScope::LastError("Cannot make the padded raster");
   char pointer[64] = {};
-  CPLPrintPointer(pointer, padded.data(), sizeof(pointer));
+  CPLPrintPointer(pointer, const_cast<float*>(raster.cells.data()) + size_t{1} * first * width,
+                  sizeof(pointer));
   CPLStringList band_options;
   band_options.SetNameValue("DATAPOINTER", pointer);
   band_options.SetNameValue("PIXELOFFSET", CPLSPrintf("%d", static_cast<int>(sizeof(float))));
   band_options.SetNameValue("LINEOFFSET", CPLSPrintf(CPL_FRMT_GIB, static_cast<GIntBig>(line)));
   if (copy->AddBand(GDT_Float32, band_options.List()) != CE_None ||
-      copy->GetRasterBand(1)->SetNoDataValue(nodata) != CE_None) {
+      copy->GetRasterBand(1)->SetNoDataValue(raster.nodata) != CE_None) {
     return GdalErrorScope::LastError("Cannot make the padded raster");
   }
   double transform[6];
-  if (source.GetGeoTransform(transform) != CE_None) {
-    return EngineError("The raster has no georeferencing");
-  }
+  std::copy(std::begin(raster.transform), std::end(raster.transform), transform);
+  transform[0] += first * transform[2];
+  transform[3] += first * transform[5];
   transform[0] -= transform[1] + transform[2];
   transform[3] -= transform[4] + transform[5];
-  if (copy->SetGeoTransform(transform) != CE_None ||
-      copy->SetSpatialRef(source.GetSpatialRef()) != CE_None) {
+  if (copy->SetGeoTransform(transform) != CE_None || copy->SetSpatialRef(raster.srs) != CE_None) {
     return GdalErrorScope::LastError("Cannot georeference the padded raster");
   }
   return copy;
 }
 
-// Band 1 north to south, inside the one-cell border, with no-data (the band's value, or NaN)
-// as kGridFloatNoData.
-Result<std::vector<float>> ReadInnerCells(GDALDataset& dataset) {
-  GDALRasterBand* band = dataset.GetRasterBand(1);
-  const int ncols = dataset.GetRasterXSize() - 2;
-  const int nrows = dataset.GetRasterYSize() - 2;
-  std::vector<float> cells(static_cast<size_t>(ncols) * static_cast<size_t>(nrows));
-  if (band->RasterIO(GF_Read, 1, 1, ncols, nrows, cells.data(), ncols, nrows, GDT_Float32, 0, 0,
+// The slope of raster rows [first, end) into their place in cells (ncols x nrows, north to
+// south), with no-data (the band's value, or NaN) as kGridFloatNoData. Each strip has datasets
+// of its own: no GDAL handle is shared between threads.
+Status SlopeOfStrip(const PaddedRaster& raster, int kind, double z, int first, int end,
+                    std::vector<float>& cells) {
+  GdalErrorScope scope;  // GDAL's error state is per thread
+  Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z);
+  if (!options.ok()) return options.error();
+  Result<GDALDatasetUniquePtr> strip = StripDataset(raster, first, end);
+  if (!strip.ok()) return strip.error();
+  // -compute_edges still matters beside no-data holes: a missing neighbour takes the value of
+  // the cell in the middle instead of making that cell no-data.
+  int usage_error = FALSE;
+  GDALDatasetUniquePtr slope(GDALDataset::FromHandle(GDALDEMProcessing(
+      "", GDALDataset::ToHandle(strip->get()), "slope", nullptr, options->get(), &usage_error)));
+  if (!slope) return GdalErrorScope::LastError("Slope computation failed");
+  strip->reset();
+
+  GDALRasterBand* band = slope->GetRasterBand(1);
+  float* out = cells.data() + size_t{1} * first * static_cast<size_t>(raster.ncols);
+  const int rows = end - first;
+  if (band->RasterIO(GF_Read, 1, 1, raster.ncols, rows, out, raster.ncols, rows, GDT_Float32, 0, 0,
                      nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot read the slope raster");
   }
   int has_nodata = 0;
   const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
-  for (float& cell : cells) {
-    if (std::isnan(cell) || (has_nodata && cell == nodata)) cell = kGridFloatNoData;
+  for (float* cell = out; cell != out + size_t{1} * rows * raster.ncols; ++cell) {
+    if (std::isnan(*cell) || (has_nodata && *cell == nodata)) *cell = kGridFloatNoData;
   }
-  return cells;
+  return Status::Ok();
 }
+
+// Rows per strip at least: fewer would cost more in datasets than they save.
+constexpr int kMinStripRows = 64;
 
 }  // namespace
 
@@ -112,29 +151,51 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   GdalErrorScope scope;
   Result<GDALDatasetUniquePtr> source = OpenGridRaster(input.GetDatasetPath());
   if (!source.ok()) return source.error();
-  Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z);
-  if (!options.ok()) return options.error();
-
+  if (Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z); !options.ok()) {
+    return options.error();
+  }
   Result<GridGeometry> geometry = GridGeometryOf(**source, input.GetDatasetPath());
   if (!geometry.ok()) return geometry.error();
-  // Declared before the dataset that reads from it, so it is freed after.
+
   std::vector<float> padded;
-  Result<GDALDatasetUniquePtr> padded_copy = PaddedCopy(**source, padded);
-  if (!padded_copy.ok()) return padded_copy.error();
+  float nodata = 0;
+  if (Status s = ReadPadded(**source, padded, &nodata); !s.ok()) return s.error();
+  PaddedRaster raster{padded, (*source)->GetRasterXSize(), (*source)->GetRasterYSize(), nodata,
+                      {},     (*source)->GetSpatialRef()};
+  if ((*source)->GetGeoTransform(raster.transform) != CE_None) {
+    return EngineError("The raster has no georeferencing");
+  }
+  OGRSpatialReference srs;  // a copy: the source closes before the strips are done
+  if (raster.srs != nullptr) {
+    srs = *raster.srs;
+    raster.srs = &srs;
+  }
   source->reset();
 
-  // -compute_edges still matters beside no-data holes: a missing neighbour takes the value of
-  // the cell in the middle instead of making that cell no-data.
-  int usage_error = FALSE;
-  GDALDatasetUniquePtr slope(
-      GDALDataset::FromHandle(GDALDEMProcessing("", GDALDataset::ToHandle(padded_copy->get()),
-                                                "slope", nullptr, options->get(), &usage_error)));
-  if (!slope) return GdalErrorScope::LastError("Slope computation failed");
-  padded_copy->reset();
-
-  Result<std::vector<float>> cells = ReadInnerCells(*slope);
-  if (!cells.ok()) return cells.error();
-  return Raster(std::move(geometry).value(), std::move(cells).value());
+  // Strips of rows on the threads of the caller's task arena: each cell's window lies inside its
+  // strip and its border rows, so the cells are those of one pass over the whole raster.
+  const int threads = tbb::this_task_arena::max_concurrency();
+  const int strips =
+      std::clamp(std::min(threads * 2, raster.nrows / kMinStripRows), 1, raster.nrows);
+  auto first_row = [&](int strip) {
+    return static_cast<int>(int64_t{strip} * raster.nrows / strips);
+  };
+  std::vector<float> cells(static_cast<size_t>(raster.ncols) * static_cast<size_t>(raster.nrows));
+  std::vector<Status> outcomes(static_cast<size_t>(strips));
+  auto run_strip = [&](int strip) {
+    outcomes[static_cast<size_t>(strip)] =
+        SlopeOfStrip(raster, kind, z, first_row(strip), first_row(strip + 1), cells);
+  };
+  if (strips == 1) {
+    run_strip(0);
+  } else {
+    tbb::parallel_for(0, strips, run_strip);
+  }
+  // The first failing strip from the north tells the error.
+  for (const Status& outcome : outcomes) {
+    if (!outcome.ok()) return outcome.error();
+  }
+  return Raster(std::move(geometry).value(), std::move(cells));
 }
 
 }  // namespace terravox::engine

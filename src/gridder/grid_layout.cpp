@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+
+#include <tbb/parallel_for.h>
 
 #include "core/number_parse.h"
 #include "core/status.h"
@@ -54,6 +57,62 @@ std::vector<int32_t> CellNumbers(const std::vector<double>& values, double origi
   return numbers;
 }
 
+// The cell number of each distinct y (row) and x (column) value.
+struct CellTables {
+  std::vector<int32_t> row_of_y;
+  std::vector<int32_t> col_of_x;
+};
+
+// The tables of a piece, whose own distinct values map into the file's.
+CellTables PieceCells(const CellTables& file_cells, const std::vector<uint32_t>& y_map,
+                      const std::vector<uint32_t>& x_map) {
+  CellTables cells;
+  cells.row_of_y.resize(y_map.size());
+  for (size_t i = 0; i < y_map.size(); ++i) cells.row_of_y[i] = file_cells.row_of_y[y_map[i]];
+  cells.col_of_x.resize(x_map.size());
+  for (size_t i = 0; i < x_map.size(); ++i) cells.col_of_x[i] = file_cells.col_of_x[x_map[i]];
+  return cells;
+}
+
+// The points a run of pieces puts into each row, or the error of its first failing point.
+struct RowCount {
+  std::vector<size_t> points_in_row;
+  std::optional<Error> failure;
+};
+
+// Counts the points of piece into count. False at its first failing point, count.failure then
+// telling the error.
+bool CountRows(const PointSet& piece, const CellTables& cells, const GridShape& shape,
+               RowCount& count) {
+  const std::vector<uint32_t>& x_index = piece.x_index();
+  const std::vector<uint32_t>& y_index = piece.y_index();
+  for (size_t k = 0; k < y_index.size(); ++k) {
+    int32_t row = cells.row_of_y[y_index[k]];
+    int32_t col = cells.col_of_x[x_index[k]];
+    // The row is checked before the column.
+    if (row == kOverflowed || col == kOverflowed) {
+      count.failure = Error(ErrorKind::kOverflow);
+      return false;
+    }
+    if (row < 0 || row >= shape.nrows || col < 0 || col >= shape.ncols) {
+      count.failure = Error(ErrorKind::kSubscriptOutOfRange);
+      return false;
+    }
+    ++count.points_in_row[static_cast<size_t>(row)];
+  }
+  return true;
+}
+
+// Calls work(run) for every run, on up to threads threads.
+template <typename Work>
+void ForEachRun(size_t runs, int threads, const Work& work) {
+  if (threads <= 1 || runs <= 1) {
+    for (size_t run = 0; run < runs; ++run) work(run);
+    return;
+  }
+  tbb::parallel_for(size_t{0}, runs, [&](size_t run) { work(run); });
+}
+
 }  // namespace
 
 float GivenCellSize(std::string_view text) {
@@ -62,7 +121,7 @@ float GivenCellSize(std::string_view text) {
   return *cell_size;
 }
 
-float DerivedCellSize(const PointSet& points) {
+float DerivedCellSize(const FilePoints& points) {
   size_t ncols = points.distinct_x().size();
   // One distinct x value: 0 / 0.
   if (ncols < 2) throw StepError(ErrorKind::kDivisionByZero);
@@ -70,7 +129,7 @@ float DerivedCellSize(const PointSet& points) {
   return ToSingle(spacing);
 }
 
-GridShape ShapeGrid(const PointSet& points, float cell_size) {
+GridShape ShapeGrid(const FilePoints& points, float cell_size) {
   GridShape shape;
   // Distinct counts never exceed the 32-bit count of data lines.
   shape.ncols = static_cast<int32_t>(points.distinct_x().size());
@@ -89,40 +148,62 @@ int16_t CellIndex(double distance, float cell_size) {
   return static_cast<int16_t>(index);
 }
 
-PlacedPoints PlacePoints(const PointSet& points, const GridShape& shape) {
+PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int threads) {
   // A row depends on y alone and a column on x alone: one cell number per distinct value.
-  std::vector<int32_t> row_of_y =
-      CellNumbers(points.distinct_y().values(), points.max_y(), -1, shape.cell_size);
-  std::vector<int32_t> col_of_x =
-      CellNumbers(points.distinct_x().values(), points.min_x(), 1, shape.cell_size);
-  const std::vector<uint32_t>& x_index = points.x_index();
-  const std::vector<uint32_t>& y_index = points.y_index();
-  const std::vector<double>& zs = points.z();
-  size_t count = zs.size();
+  CellTables file_cells{
+      CellNumbers(points.distinct_y().values(), points.max_y(), -1, shape.cell_size),
+      CellNumbers(points.distinct_x().values(), points.min_x(), 1, shape.cell_size)};
+  const std::vector<PointSet>& pieces = points.pieces();
   // Only rows up to the 16-bit limit can hold points; later rows are written empty.
   size_t row_count = std::min<size_t>(static_cast<size_t>(shape.nrows), kMaxCellIndex + 1);
 
+  // Runs of consecutive pieces, a few per thread so that uneven runs even out.
+  size_t runs = threads <= 1 ? 1 : std::min(pieces.size(), static_cast<size_t>(threads) * 4);
+  runs = std::max<size_t>(runs, 1);
+  auto first_piece = [&](size_t run) { return run * pieces.size() / runs; };
+  std::vector<RowCount> counts(runs);
+  ForEachRun(runs, threads, [&](size_t run) {
+    counts[run].points_in_row.assign(row_count, 0);
+    for (size_t p = first_piece(run); p < first_piece(run + 1); ++p) {
+      CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
+      if (!CountRows(pieces[p], cells, shape, counts[run])) return;
+    }
+  });
+  // Runs come in file order: the first one with a failure holds the first failing point.
+  for (const RowCount& count : counts) {
+    if (count.failure) throw StepError(*count.failure);
+  }
+
+  // A stable counting sort by row: within a row, earlier runs first and file order in each run,
+  // so the last point of a cell comes last.
   PlacedPoints placed;
   placed.row_start.assign(row_count + 1, 0);
-  for (size_t k = 0; k < count; ++k) {
-    int32_t row = row_of_y[y_index[k]];
-    int32_t col = col_of_x[x_index[k]];
-    // In file order, the first failing point decides, its row before its column.
-    if (row == kOverflowed || col == kOverflowed) throw StepError(ErrorKind::kOverflow);
-    if (row < 0 || row >= shape.nrows || col < 0 || col >= shape.ncols) {
-      throw StepError(ErrorKind::kSubscriptOutOfRange);
+  std::vector<std::vector<size_t>> next(runs, std::vector<size_t>(row_count));
+  size_t filled = 0;
+  for (size_t r = 0; r < row_count; ++r) {
+    placed.row_start[r] = filled;
+    for (size_t run = 0; run < runs; ++run) {
+      next[run][r] = filled;
+      filled += counts[run].points_in_row[r];
     }
-    ++placed.row_start[static_cast<size_t>(row) + 1];
   }
-  for (size_t r = 0; r < row_count; ++r) placed.row_start[r + 1] += placed.row_start[r];
+  placed.row_start[row_count] = filled;
+  counts.clear();
 
-  // A stable counting sort by row: file order survives within each row.
-  placed.cells.resize(count);
-  std::vector<size_t> next(placed.row_start.begin(), placed.row_start.end() - 1);
-  for (size_t k = 0; k < count; ++k) {
-    size_t row = static_cast<size_t>(row_of_y[y_index[k]]);
-    placed.cells[next[row]++] = PlacedCell{zs[k], col_of_x[x_index[k]]};
-  }
+  placed.cells.resize(filled);
+  ForEachRun(runs, threads, [&](size_t run) {
+    std::vector<size_t>& slot = next[run];
+    for (size_t p = first_piece(run); p < first_piece(run + 1); ++p) {
+      CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
+      const std::vector<uint32_t>& x_index = pieces[p].x_index();
+      const std::vector<uint32_t>& y_index = pieces[p].y_index();
+      const std::vector<double>& zs = pieces[p].z();
+      for (size_t k = 0; k < zs.size(); ++k) {
+        size_t row = static_cast<size_t>(cells.row_of_y[y_index[k]]);
+        placed.cells[slot[row]++] = PlacedCell{zs[k], cells.col_of_x[x_index[k]]};
+      }
+    }
+  });
   return placed;
 }
 

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "gridder/point_set.h"
+#include "gridder/file_points.h"
+#include "gridder/uninitialized.h"
 
 namespace terravox {
 
@@ -28,10 +29,10 @@ float GivenCellSize(std::string_view text);
 // The cell size from the x spacing: (max x - min x) / (ncols - 1) in double, rounded to single.
 // Throws StepError: division by zero with one distinct x value, overflow beyond the single range.
 // REQUIRES: !points.empty()
-float DerivedCellSize(const PointSet& points);
+float DerivedCellSize(const FilePoints& points);
 
 // The header values of the grid of points with this cell size. REQUIRES: !points.empty()
-GridShape ShapeGrid(const PointSet& points, float cell_size);
+GridShape ShapeGrid(const FilePoints& points, float cell_size);
 
 // The row or column of a point distance cells from the grid's north or west edge: the nearest
 // whole number of cells, halves going up. Throws StepError: division by zero for a zero cell size,
@@ -48,13 +49,14 @@ struct PlacedPoints {
   // Cells of row r are cells[row_start[r] .. row_start[r + 1]); rows past the end of row_start
   // (beyond the 16-bit limit) hold none.
   std::vector<size_t> row_start;
-  std::vector<PlacedCell> cells;
+  UninitializedVector<PlacedCell> cells;
 };
 
 // Places every point into its row and column, in file order. Row 0 is the row of max y (north),
 // column 0 that of min x (west). Throws StepError: the errors of CellIndex, and subscript out of
 // range for a row or column outside the grid (negative, or at or past nrows / ncols): a point
-// outside the written grid would otherwise be lost silently.
-PlacedPoints PlacePoints(const PointSet& points, const GridShape& shape);
+// outside the written grid would otherwise be lost silently. The first failing point in file order
+// decides, whatever the threads: with more than one, runs of pieces are counted and placed at once.
+PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int threads = 1);
 
 }  // namespace terravox

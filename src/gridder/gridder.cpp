@@ -2,57 +2,53 @@
 // is the one place where the gridder's failures are reported (message box or error log).
 #include "gridder/gridder.h"
 
-#include <cstdint>
+#include <tbb/task_arena.h>
+
 #include <filesystem>
-#include <limits>
+#include <functional>
 #include <system_error>
 
 #include "gridder/ascii_grid_writer.h"
 #include "gridder/error_log.h"
 #include "gridder/grid_layout.h"
-#include "gridder/point_set.h"
+#include "gridder/point_reading.h"
 #include "gridder/xyz_line.h"
 #include "gridder/xyz_reader.h"
 
 namespace terravox {
 namespace {
 
-// Reads every data line of the file into points. Returns false at the first line that does not
-// fit the separator. Throws StepError for every other failure.
-bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& points) {
-  XyzLineParser parser(separator);
-  int32_t data_lines = 0;
-  std::string_view line;
-  XyzPoint point;
-  while (reader.Next(&line)) {
-    if (IsCommentLine(line)) continue;
-    if (data_lines == std::numeric_limits<int32_t>::max()) {
-      throw StepError(ErrorKind::kOverflow);
-    }
-    ++data_lines;
-    if (!parser.Parse(line, &point)) return false;
-    points.Add(point);
-  }
-  ThrowIfError(reader.status());
-  return true;
+// Runs body on up to threads threads: in an arena of its own when more than one, so that this
+// file takes no more of the cores than it was given; on the calling thread alone for one.
+Status RunOnThreads(int threads, const std::function<Status()>& body) {
+  if (threads <= 1) return body();
+  tbb::task_arena arena(threads);
+  return arena.execute(body);
 }
 
 }  // namespace
 
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
-                        const std::string& separator, const CellSizeChoice& cell_size) {
+                        const XyzGridding& how, const CellSizeChoice& cell_size) {
   GriddedFile gridded;
   XyzLineReader reader;
+  PointReading reading;
+  reading.separator = how.separator;
+  reading.threads = how.threads;
+  if (how.chunk_bytes > 0) reading.piece_bytes = how.chunk_bytes;
   gridded.error = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
     // The grid would replace the very points it is made from.
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
       throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
     }
-    PointSet points;
-    // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
-    points.Reserve(reader.file_size() / 20);
-    if (!ReadPoints(reader, separator, points)) {
+    FilePoints points;
+    bool fits = false;
+    ThrowIfError(RunOnThreads(how.threads, [&] {
+      fits = ReadPoints(reader, reading, points);
+      return Status::Ok();
+    }));
+    if (!fits) {
       gridded.outcome = GriddedFile::Outcome::kMisfit;
       return Status::Ok();
     }
@@ -60,24 +56,35 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
     GridShape shape = ShapeGrid(points, cell_size(points));
-    PlacedPoints placed = PlacePoints(points, shape);
     ThrowIfError(gridded.grid.Create(strAscFile));
-    ThrowIfError(WriteAsciiGrid(gridded.grid, shape, placed));
+    ThrowIfError(RunOnThreads(how.threads, [&] {
+      PlacedPoints placed = PlacePoints(points, shape, how.threads);
+      return WriteAsciiGrid(gridded.grid, shape, placed, how.threads);
+    }));
     gridded.outcome = GriddedFile::Outcome::kWritten;
     return Status::Ok();
   });
   return gridded;
 }
 
+XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
+  XyzGridding how;
+  how.separator = mdl.strSeparator;
+  how.threads = ThreadsPerFile(options);
+  how.chunk_bytes = options.gridder_chunk_bytes;
+  return how;
+}
+
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options, GriddedFile* prepared) {
-  GriddedFile gridded =
-      prepared != nullptr
-          ? std::move(*prepared)
-          : GridXyzFile(strXyzFile, strAscFile, mdl.strSeparator, [&](const PointSet& points) {
-              return host.CellSizeGiven() ? GivenCellSize(host.CellSizeText())
-                                          : DerivedCellSize(points);
-            });
+  GriddedFile gridded = prepared != nullptr
+                            ? std::move(*prepared)
+                            : GridXyzFile(strXyzFile, strAscFile, GriddingFor(mdl, options),
+                                          [&](const FilePoints& points) {
+                                            return host.CellSizeGiven()
+                                                       ? GivenCellSize(host.CellSizeText())
+                                                       : DerivedCellSize(points);
+                                          });
   if (gridded.outcome == GriddedFile::Outcome::kMisfit) {
     host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
     mdl.bRunOk = false;

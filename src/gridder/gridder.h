@@ -1,6 +1,7 @@
 // ConvertXyzFile: the gridder, which turns one XYZ point file into one ESRI ASCII grid.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -31,9 +32,19 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
                       BatchMdl& mdl, const RunOptions& options = {},
                       GriddedFile* prepared = nullptr);
 
-class PointSet;
+class FilePoints;
 // The cell size of a file's grid, asked once its points are read (and only when it has some).
-using CellSizeChoice = std::function<float(const PointSet& points)>;
+using CellSizeChoice = std::function<float(const FilePoints& points)>;
+
+// How one file is read and written: its field separator, the threads it may use, and the bytes
+// parsed as one piece (0: the default).
+struct XyzGridding {
+  std::string separator = " ";
+  int threads = 1;
+  size_t chunk_bytes = 0;
+};
+// The gridding of a run's files: the run's separator and options.
+XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options);
 
 // What the gridder made of one XYZ file before anything is shown, logged or committed.
 struct GriddedFile {
@@ -46,6 +57,6 @@ struct GriddedFile {
 // Reads the points of strXyzFile, split by separator, and writes their grid under a temporary
 // name beside strAscFile. Touches nothing else: safe to run for several files at once.
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
-                        const std::string& separator, const CellSizeChoice& cell_size);
+                        const XyzGridding& how, const CellSizeChoice& cell_size);
 
 }  // namespace terravox

@@ -1,31 +1,10 @@
-// Collecting points, and their extent from the distinct coordinates.
+// Making room for the points of a file ahead.
 #include "gridder/point_set.h"
 
 #include <new>
 #include <stdexcept>
 
 namespace terravox {
-namespace {
-
-// Strict comparisons from the first value on: of equal extremes (0 and -0) the first seen
-// stays, as when the extent is followed point by point.
-double Smallest(const std::vector<double>& values) {
-  double smallest = values.front();
-  for (double value : values) {
-    if (value < smallest) smallest = value;
-  }
-  return smallest;
-}
-
-double Largest(const std::vector<double>& values) {
-  double largest = values.front();
-  for (double value : values) {
-    if (value > largest) largest = value;
-  }
-  return largest;
-}
-
-}  // namespace
 
 void PointSet::Reserve(size_t count) {
   try {
@@ -37,10 +16,5 @@ void PointSet::Reserve(size_t count) {
   } catch (const std::length_error&) {
   }
 }
-
-double PointSet::min_x() const { return Smallest(distinct_x_.values()); }
-double PointSet::max_x() const { return Largest(distinct_x_.values()); }
-double PointSet::min_y() const { return Smallest(distinct_y_.values()); }
-double PointSet::max_y() const { return Largest(distinct_y_.values()); }
 
 }  // namespace terravox

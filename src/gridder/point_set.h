@@ -1,5 +1,6 @@
-// PointSet: the points of one XYZ file in file order. Each point keeps its z and the positions
-// of its x and y among the distinct values, so a grid needs one cell number per distinct value.
+// PointSet: the points of one XYZ file, or of one piece of it, in file order. Each point keeps its
+// z and the positions of its x and y among the distinct values, so a grid needs one cell number per
+// distinct value.
 #pragma once
 
 #include <cstddef>
@@ -31,12 +32,6 @@ class PointSet {
   const std::vector<uint32_t>& y_index() const { return y_index_; }
   const DistinctValues& distinct_x() const { return distinct_x_; }
   const DistinctValues& distinct_y() const { return distinct_y_; }
-
-  // The extent. REQUIRES: !empty()
-  double min_x() const;
-  double max_x() const;
-  double min_y() const;
-  double max_y() const;
 
  private:
   std::vector<uint32_t> x_index_;

@@ -81,6 +81,65 @@ bool XyzLineReader::Refill() {
   }
 }
 
+void XyzLineReader::ReadUpTo(size_t bytes, ByteBuffer* chunk) {
+  size_t filled = chunk->size();
+  if (filled >= bytes) return;
+  chunk->resize(bytes);
+  while (filled < bytes && !at_eof_) {
+    ssize_t got = ::read(fd_.get(), chunk->data() + filled, bytes - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      status_ = Error::FromErrno(errno);
+      at_eof_ = true;
+    } else if (got == 0) {
+      at_eof_ = true;
+    } else {
+      filled += static_cast<size_t>(got);
+    }
+  }
+  chunk->resize(filled);
+}
+
+namespace {
+
+// The position just after the last CR or LF of data[0, size), or 0 when there is none.
+size_t AfterLastTerminator(const char* data, size_t size) {
+  for (size_t i = size; i > 0; --i) {
+    if (data[i - 1] == '\n' || data[i - 1] == '\r') return i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool XyzLineReader::NextChunk(size_t bytes, ByteBuffer* chunk) {
+  chunk->clear();
+  if (!status_.ok()) return false;
+  bytes = std::max<size_t>(bytes, 1);
+  // What the last piece left behind (a partial line) comes first.
+  chunk->assign(buffer_.begin() + static_cast<ptrdiff_t>(begin_),
+                buffer_.begin() + static_cast<ptrdiff_t>(end_));
+  begin_ = end_ = 0;
+  for (size_t want = bytes;; want = chunk->size() + bytes) {
+    ReadUpTo(want, chunk);
+    if (!status_.ok()) {
+      // As line by line: the lines ended before the error come, a CR at the end ending one.
+      chunk->resize(AfterLastTerminator(chunk->data(), chunk->size()));
+      return !chunk->empty();
+    }
+    if (at_eof_) return !chunk->empty();  // the last line needs no terminator
+    // A CR at the very end may still meet its LF in the next read: it stays for the next piece.
+    size_t size = chunk->size();
+    size_t search = chunk->back() == '\r' ? size - 1 : size;
+    size_t cut = AfterLastTerminator(chunk->data(), search);
+    if (cut == 0) continue;  // no whole line yet: read on
+    buffer_.assign(chunk->begin() + static_cast<ptrdiff_t>(cut), chunk->end());
+    end_ = buffer_.size();
+    chunk->resize(cut);
+    return true;
+  }
+}
+
 bool XyzLineReader::Next(std::string_view* line) {
   if (!status_.ok()) return false;
   size_t scan_from = begin_;

@@ -3,14 +3,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/status.h"
 #include "core/unique_fd.h"
+#include "gridder/uninitialized.h"
 
 namespace terravox {
+
+// Bytes read from a file: growing the buffer does not zero what the read overwrites.
+using ByteBuffer = UninitializedVector<char>;
 
 class XyzLineReader {
  public:
@@ -27,6 +32,14 @@ class XyzLineReader {
   bool Next(std::string_view* line);
   const Status& status() const { return status_; }
 
+  // Replaces the contents of chunk with the next whole lines of the file, about bytes long: the
+  // piece starts where the last one ended and ends just after a line terminator (never between
+  // the CR and LF of one), or at the end of the file. A line longer than bytes comes whole.
+  // False when nothing is left or on a read error; after a read error the lines read in full
+  // before it still come, and the next call returns false with status() telling the error.
+  // Not to be mixed with Next() on one open file.
+  bool NextChunk(size_t bytes, ByteBuffer* chunk);
+
   // The size of the open file in bytes, for reserving room ahead.
   size_t file_size() const { return file_size_; }
 
@@ -37,12 +50,15 @@ class XyzLineReader {
   // Moves the unread bytes to the front of the buffer and reads more behind them.
   // False at the end of the file or on error.
   bool Refill();
+  // Reads behind the end of chunk until it holds at least bytes, the end of the file or an
+  // error.
+  void ReadUpTo(size_t bytes, ByteBuffer* chunk);
   // The position of the first CR or LF at or after from in the buffer, or end_ when none.
   size_t FindLineEnd(size_t from);
 
   size_t block_size_;
   UniqueFd fd_;
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
   size_t begin_ = 0;  // first unread byte
   size_t end_ = 0;    // one past the last byte read
   bool at_eof_ = false;
@@ -52,5 +68,35 @@ class XyzLineReader {
   size_t file_size_ = 0;
   Status status_;
 };
+
+// Calls on_line(line) for every line of a piece given by XyzLineReader::NextChunk, in order, until
+// it returns false. The piece holds whole lines, so its last line needs no terminator.
+template <typename OnLine>
+void ForEachLine(std::string_view piece, OnLine&& on_line) {
+  const char* data = piece.data();
+  const size_t size = piece.size();
+  size_t begin = 0;
+  size_t next_lf = 0;  // the first LF at or after begin, or size when none; found again when passed
+  bool next_lf_known = false;
+  while (begin < size) {
+    // Two memchr calls instead of a byte loop, the LF remembered across lone-CR lines.
+    if (!next_lf_known || next_lf < begin) {
+      const void* lf = std::memchr(data + begin, '\n', size - begin);
+      next_lf = lf ? static_cast<size_t>(static_cast<const char*>(lf) - data) : size;
+      next_lf_known = true;
+    }
+    const void* cr = std::memchr(data + begin, '\r', next_lf - begin);
+    size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : next_lf;
+    std::string_view line(data + begin, end - begin);
+    if (end == size) {
+      begin = size;
+    } else if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') {
+      begin = end + 2;
+    } else {
+      begin = end + 1;
+    }
+    if (!on_line(line)) return;
+  }
+}
 
 }  // namespace terravox

@@ -69,6 +69,9 @@ TEST_F(CliGridTest, OptionsChooseCellSizeAndSeparator) {
        {"--separator=,"}},
       {"Space by name", kLattice, {"--separator", "Space"}},
       {"given cell size", kLattice, {"--cell-size", "10"}},
+      {"one thread", kLattice, {"--threads", "1"}},
+      {"three threads", kLattice, {"--threads", "3"}},
+      {"every core", kLattice, {"--threads", "0"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -178,6 +181,12 @@ TEST_F(CliGridTest, BadUsageExitsTwoWithTheUsage) {
       {"missing value",
        {"grid", "a", "b", "--cell-size"},
        "terravox-cli: option --cell-size needs a value"},
+      {"threads not a number",
+       {"grid", "a", "b", "--threads", "two"},
+       "terravox-cli: --threads takes a whole number, 0 meaning every core"},
+      {"negative threads",
+       {"grid", "a", "b", "--threads", "-1"},
+       "terravox-cli: --threads takes a whole number, 0 meaning every core"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -4,7 +4,9 @@
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
 #include <ogr_spatialref.h>
+#include <tbb/task_arena.h>
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -232,6 +234,40 @@ TEST_F(SlopeMakerTest, NoDataCellsStayNoData) {
           EXPECT_NEAR(cell, 45, 1e-4);
         }
       }
+    }
+  }
+}
+
+TEST_F(SlopeMakerTest, StripsOnSeveralThreadsGiveTheCellsOfOne) {
+  // Tall enough for several strips; holes on and beside strip borders and at the edges.
+  const int ncols = 37;
+  const int nrows = 300;
+  const std::vector<std::pair<int, int>> holes = {{5, 63}, {6, 64},   {0, 128}, {36, 150},
+                                                  {20, 0}, {20, 299}, {9, 225}};
+  MakeSurfaceGrid(
+      PathIn("dem"), SurfaceGeometry(ncols, nrows, 2.5, 2.5),
+      [](double x, double y) { return 400 + 30 * std::sin(x / 17) * std::cos(y / 23) + y / 9; },
+      holes);
+  auto slope_on = [&](int threads, int kind) {
+    tbb::task_arena arena(threads);
+    return arena.execute(
+        [&] { return SurfaceAnalyser().MakeSlope(RasterDataset(PathIn("dem")), kind); });
+  };
+  for (int kind : {kSlopeDegrees, kSlopePercentRise}) {
+    Result<Raster> one = slope_on(1, kind);
+    ASSERT_TRUE(one.ok()) << one.error().description();
+    for (int threads : {2, 3, 4}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, kind " + std::to_string(kind));
+      Result<Raster> many = slope_on(threads, kind);
+      ASSERT_TRUE(many.ok()) << many.error().description();
+      ASSERT_EQ(many->cells().size(), one->cells().size());
+      size_t differing = 0;
+      for (size_t i = 0; i < one->cells().size(); ++i) {
+        if (std::bit_cast<uint32_t>(many->cells()[i]) != std::bit_cast<uint32_t>(one->cells()[i])) {
+          ++differing;
+        }
+      }
+      EXPECT_EQ(differing, 0u);
     }
   }
 }

@@ -48,11 +48,15 @@ TEST(GridLayoutTest, CellIndexBeyond16BitsOverflows) {
 }
 
 TEST(GridLayoutTest, DerivedCellSizeRoundsToTheNearestSingle) {
-  PointSet points;
-  points.Add({0, 0, 1});
-  points.Add({3.4028235e38, 0, 2});  // just past the largest single: still rounds down to it
+  PointSet piece;
+  piece.Add({0, 0, 1});
+  piece.Add({3.4028235e38, 0, 2});  // just past the largest single: still rounds down to it
+  FilePoints points;
+  points.Append(piece);
   EXPECT_EQ(DerivedCellSize(points), std::numeric_limits<float>::max());
-  points.Add({1e300, 0, 3});
+  PointSet later;
+  later.Add({1e300, 0, 3});
+  points.Append(later);
   try {
     DerivedCellSize(points);
     ADD_FAILURE() << "no overflow";

@@ -27,6 +27,24 @@ class XyzReaderTest : public TempDirTest {
     EXPECT_TRUE(reader.status().ok());
     return lines;
   }
+
+  // Every line of a file holding bytes, read in pieces of about piece_bytes.
+  std::vector<std::string> ReadPieceLines(const std::string& bytes, size_t piece_bytes) {
+    WriteFile(PathIn("lines.txt"), bytes);
+    XyzLineReader reader;
+    EXPECT_TRUE(reader.Open(PathIn("lines.txt")).ok());
+    std::vector<std::string> lines;
+    ByteBuffer piece;
+    while (reader.NextChunk(piece_bytes, &piece)) {
+      EXPECT_FALSE(piece.empty());
+      ForEachLine(std::string_view(piece.data(), piece.size()), [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+      });
+    }
+    EXPECT_TRUE(reader.status().ok());
+    return lines;
+  }
 };
 
 TEST_F(XyzReaderTest, EveryTerminatorEndsALineAtEveryBlockSize) {
@@ -46,11 +64,15 @@ TEST_F(XyzReaderTest, EveryTerminatorEndsALineAtEveryBlockSize) {
       {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
       {"trailing empty line", "a\r\n\r\n", {"a", ""}},
       {"long line", std::string(100, 'x') + "\r\ny", {std::string(100, 'x'), "y"}},
+      {"CR at the end", "ab\r", {"ab"}},
+      {"lone CRs in a row", "a\r\r\rb\r\n", {"a", "", "", "b"}},
   };
   for (const Row& row : rows) {
     for (size_t block_size : {1, 2, 3, 5, 64, 4096}) {
       SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(block_size));
       EXPECT_EQ(ReadLines(row.bytes, block_size), row.lines);
+      // In pieces, a border may fall anywhere, between a CR and its LF too.
+      EXPECT_EQ(ReadPieceLines(row.bytes, block_size), row.lines);
     }
   }
 }
