@@ -1,8 +1,11 @@
 // RunOptions: what a batch run takes besides the window's settings.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "core/physical_memory.h"
 
 namespace terravox {
 
@@ -18,6 +21,9 @@ struct RunOptions {
   // Called with each line the gridder logs (without its line end), before it is written;
   // the command line echoes them.
   std::function<void(const std::string& line)> on_log_line;
+  // The most bytes of single-precision cells a grid may take: a larger grid could not be held in
+  // memory and is refused as "Out of memory" before anything is written. Lowered in tests.
+  uint64_t max_grid_bytes = PhysicalMemoryBytes();
 };
 
 }  // namespace terravox

@@ -37,6 +37,13 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
   return true;
 }
 
+// The whole grid must be one that could be held in memory as single-precision cells, even though
+// it is written row by row: otherwise a few points far apart would stream terabytes to the disk.
+void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
+  const uint64_t cells = static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
+}
+
 }  // namespace
 
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
@@ -64,13 +71,16 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     float cell_size =
         host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
     GridShape shape = ShapeGrid(points, cell_size);
+    CheckGridFitsInMemory(shape, options.max_grid_bytes);
     PlacedPoints placed = PlacePoints(points, shape);
     ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
     return Status::Ok();
   });
   if (status.ok()) return Status::Ok();
 
-  std::string log_line = strXyzFile + " Error-" + status.description();
+  // Escaped before the echo too: a name holding CR LF must not forge a line in either place.
+  const std::string log_line =
+      EscapeControlCharacters(strXyzFile + " Error-" + status.description());
   if (options.on_log_line) options.on_log_line(log_line);
   // A log that cannot be written leaves the gridder: the run has to stop and say why.
   if (Status s = AppendErrorLog(options.error_log_path, log_line); !s.ok()) return s;

@@ -20,7 +20,9 @@ namespace terravox {
 // remove first). Success replaces strAscFile and leaves bRunOk and the status line untouched. The
 // returned status is not OK only when the error log itself could not be written: that error escapes
 // to the caller, its description naming the log file and the reason. The log is
-// options.error_log_path; options.on_log_line, when set, sees each log line.
+// options.error_log_path; options.on_log_line, when set, sees each log line. A grid whose
+// single-precision cells would take more than options.max_grid_bytes takes the error path as
+// "Out of memory" before anything is written.
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options = {});
 
