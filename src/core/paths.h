@@ -21,6 +21,12 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // empty when it begins with ".").
 std::string BaseName(std::string_view file_name);
 
+// The path made absolute against the current folder, with single separators, no "." pieces and
+// no trailing separator. "folder/.." becomes the folder's parent unless the folder is a symbolic
+// link (the system would go to the link target's parent). The text as given when the current
+// folder cannot be read; "" for "".
+std::string AbsolutePath(std::string_view path);
+
 // The last separator-delimited piece of a path (the whole path when it holds no separator).
 std::string LastPathPiece(std::string_view path);
 

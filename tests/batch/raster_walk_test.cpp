@@ -79,6 +79,26 @@ TEST_F(RasterWalkTest, EachRasterGetsItsSlopeThenItsContours) {
   EXPECT_TRUE(mdl_.bRunOk);
 }
 
+// However the GRID folder is typed, the captions name each raster by its one absolute path.
+TEST_F(RasterWalkTest, CaptionsNameTheRasterByItsAbsolutePath) {
+  testing::MakePlaneGrid(grid_ + "/a", testing::SurfaceGeometry(6, 5, 1, 1), 1, 0);
+  host_.values.run_contour = false;
+  const std::string relative = fs::relative(grid_, fs::current_path()).string();
+  const std::string typed[] = {grid_ + "/", grid_ + "//", grid_ + "/./", relative + "/"};
+  for (const std::string& folder : typed) {
+    SCOPED_TRACE(folder);
+    fs::remove_all(slope_ + "/a");
+    host_.captions.clear();
+    host_.values.grid_folder = folder;
+
+    ASSERT_TRUE(GetRasterLayersFromFolder(host_, mdl_).ok());
+
+    EXPECT_EQ(host_.captions,
+              std::vector<std::string>{"Running : ESRI GRID--> Get Slope " + grid_ + "/a"});
+    EXPECT_TRUE(ReadGridBack(slope_ + "/a").opened);
+  }
+}
+
 TEST_F(RasterWalkTest, OnlyTheCheckedOperationRuns) {
   AddRamps();
   struct Row {
