@@ -233,7 +233,7 @@ TEST_F(GridWriterTest, AcceptsOnlyBoundsThatGiveBackTheSize) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<float> cells(c.geometry.ncols * c.geometry.nrows, 1.0f);
+    const std::vector<float> cells(static_cast<size_t>(c.geometry.ncols) * c.geometry.nrows, 1.0f);
     Status status = WriteGrid(PathIn("g"), c.geometry, cells);
     EXPECT_EQ(status.ok(), c.accepted) << status.description();
     if (c.accepted) {

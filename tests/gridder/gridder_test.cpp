@@ -340,7 +340,7 @@ TEST_F(GridderTest, GridBeyondTheMemoryLimitIsOutOfMemoryBeforeAnythingIsWritten
   for (int i = 0; i < 100; ++i) {
     diagonal += std::to_string(i) + " " + std::to_string(i) + " 1\r\n";
   }
-  constexpr uint64_t kGridBytes = 100 * 100 * sizeof(float);
+  constexpr uint64_t kGridBytes = uint64_t{100} * 100 * sizeof(float);
   struct Row {
     const char* name;
     uint64_t limit;
