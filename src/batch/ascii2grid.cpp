@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/ascii_grid_files.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_messages.h"
@@ -95,14 +96,23 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   Result<engine::Workspace> workspace = opener.OpenFolder(grid_folder, 0);
   if (!workspace.ok()) return workspace.status();
 
+  // A grid's .prj and GDAL's .aux.xml beside it are no grids: converting them would replace the
+  // GRID just made from their grid, then fail.
+  std::vector<std::string> listing;
+  listing.reserve(file1.ListCount());
+  for (int i = 0; i < file1.ListCount(); ++i) listing.push_back(file1.List(i));
+  const std::vector<std::string> grids = AsciiGridFiles(listing);
+
   // The file count lives in a 16-bit counter: a longer list overflows before any conversion.
-  const int count = file1.ListCount();
-  if (count > std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
+  if (grids.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+    return Error(ErrorKind::kOverflow);
+  }
+  const int count = static_cast<int>(grids.size());
 
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
       PrefetchGrids(options, file1, host.AsciiFolder(), grid_folder);
   for (int i = 0; i < count; ++i) {
-    const std::string file_name = file1.List(i);
+    const std::string& file_name = grids[i];
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
     host.Repaint();

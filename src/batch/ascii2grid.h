@@ -8,7 +8,8 @@
 
 namespace terravox {
 
-// Converts each file of the ASCII folder into a GRID of its base name in the GRID folder
+// Converts each file of the ASCII folder (but the side files AsciiGridFiles leaves out, which are
+// neither counted nor shown) into a GRID of its base name in the GRID folder
 // replacing an existing GRID of that name. The first failure shows "Program was
 // interrupted" with "<input path> Error-<description>", empties the status line, clears mdl.bRunOk
 // and ends the loop. Errors are all handled here; the status is for symmetry with the other steps

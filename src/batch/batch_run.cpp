@@ -55,10 +55,12 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
                             static_cast<size_t>(PrefetchLimitsFor(options).threads));
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
-  CheckCond(host, mdl);
+  // A folder that could not be tested stops the run like an error escaping a step.
+  Status escaped = CheckCond(host, mdl);
+  if (escaped.ok()) escaped = RunSteps(host, mdl, options);
 
   RunOutcome outcome;
-  if (Status escaped = RunSteps(host, mdl, options); !escaped.ok()) {
+  if (!escaped.ok()) {
     // The run cannot go on after an error no step handled; say what it was rather than end
     // silently, then leave the window as a stopped run leaves it.
     std::string text = escaped.description();

@@ -44,18 +44,19 @@ constexpr Check kChecks[] = {
      "The folder of slope GRIDS does not exist.", kReselectFolder},
 };
 
-// A folder whose existence cannot even be asked about (a parent we may not search, a name too
-// long) counts as missing: the run could not use it either, and telling the user which folder
-// to re-select is more helpful than a system error before any work has started.
-bool FolderExists(const std::string& path) {
-  Result<bool> exists = FldExist(path);
-  return exists.ok() && *exists;
-}
-
-bool Passes(Test test, const std::string& value) {
+// Whether the value passes; an error when a folder cannot even be tested (a parent that may not
+// be searched, a link loop, a name too long): that is no missing folder, and the run must stop
+// saying why rather than send the user to re-select a folder that may well be there.
+Result<bool> Passes(Test test, const std::string& value) {
   switch (test) {
-    case Test::kFolderExists:
-      return FolderExists(value);
+    case Test::kFolderExists: {
+      Result<bool> exists = FldExist(value);
+      if (!exists.ok()) {
+        const Error& error = exists.error();
+        return Error(error.kind(), error.description() + ": " + value);
+      }
+      return *exists;
+    }
     case Test::kIsNumber:
       return IsNumber(value);
   }
@@ -64,15 +65,18 @@ bool Passes(Test test, const std::string& value) {
 
 }  // namespace
 
-void CheckCond(Host& host, BatchMdl& mdl) {
+Status CheckCond(Host& host, BatchMdl& mdl) {
   for (const Check& check : kChecks) {
     if (!check.applies(host)) continue;
-    if (!Passes(check.test, (host.*check.control)())) {
+    Result<bool> passes = Passes(check.test, (host.*check.control)());
+    if (!passes.ok()) return passes.status();
+    if (!*passes) {
       host.MsgBox(check.text, check.title);
-      return;
+      return Status::Ok();
     }
   }
   mdl.bRunOk = true;
+  return Status::Ok();
 }
 
 }  // namespace terravox

@@ -1,5 +1,8 @@
-// Path joining and splitting without normalisation.
+// Path joining and splitting without normalisation, and the one absolute form of a path.
 #include "core/paths.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace terravox {
 
@@ -20,6 +23,30 @@ bool IsPlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find(kPathSeparator) == std::string_view::npos &&
          name.find('/') == std::string_view::npos;
+}
+
+std::string AbsolutePath(std::string_view path) {
+  namespace fs = std::filesystem;
+  if (path.empty()) return std::string();
+  std::error_code ec;
+  fs::path absolute = fs::absolute(fs::path(path), ec);
+  if (ec) return std::string(path);
+  // Iterating a path yields its pieces without the separators between them, however many.
+  fs::path clean;
+  for (const fs::path& piece : absolute) {
+    if (piece.empty() || piece == ".") continue;
+    if (piece == ".." && clean.has_relative_path() && clean.filename() != "..") {
+      // "folder/.." is the folder's parent only when the folder is no link: keep it otherwise.
+      std::error_code link_ec;
+      if (!fs::is_symlink(clean, link_ec)) {
+        clean = clean.parent_path();
+        continue;
+      }
+    }
+    if (piece == ".." && !clean.has_relative_path()) continue;  // the root is its own parent
+    clean /= piece;
+  }
+  return clean.string();
 }
 
 std::string LastPathPiece(std::string_view path) {

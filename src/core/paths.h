@@ -25,6 +25,12 @@ std::string BaseName(std::string_view file_name);
 // ('/' as well as the platform's own, so that no name reaches outside its folder).
 bool IsPlainName(std::string_view name);
 
+// The path made absolute against the current folder, with single separators, no "." pieces and
+// no trailing separator. "folder/.." becomes the folder's parent unless the folder is a symbolic
+// link (the system would go to the link target's parent). The text as given when the current
+// folder cannot be read; "" for "".
+std::string AbsolutePath(std::string_view path);
+
 // The last separator-delimited piece of a path (the whole path when it holds no separator).
 std::string LastPathPiece(std::string_view path);
 

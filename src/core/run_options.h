@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "core/physical_memory.h"
+
 namespace terravox {
 
 // Where the gridder appends one line per failed XYZ file.
@@ -32,6 +34,9 @@ struct RunOptions {
   // Bytes of an XYZ file parsed as one piece when a file is spread over threads; 0 means the
   // default. Tests set it small to put piece borders between every few lines.
   size_t gridder_chunk_bytes = 0;
+  // The most bytes of single-precision cells a grid may take: a larger grid could not be held in
+  // memory and is refused as "Out of memory" before anything is written. Lowered in tests.
+  uint64_t max_grid_bytes = PhysicalMemoryBytes();
 };
 
 // The threads a file gets: the count asked for; else one in a one-job run (the plain run on one

@@ -46,17 +46,14 @@ class TemporaryShapefile {
   bool kept_ = false;
 };
 
-// Refuses an interval that would give absurdly many levels over the band's data range. The
-// range comes from the GRID's own statistics when it has them.
+// Refuses an interval that would give absurdly many levels over the band's data range. The range
+// is read from the cells themselves: the GRID's statistics file is only a claim about them, and
+// a forged one (min = max) would let any interval through.
 Status CheckLevelCount(GDALRasterBand& band, double interval) {
-  int has_min = 0;
-  int has_max = 0;
-  double range[2] = {band.GetMinimum(&has_min), band.GetMaximum(&has_max)};
-  if (!has_min || !has_max) {
-    if (band.ComputeRasterMinMax(TRUE, range) != CE_None) {
-      CPLErrorReset();  // no valid cell: no levels, nothing to refuse
-      return Status::Ok();
-    }
+  double range[2] = {0, 0};
+  if (band.ComputeRasterMinMax(FALSE, range) != CE_None) {
+    CPLErrorReset();  // no valid cell: no levels, nothing to refuse
+    return Status::Ok();
   }
   const double levels = (range[1] - range[0]) / interval;
   if (std::isfinite(levels) && levels <= kMaxContourLevels) return Status::Ok();

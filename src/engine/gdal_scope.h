@@ -16,8 +16,13 @@
 
 namespace terravox::engine {
 
-// Registers GDAL's drivers once per process.
+// Registers GDAL's drivers once per process, with the options that keep an input from making
+// GDAL follow a path written inside it (no VRT driver, VRT raw bands off, no .aux.xml side files).
 void EnsureGdalRegistered();
+
+// True when GDAL would take path for one of its virtual file systems (/vsizip/, /vsicurl/,
+// /vsimem/, ...) rather than a file on disk. Such paths come only from input text and are refused.
+bool IsGdalVirtualPath(std::string_view path);
 
 // While alive, GDAL prints nothing and the error state starts clean; the state the caller had is
 // restored afterwards.

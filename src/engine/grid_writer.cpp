@@ -18,6 +18,14 @@ namespace {
 
 bool PositiveFinite(double v) { return std::isfinite(v) && v > 0; }
 
+// GDAL's reader takes a GRID's size from its bounds, count = floor((high - low + cell / 2) / cell),
+// with high computed here as the bounds file stores it. Far from the origin the bounds lose the
+// cell size in double precision, and the GRID would read back with another size (or none).
+bool CountSurvivesBounds(double low, int count, double cell) {
+  const double high = low + count * cell;
+  return std::floor((high - low + 0.5 * cell) / cell) == static_cast<double>(count);
+}
+
 Status CheckGeometry(const GridGeometry& g) {
   if (g.ncols < 1 || g.nrows < 1) {
     return Error(ErrorKind::kEngine, "A GRID needs at least one row and one column, not " +
@@ -30,6 +38,14 @@ Status CheckGeometry(const GridGeometry& g) {
       !std::isfinite(g.west + g.ncols * g.cell_width) ||
       !std::isfinite(g.south + g.nrows * g.cell_height)) {
     return Error(ErrorKind::kEngine, "The corners of a GRID must be finite");
+  }
+  if (!CountSurvivesBounds(g.west, g.ncols, g.cell_width) ||
+      !CountSurvivesBounds(g.south, g.nrows, g.cell_height)) {
+    return Error(ErrorKind::kEngine,
+                 "The corners of the raster are too far from the origin for its cell size: a GRID "
+                 "of " +
+                     std::to_string(g.ncols) + " x " + std::to_string(g.nrows) +
+                     " cells would read back with another size");
   }
   if (LayoutFor(g).DataFileBytes() > kMaxDataFileBytes) {
     return Error(ErrorKind::kEngine, "The raster is too large for a GRID tile (4 GiB at most)");

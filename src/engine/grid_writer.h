@@ -35,9 +35,10 @@ struct GridGeometry {
 // one block row (4 rows), whatever the raster size.
 class GridWriter {
  public:
-  // Starts a grid at grid_path (the grid's folder). Fails on a geometry with no cells or a cell
-  // size that is not positive and finite, when grid_path already exists, or when the parent
-  // folder cannot take the temporary folder.
+  // Starts a grid at grid_path (the grid's folder). Fails on a geometry with no cells, a cell
+  // size that is not positive and finite, or bounds that would not give back ncols and nrows
+  // (corners too far from the origin for the cell size), when grid_path already exists, or when the
+  // parent folder cannot take the temporary folder.
   static Result<std::unique_ptr<GridWriter>> Create(const std::string& grid_path,
                                                     const GridGeometry& geometry);
   // The same while grid_path may still exist: for a grid written ahead and committed later

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <string_view>
 
+#include "core/paths.h"
 #include "core/status.h"
 
 namespace terravox::engine {
@@ -11,9 +12,10 @@ namespace terravox::engine {
 class RasterDataset {
  public:
   // The raster at a GRID folder path; whether it is a GRID is checked by the operations.
-  explicit RasterDataset(std::string path) : path_(std::move(path)) {}
+  explicit RasterDataset(std::string_view path) : path_(AbsolutePath(path)) {}
 
-  // The full path of the raster, platform separators: its last piece is the raster's name.
+  // The full path of the raster: absolute, platform separators, each one single (a folder typed
+  // as "g2/" gives "/.../g2/a"); its last piece is the raster's name.
   std::string GetDatasetPath() const { return path_; }
   // True when this user may remove the raster's files and folder.
   bool IsDeletable() const;

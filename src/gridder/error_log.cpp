@@ -32,6 +32,27 @@ std::string OpenFailureReason(int err) {
 
 }  // namespace
 
+std::string EscapeControlCharacters(std::string_view text) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      escaped.push_back(c);
+    } else if (c == '\r') {
+      escaped.append("\\r");
+    } else if (c == '\n') {
+      escaped.append("\\n");
+    } else if (c == '\t') {
+      escaped.append("\\t");
+    } else {
+      escaped.append({'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]});
+    }
+  }
+  return escaped;
+}
+
 Status AppendErrorLog(const std::string& log_path, std::string_view line) {
   // O_NONBLOCK keeps a FIFO planted at the log path from blocking the open; the fstat check
   // below then refuses it like any other file that is not a regular one.
@@ -45,9 +66,7 @@ Status AppendErrorLog(const std::string& log_path, std::string_view line) {
   }
   if (!S_ISREG(info.st_mode)) return LogError(log_path, "it is not a regular file");
 
-  std::string bytes;
-  bytes.reserve(line.size() + 2);
-  bytes.append(line);
+  std::string bytes = EscapeControlCharacters(line);
   bytes.append("\r\n");
   // One write: O_APPEND then places the whole line at the end even when two runs share the log.
   if (Status s = WriteAll(log.get(), bytes); !s.ok()) return LogError(log_path, s.description());

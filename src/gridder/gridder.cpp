@@ -26,6 +26,13 @@ Status RunOnThreads(int threads, const std::function<Status()>& body) {
   return arena.execute(body);
 }
 
+// The whole grid must be one that could be held in memory as single-precision cells, even though
+// it is written row by row: otherwise a few points far apart would stream terabytes to the disk.
+void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
+  const uint64_t cells = static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
+}
+
 }  // namespace
 
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
@@ -56,6 +63,7 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
     GridShape shape = ShapeGrid(points, cell_size(points));
+    CheckGridFitsInMemory(shape, how.max_grid_bytes);
     ThrowIfError(gridded.grid.Create(strAscFile));
     ThrowIfError(RunOnThreads(how.threads, [&] {
       PlacedPoints placed = PlacePoints(points, shape, how.threads);
@@ -72,6 +80,7 @@ XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
   how.separator = mdl.strSeparator;
   how.threads = ThreadsPerFile(options);
   how.chunk_bytes = options.gridder_chunk_bytes;
+  how.max_grid_bytes = options.max_grid_bytes;
   return how;
 }
 
@@ -97,7 +106,9 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   }
   if (status.ok()) return Status::Ok();
 
-  std::string log_line = strXyzFile + " Error-" + status.description();
+  // Escaped before the echo too: a name holding CR LF must not forge a line in either place.
+  const std::string log_line =
+      EscapeControlCharacters(strXyzFile + " Error-" + status.description());
   if (options.on_log_line) options.on_log_line(log_line);
   // A log that cannot be written leaves the gridder: the run has to stop and say why.
   if (Status s = AppendErrorLog(options.error_log_path, log_line); !s.ok()) return s;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -23,7 +24,9 @@ namespace terravox {
 // remove first). Success replaces strAscFile and leaves bRunOk and the status line untouched. The
 // returned status is not OK only when the error log itself could not be written: that error escapes
 // to the caller, its description naming the log file and the reason. The log is
-// options.error_log_path; options.on_log_line, when set, sees each log line.
+// options.error_log_path; options.on_log_line, when set, sees each log line. A grid whose
+// single-precision cells would take more than options.max_grid_bytes takes the error path as
+// "Out of memory" before anything is written.
 //
 // prepared, when given, is GridXyzFile's result for the same files, worked out ahead (on another
 // thread): it is reported and committed exactly as if it were worked out here.
@@ -42,6 +45,7 @@ struct XyzGridding {
   std::string separator = " ";
   int threads = 1;
   size_t chunk_bytes = 0;
+  uint64_t max_grid_bytes = UINT64_MAX;  // a larger grid is "Out of memory"
 };
 // The gridding of a run's files: the run's separator and options.
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options);

@@ -80,6 +80,46 @@ TEST_F(Ascii2GridTest, CaptionsCountFilesWithLeadingBlanks) {
   EXPECT_EQ(host_.StatusText(), expected.back());
 }
 
+// The usual ESRI pair: the .prj is the grid's coordinate system, and GDAL's side file is GDAL's.
+// Neither is counted, shown or converted, so neither can remove the GRID just made.
+TEST_F(Ascii2GridTest, SideFilesOfAGridAreNeitherCountedNorConverted) {
+  WriteFile(ascii_ + "/dem.asc", AsciiRamp(4, 3, 1));
+  WriteFile(ascii_ + "/dem.prj",
+            "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\","
+            "6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
+            "UNIT[\"Degree\",0.0174532925199433]]");
+  WriteFile(ascii_ + "/dem.asc.aux.xml", "<PAMDataset></PAMDataset>");
+  WriteFile(ascii_ + "/b.asc", AsciiRamp(3, 3, 1));
+
+  ASSERT_TRUE(ASCII2GRID(host_, mdl_).ok());
+
+  EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(mdl_.bRunOk);
+  EXPECT_EQ(host_.captions,
+            (std::vector<std::string>{"Running : ASCII-->ESRI GRID ( 1/ 2)   b.asc",
+                                      "Running : ASCII-->ESRI GRID ( 2/ 2)   dem.asc"}));
+  EXPECT_FLOAT_EQ(LastCell("dem"), 3);
+  EXPECT_FLOAT_EQ(LastCell("b"), 2);
+}
+
+// Far from the origin the bounds lose the cell size: such a GRID would read back as another size,
+// so its conversion fails through the step's handler and nothing is written under its name.
+TEST_F(Ascii2GridTest, CornerTooFarForTheCellSizeFailsTheConversion) {
+  WriteFile(ascii_ + "/far.asc",
+            "ncols 2\r\nnrows 2\r\nxllcorner 1e17\r\nyllcorner 0\r\ncellsize 1\r\n"
+            "NODATA_value -9999\r\n1 2\r\n3 4\r\n");
+
+  ASSERT_TRUE(ASCII2GRID(host_, mdl_).ok());
+
+  ASSERT_EQ(host_.messages.size(), 1u);
+  const std::string prefix = ascii_ + "/far.asc Error-";
+  EXPECT_EQ(host_.messages[0].text.substr(0, prefix.size()), prefix);
+  EXPECT_NE(host_.messages[0].text.find("would read back with another size"), std::string::npos)
+      << host_.messages[0].text;
+  EXPECT_FALSE(mdl_.bRunOk);
+  EXPECT_TRUE(fs::is_empty(grid_));
+}
+
 TEST_F(Ascii2GridTest, ExistingGridIsReplaced) {
   WriteFile(ascii_ + "/dem.asc", AsciiRamp(4, 3, 1));
   ASSERT_TRUE(ASCII2GRID(host_, mdl_).ok());

@@ -256,6 +256,21 @@ TEST_F(BatchRunTest, MissingFolderShowsValidationMessageThenStopsTouchingNothing
   }
 }
 
+TEST_F(BatchRunTest, FolderThatCannotBeTestedStopsTheRunWithTheReason) {
+  fs::create_symlink(PathIn("loop"), PathIn("loop"));
+  host_.values.slope_folder = PathIn("loop");
+  host_.values.run_slope = true;
+
+  EXPECT_EQ(RunBatch(host_, mdl_, options_), RunOutcome::kStopped);
+
+  EXPECT_EQ(host_.messages,
+            (std::vector<ShownMessage>{
+                {"Too many levels of symbolic links: " + PathIn("loop"), kStoppedTitle, ""}}));
+  EXPECT_EQ(host_.StatusText(), "");
+  EXPECT_TRUE(fs::is_empty(host_.values.ascii_folder));
+  EXPECT_TRUE(fs::is_empty(host_.values.grid_folder));
+}
+
 TEST_F(BatchRunTest, BadXyzFileLetsTheOthersConvertThenSkipsTheLaterSteps) {
   const Settings& v = host_.values;
   WriteFile(v.xyz_folder + "/ab.xyz", "0 0 not-a-height\r\n");

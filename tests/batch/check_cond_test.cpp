@@ -59,7 +59,7 @@ TEST_F(CheckCondTest, AllChecksPassingSetsTheFlagAndShowsNothing) {
   host_.values.contour_base = "-1e2";
   host_.values.contour_interval = ".5";
 
-  CheckCond(host_, mdl_);
+  ASSERT_TRUE(CheckCond(host_, mdl_).ok());
 
   EXPECT_TRUE(mdl_.bRunOk);
   EXPECT_TRUE(host_.messages.empty());
@@ -101,7 +101,7 @@ TEST_F(CheckCondTest, EachCheckShowsItsOwnMessageAndStopsThere) {
     host.values.*row.field = *row.bad ? std::string(row.bad) : Missing();
     BatchMdl mdl;
 
-    CheckCond(host, mdl);
+    ASSERT_TRUE(CheckCond(host, mdl).ok());
 
     EXPECT_FALSE(mdl.bRunOk);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -155,7 +155,7 @@ TEST_F(CheckCondTest, ChecksThatDoNotApplyAreNotReadAndDoNotFail) {
     row.settings(host.values);
     BatchMdl mdl;
 
-    CheckCond(host, mdl);
+    ASSERT_TRUE(CheckCond(host, mdl).ok());
 
     EXPECT_TRUE(mdl.bRunOk);
     EXPECT_TRUE(host.messages.empty());
@@ -170,7 +170,7 @@ TEST_F(CheckCondTest, GridInputWithNoExtraOperationChecksOnlyTheGridFolder) {
   host_.values.run_contour = false;
   host_.values.run_slope = false;
 
-  CheckCond(host_, mdl_);
+  ASSERT_TRUE(CheckCond(host_, mdl_).ok());
 
   EXPECT_TRUE(mdl_.bRunOk);
   for (const char* control : {"ContourBase", "ContourInterval", "ContourFolder", "SlopeFolder",
@@ -190,7 +190,7 @@ TEST_F(CheckCondTest, GridFolderIsCheckedForEveryInputKind) {
     host.values.grid_folder = Missing();
     BatchMdl mdl;
 
-    CheckCond(host, mdl);
+    ASSERT_TRUE(CheckCond(host, mdl).ok());
 
     EXPECT_FALSE(mdl.bRunOk);
     EXPECT_EQ(host.messages,
@@ -203,7 +203,7 @@ TEST_F(CheckCondTest, OnlyTheFirstFailureIsShown) {
   host_.values.grid_folder = Missing();
   host_.values.contour_interval = "not a number";
 
-  CheckCond(host_, mdl_);
+  ASSERT_TRUE(CheckCond(host_, mdl_).ok());
 
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0].text, "The folder of XYZ files does not exist.");
@@ -220,7 +220,6 @@ TEST_F(CheckCondTest, FolderTextsThatNameNoFolderFail) {
       {"empty text", ""},
       {"a file, not a folder", PathIn("plain-file")},
       {"below a file", PathIn("plain-file") + "/grid"},
-      {"a name too long to ask about", PathIn(std::string(300, 'g'))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -229,7 +228,7 @@ TEST_F(CheckCondTest, FolderTextsThatNameNoFolderFail) {
     host.values.grid_folder = row.text;
     BatchMdl mdl;
 
-    CheckCond(host, mdl);
+    ASSERT_TRUE(CheckCond(host, mdl).ok());
 
     EXPECT_FALSE(mdl.bRunOk);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -237,11 +236,42 @@ TEST_F(CheckCondTest, FolderTextsThatNameNoFolderFail) {
   }
 }
 
+// A folder that cannot even be tested is no missing folder: validation passes the failure on,
+// naming the folder, shows nothing and leaves the flag alone; the run then ends with it.
+TEST_F(CheckCondTest, FolderThatCannotBeTestedIsAFailureNotAMissingFolder) {
+  std::filesystem::create_symlink(PathIn("loop"), PathIn("loop"));
+  struct Row {
+    const char* name;
+    std::string text;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"link loop", PathIn("loop"), "Too many levels of symbolic links"},
+      {"below a link loop", PathIn("loop") + "/grid", "Too many levels of symbolic links"},
+      {"name too long", PathIn(std::string(300, 'g')), "File name too long"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeHost host;
+    host.values = host_.values;
+    host.values.grid_folder = row.text;
+    BatchMdl mdl;
+
+    Status status = CheckCond(host, mdl);
+
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.description(), std::string(row.reason) + ": " + row.text);
+    EXPECT_FALSE(mdl.bRunOk);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(host.WasRead("ContourFolder"));
+  }
+}
+
 TEST_F(CheckCondTest, FailureLeavesAFlagThatWasAlreadySet) {
   host_.values.grid_folder = Missing();
   mdl_.bRunOk = true;
 
-  CheckCond(host_, mdl_);
+  ASSERT_TRUE(CheckCond(host_, mdl_).ok());
 
   EXPECT_TRUE(mdl_.bRunOk);
   EXPECT_EQ(host_.messages.size(), 1u);

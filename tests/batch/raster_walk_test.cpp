@@ -2,6 +2,8 @@
 // and how slope and contour failures end or do not end the walk.
 #include "batch/raster_walk.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "engine/gis_test_util.h"
@@ -79,6 +81,26 @@ TEST_F(RasterWalkTest, EachRasterGetsItsSlopeThenItsContours) {
   EXPECT_TRUE(mdl_.bRunOk);
 }
 
+// However the GRID folder is typed, the captions name each raster by its one absolute path.
+TEST_F(RasterWalkTest, CaptionsNameTheRasterByItsAbsolutePath) {
+  testing::MakePlaneGrid(grid_ + "/a", testing::SurfaceGeometry(6, 5, 1, 1), 1, 0);
+  host_.values.run_contour = false;
+  const std::string relative = fs::relative(grid_, fs::current_path()).string();
+  const std::string typed[] = {grid_ + "/", grid_ + "//", grid_ + "/./", relative + "/"};
+  for (const std::string& folder : typed) {
+    SCOPED_TRACE(folder);
+    fs::remove_all(slope_ + "/a");
+    host_.captions.clear();
+    host_.values.grid_folder = folder;
+
+    ASSERT_TRUE(GetRasterLayersFromFolder(host_, mdl_).ok());
+
+    EXPECT_EQ(host_.captions,
+              std::vector<std::string>{"Running : ESRI GRID--> Get Slope " + grid_ + "/a"});
+    EXPECT_TRUE(ReadGridBack(slope_ + "/a").opened);
+  }
+}
+
 TEST_F(RasterWalkTest, OnlyTheCheckedOperationRuns) {
   AddRamps();
   struct Row {
@@ -146,6 +168,31 @@ TEST_F(RasterWalkTest, NumberTextThatDoesNotConvertEscapes) {
     EXPECT_FALSE(mdl.bRunOk);
     // The walk ended at the first raster's contours.
     EXPECT_EQ(host.captions.back(), "Running : ESRI GRID--> Get Contour " + grid_ + "/a");
+  }
+}
+
+// A FIFO among a GRID's files once hung the run for ever: the raster now fails with a description
+// naming it, through each operation's usual path (the slope escapes when no old slope exists).
+TEST_F(RasterWalkTest, FifoAmongAGridsFilesFailsTheRasterNamingIt) {
+  AddRamps();
+  fs::remove(grid_ + "/a/sta.adf");
+  ASSERT_EQ(::mkfifo((grid_ + "/a/sta.adf").c_str(), 0600), 0);
+  const std::string expected =
+      "'" + grid_ + "/a/sta.adf' is not a regular file, so the GRID is not read";
+  for (bool slope : {true, false}) {
+    SCOPED_TRACE(slope ? "slope" : "contours");
+    FakeHost host;
+    host.values = host_.values;
+    host.values.run_slope = slope;
+    host.values.run_contour = !slope;
+    BatchMdl mdl;
+
+    Status status = GetRasterLayersFromFolder(host, mdl);
+
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.description(), expected);
+    EXPECT_TRUE(fs::is_empty(slope_));
+    EXPECT_TRUE(fs::is_empty(contour_));
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 namespace terravox {
 namespace {
 
@@ -16,6 +19,45 @@ TEST(PathsTest, JoinDoesNotNormalise) {
   EXPECT_EQ(JoinPath("/data/xyz", "a.xyz"), "/data/xyz/a.xyz");
   EXPECT_EQ(JoinPath("/data/xyz/", "a.xyz"), "/data/xyz//a.xyz");
   EXPECT_EQ(JoinPath("", "a"), "/a");
+}
+
+TEST(PathsTest, AbsolutePathHasSingleSeparatorsAndNoDotPieces) {
+  const std::string cwd = std::filesystem::current_path().string();
+  struct Row {
+    const char* path;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"/data/grid/a", "/data/grid/a"},
+      {"/data/grid//a", "/data/grid/a"},
+      {"/data//grid///a/", "/data/grid/a"},
+      {"//data/grid", "/data/grid"},
+      {"/data/./grid/.", "/data/grid"},
+      {"/data/../grid", "/grid"},
+      {"/data/x/../../grid/..", "/"},
+      {"/..", "/"},
+      {"/", "/"},
+      {"g2//a", cwd + "/g2/a"},
+      {"./g2/", cwd + "/g2"},
+      {".", cwd},
+      {"", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(AbsolutePath(row.path), row.expected);
+  }
+}
+
+TEST(PathsTest, AbsolutePathKeepsTheDotDotAfterALink) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(::testing::TempDir()) / "terravox-paths-link";
+  fs::remove_all(root);
+  fs::create_directories(root / "real/deep");
+  fs::create_directory_symlink(root / "real/deep", root / "link");
+  // The system resolves link/.. to real, not to root: the text must keep saying so.
+  EXPECT_EQ(AbsolutePath((root / "link/../x").string()), (root / "link/../x").string());
+  EXPECT_EQ(AbsolutePath((root / "real/deep/../x").string()), (root / "real/x").string());
+  fs::remove_all(root);
 }
 
 TEST(PathsTest, LastPieceSplitsAtTheLastSeparator) {

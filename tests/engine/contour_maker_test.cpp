@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/temporary_name.h"
+#include "engine/grid_format.h"
 #include "engine/raster_dataset.h"
 #include "engine/shapefile_dataset.h"
 #include "engine/surface_analyser.h"
@@ -285,6 +287,24 @@ TEST_F(ContourMakerTest, IntervalGivingTooManyLevelsIsRefused) {
   MakePlaneGrid(grid, SurfaceGeometry(6, 6, 1, 1), 1000, 0);
   Result<ShapefileDataset> made = Contours(grid, 1e-6, 0.0);
   ASSERT_FALSE(made.ok());
+  EXPECT_TRUE(OutputFiles().empty());
+}
+
+// The guard counts the levels from the cells, whatever the statistics file claims: with a
+// forged sta.adf (min = max) a tiny interval ran for minutes and wrote hundreds of megabytes.
+TEST_F(ContourMakerTest, LevelGuardReadsTheCellsNotTheStatisticsFile) {
+  const std::string grid = PathIn("in/plane");
+  MakePlaneGrid(grid, SurfaceGeometry(6, 6, 1, 1), 1, 0);
+  GridStatistics forged;
+  forged.min = forged.max = forged.mean = 3;
+  const std::array<uint8_t, 32> sta = EncodeStatisticsFile(forged);
+  WriteFile(grid + "/sta.adf", std::string(sta.begin(), sta.end()));
+
+  Result<ShapefileDataset> made = Contours(grid, 1e-6, 0.0);
+
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(made.error().description(),
+            "The contour interval 1E-06 gives too many levels for the data range 0.5 to 5.5");
   EXPECT_TRUE(OutputFiles().empty());
 }
 

@@ -215,6 +215,38 @@ TEST_F(GridWriterTest, RejectsGeometryWithoutCellsOrSize) {
   }
 }
 
+// The size a reader derives from the bounds must be the size written: far from the origin the
+// bounds lose the cell size, and GDAL read a 2 x 1 grid at x 1e17 as 0 x 1.
+TEST_F(GridWriterTest, AcceptsOnlyBoundsThatGiveBackTheSize) {
+  struct Case {
+    const char* name;
+    GridGeometry geometry;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"x 1e17, cell size 1", Geometry(2, 1, 1e17, 0, 1), false},
+      {"x 1e308, cell size 1", Geometry(2, 1, 1e308, 0, 1), false},
+      {"y 1e17, cell size 1", Geometry(1, 2, 0, 1e17, 1), false},
+      {"x -1e17, cell size 1", Geometry(3, 1, -1e17, 0, 1), false},
+      {"x 1e15, cell size 1", Geometry(3, 2, 1e15, -1e15, 1), true},
+      {"x 1e17, cell size 1e3", Geometry(3, 2, 1e17, 0, 1e3), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<float> cells(static_cast<size_t>(c.geometry.ncols) * c.geometry.nrows, 1.0f);
+    Status status = WriteGrid(PathIn("g"), c.geometry, cells);
+    EXPECT_EQ(status.ok(), c.accepted) << status.description();
+    if (c.accepted) {
+      const RasterReadBack back = ReadRasterBack(PathIn("g"));
+      EXPECT_EQ(back.ncols, c.geometry.ncols);
+      EXPECT_EQ(back.nrows, c.geometry.nrows);
+      std::filesystem::remove_all(PathIn("g"));
+    }
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_FALSE(std::filesystem::exists(PathIn("g")));
+  }
+}
+
 TEST_F(GridWriterTest, RejectsCoordinateSystemItCannotRead) {
   GridGeometry g = Geometry(1, 1);
   g.srs_wkt = "not a coordinate system";

@@ -53,5 +53,31 @@ TEST_F(ErrorLogTest, RefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(std::filesystem::exists(PathIn("nowhere")));
 }
 
+TEST_F(ErrorLogTest, ControlCharactersAreEscapedSoOneCallIsOneLine) {
+  struct Row {
+    const char* name;
+    std::string text;
+    std::string escaped;
+  };
+  const Row rows[] = {
+      {"plain name", "dem 1.xyz Error-Overflow", "dem 1.xyz Error-Overflow"},
+      {"CR LF and a forged line", "a\r\nb.xyz Error-Overflow", "a\\r\\nb.xyz Error-Overflow"},
+      {"lone LF", "a\nb", "a\\nb"},
+      {"tab", "a\tb", "a\\tb"},
+      {"other control bytes", "a\x01\x1B[2Jb\x7F", "a\\x01\\x1B[2Jb\\x7F"},
+      {"NUL byte", std::string("a\0b", 3), "a\\x00b"},
+      {"backslashes and UTF-8 pass through", "c:\\temp\\h\xC3\xB6he.xyz",
+       "c:\\temp\\h\xC3\xB6he.xyz"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(EscapeControlCharacters(row.text), row.escaped);
+    std::string log = PathIn("escape.log");
+    std::filesystem::remove(log);
+    ASSERT_TRUE(AppendErrorLog(log, row.text).ok());
+    EXPECT_EQ(ReadFile(log), row.escaped + "\r\n");
+  }
+}
+
 }  // namespace
 }  // namespace terravox

@@ -333,6 +333,57 @@ TEST_F(GridderTest, UnreadableInputIsLogged) {
   }
 }
 
+// Points on a diagonal make a grid of n x n cells, nearly all of them no-data: the grid must be
+// one that could be held in memory, however little of it the points fill.
+TEST_F(GridderTest, GridBeyondTheMemoryLimitIsOutOfMemoryBeforeAnythingIsWritten) {
+  std::string diagonal;
+  for (int i = 0; i < 100; ++i) {
+    diagonal += std::to_string(i) + " " + std::to_string(i) + " 1\r\n";
+  }
+  constexpr uint64_t kGridBytes = uint64_t{100} * 100 * sizeof(float);
+  struct Row {
+    const char* name;
+    uint64_t limit;
+    bool fits;
+  };
+  const Row rows[] = {
+      {"exactly the grid's bytes", kGridBytes, true},
+      {"one byte less", kGridBytes - 1, false},
+      {"one cell less", kGridBytes - sizeof(float), false},
+      {"no memory at all", 0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(AscPath());
+    std::filesystem::remove(options_.error_log_path);
+    mdl_.bRunOk = true;
+    host_.SetStatus(kCaption);
+    options_.max_grid_bytes = row.limit;
+    Status status = Convert(diagonal);
+    if (row.fits) {
+      ASSERT_TRUE(status.ok());
+      EXPECT_TRUE(std::filesystem::exists(AscPath()));
+      EXPECT_TRUE(mdl_.bRunOk);
+    } else {
+      ExpectErrorPath(status, "Out of memory");
+    }
+  }
+}
+
+TEST_F(GridderTest, NameWithLineEndsIsLoggedAsOneEscapedLine) {
+  const std::string xyz_path = PathIn("bad\r\nforged.xyz Error-Overflow\r\nx.xyz");
+  WriteFile(xyz_path, "");
+  std::vector<std::string> echoed;
+  options_.on_log_line = [&](const std::string& line) { echoed.push_back(line); };
+
+  ASSERT_TRUE(ConvertXyzFile(xyz_path, AscPath(), host_, mdl_, options_).ok());
+
+  const std::string expected =
+      PathIn("bad\\r\\nforged.xyz Error-Overflow\\r\\nx.xyz") + " Error-Subscript out of range";
+  EXPECT_EQ(ReadFile(options_.error_log_path), expected + "\r\n");
+  EXPECT_EQ(echoed, std::vector<std::string>{expected});
+}
+
 TEST_F(GridderTest, OutputInAMissingFolderIsLogged) {
   WriteFile(XyzPath(), "0 0 1\r\n10 0 2\r\n");
   std::string asc_path = PathIn("missing/points.asc");
