@@ -22,10 +22,11 @@
 namespace terravox::engine {
 namespace {
 
-constexpr size_t kChunkSize = size_t{1} << 20;
 // No number needs more; a longer token would only grow the buffer.
 constexpr size_t kMaxTokenLength = 1000;
 constexpr size_t kMaxHeaderLineLength = 1000;
+// A whole token and the byte after it must fit in the buffer.
+static_assert(AsciiGridReader::kMinChunkSize > kMaxTokenLength + 1);
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
@@ -133,8 +134,11 @@ struct HeaderFields {
 
 }  // namespace
 
-AsciiGridReader::AsciiGridReader(std::unique_ptr<Source> source, std::string name)
-    : source_(std::move(source)), name_(std::move(name)), buffer_(kChunkSize) {}
+AsciiGridReader::AsciiGridReader(std::unique_ptr<Source> source, std::string name,
+                                 size_t chunk_size)
+    : source_(std::move(source)),
+      name_(std::move(name)),
+      buffer_(std::max(chunk_size, kMinChunkSize)) {}
 
 AsciiGridReader::~AsciiGridReader() = default;
 
@@ -148,15 +152,16 @@ Result<std::unique_ptr<AsciiGridReader>> AsciiGridReader::Open(const std::string
     return Error(ErrorKind::kEngine, "`" + Shown(path, path.size()) + "' is not a regular file");
   }
   std::unique_ptr<AsciiGridReader> reader(
-      new AsciiGridReader(std::make_unique<FileSource>(std::move(fd)), path));
+      new AsciiGridReader(std::make_unique<FileSource>(std::move(fd)), path, kChunkSize));
   if (Status s = reader->ReadHeader(); !s.ok()) return s.error();
   return reader;
 }
 
 Result<std::unique_ptr<AsciiGridReader>> AsciiGridReader::FromText(std::string text,
-                                                                   std::string name) {
-  std::unique_ptr<AsciiGridReader> reader(
-      new AsciiGridReader(std::make_unique<TextSource>(std::move(text)), std::move(name)));
+                                                                   std::string name,
+                                                                   size_t chunk_size) {
+  std::unique_ptr<AsciiGridReader> reader(new AsciiGridReader(
+      std::make_unique<TextSource>(std::move(text)), std::move(name), chunk_size));
   if (Status s = reader->ReadHeader(); !s.ok()) return s.error();
   return reader;
 }
@@ -361,7 +366,7 @@ void AsciiGridReader::ChooseCellType(const std::string& nodata_text) {
 // Whether any byte after the header is one GDAL takes for a fraction: its reader types the band
 // Float32 then, and compares cells with the no-data value in single precision.
 Result<bool> AsciiGridReader::DataHasFractions(uint64_t data_offset) {
-  std::vector<char> chunk(kChunkSize);
+  std::vector<char> chunk(buffer_.size());
   for (uint64_t offset = data_offset;;) {
     Result<size_t> got = source_->ReadAt(offset, chunk.data(), chunk.size());
     if (!got.ok()) return got.error();

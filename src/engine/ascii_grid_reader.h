@@ -45,8 +45,14 @@ class AsciiGridReader {
   // cannot be opened, and with a description naming the file and line when it is no regular
   // file or its header is bad.
   static Result<std::unique_ptr<AsciiGridReader>> Open(const std::string& path);
-  // The same for a text in memory; name stands for the file in descriptions.
-  static Result<std::unique_ptr<AsciiGridReader>> FromText(std::string text, std::string name);
+  // The same for a text in memory; name stands for the file in descriptions. chunk_size: bytes
+  // buffered at a time (at least kMinChunkSize), small in tests to cross chunk edges.
+  static Result<std::unique_ptr<AsciiGridReader>> FromText(std::string text, std::string name,
+                                                           size_t chunk_size = kChunkSize);
+
+  static constexpr size_t kChunkSize = size_t{1} << 20;
+  // Room for the longest value the reader takes (1000 characters) and its neighbours.
+  static constexpr size_t kMinChunkSize = 2048;
 
   ~AsciiGridReader();
   AsciiGridReader(const AsciiGridReader&) = delete;
@@ -73,7 +79,7 @@ class AsciiGridReader {
   // single precision, Float32 otherwise, and compares in that type.
   enum class CellType { kInt32, kFloat32, kFloat64 };
 
-  AsciiGridReader(std::unique_ptr<Source> source, std::string name);
+  AsciiGridReader(std::unique_ptr<Source> source, std::string name, size_t chunk_size);
 
   Status ReadHeader();
   void ChooseCellType(const std::string& nodata_text);

@@ -24,9 +24,9 @@ struct Read {
   std::vector<float> cells;
 };
 
-Read ReadAll(const std::string& text) {
+Read ReadAll(const std::string& text, size_t chunk_size = AsciiGridReader::kChunkSize) {
   Read read;
-  auto reader = AsciiGridReader::FromText(text, "g.asc");
+  auto reader = AsciiGridReader::FromText(text, "g.asc", chunk_size);
   if (!reader.ok()) {
     read.error = reader.error().description();
     return read;
@@ -251,6 +251,31 @@ TEST(AsciiGridReaderTest, NegativeZeroSurvivesOnlyInDecimalGrids) {
   Read decimal = ReadAll(header + "-0 1.5\n");
   ASSERT_EQ(decimal.error, "");
   EXPECT_EQ(Bits(decimal.cells[0]), Bits(-0.0f));
+}
+
+// Line ends, values and over-long values met at every offset of a chunk's edge read as in one
+// chunk.
+TEST(AsciiGridReaderTest, ChunkEdgesChangeNothing) {
+  std::string text = "ncols 7\r\nnrows 40\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n";
+  for (int r = 0; r < 40; ++r) {
+    for (int c = 0; c < 7; ++c) text += std::to_string(r * 1000.125 + c * 3.5) + (c < 6 ? " " : "");
+    text += r % 3 == 0 ? "\r\n" : r % 3 == 1 ? "\r" : "\n";
+  }
+  Read whole = ReadAll(text);
+  ASSERT_EQ(whole.error, "");
+  for (size_t pad = 0; pad < 60; ++pad) {
+    SCOPED_TRACE(pad);
+    // Blanks after the header shift every later byte against the chunk's edge.
+    std::string shifted = text;
+    shifted.insert(shifted.find("cellsize 1\r\n") + 10, std::string(pad, ' '));
+    Read small = ReadAll(shifted, AsciiGridReader::kMinChunkSize);
+    ASSERT_EQ(small.error, "");
+    EXPECT_EQ(small.cells, whole.cells);
+    std::string long_value = shifted + std::string(1500, '9');
+    EXPECT_EQ(ReadAll(long_value, AsciiGridReader::kMinChunkSize).error,
+              "`g.asc', line 46: a value follows the last row (nrows 40): `" +
+                  std::string(40, '9') + "...'");
+  }
 }
 
 class AsciiGridFileTest : public terravox::testing::TempDirTest {};
