@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -99,14 +98,15 @@ constexpr const char* kKeyNames[kKeyCount] = {"ncols",     "nrows",       "xllco
                                               "xllcenter", "yllcenter",   "cellsize",  "dx",
                                               "dy",        "NODATA_value"};
 
+// ASCII only: the user's locale must not change which keys match.
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
+
 int KeyOf(std::string_view word) {
   for (int k = 0; k < kKeyCount; ++k) {
     std::string_view name = kKeyNames[k];
     if (name.size() == word.size() &&
-        std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        })) {
+        std::equal(name.begin(), name.end(), word.begin(),
+                   [](char a, char b) { return LowerAscii(a) == LowerAscii(b); })) {
       return k;
     }
   }

@@ -363,6 +363,19 @@ TEST_F(RasterConverterTest, SidecarInAnyCaseOrBrokenIsSeen) {
   EXPECT_FALSE(fs::exists(PathIn("grids/b")));
 }
 
+// A geographic sidecar in "Units DS" counts the header in arc seconds: GDAL scales the bounds to
+// degrees, and the GRID keeps them so.
+TEST_F(RasterConverterTest, ArcSecondSidecarGivesBoundsInDegrees) {
+  WriteFile(PathIn("dem.asc"),
+            AsciiGrid(4, 3, "xllcorner 36000\r\nyllcorner 7200", 30, "-9999", Decimal));
+  WriteFile(PathIn("dem.prj"),
+            "Projection GEOGRAPHIC\nDatum WGS84\nSpheroid WGS84\nUnits DS\nParameters\n");
+  ASSERT_TRUE(Convert(PathIn("dem.asc"), "dem").ok());
+  RasterReadBack grid = ReadRasterBack(PathIn("grids/dem"));
+  ExpectSameRaster(ReadRasterBack(PathIn("dem.asc")), grid);
+  EXPECT_DOUBLE_EQ(grid.geotransform[0], 10.0);
+}
+
 // A FIFO never blocks the conversion: neither as the grid nor as its sidecar.
 TEST_F(RasterConverterTest, FifosAreRefusedWithoutWaiting) {
   ASSERT_EQ(::mkfifo(PathIn("pipe.asc").c_str(), 0600), 0);
