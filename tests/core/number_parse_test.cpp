@@ -109,10 +109,6 @@ TEST(NumberParseTest, EdgeTextsAgreeWithTheCLibrary) {
       // Long mantissas, leading zeros and blanks.
       "000000000000000000000000000000000001",
       "0.000000000000000000000000000000000001e36",
-      "179769313486231570000000000000000000000000000000000000000000000000000000000000000000000"
-      "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-      "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-      "0000000000000000000000000000000000000000000000000",
       " \t+1.5e3 \t",
       "-0",
       "-0.0e5",
@@ -128,6 +124,10 @@ TEST(NumberParseTest, EdgeTextsAgreeWithTheCLibrary) {
       "--1",
   };
   for (const char* text : texts) ExpectBothAgree(text);
+  // Mantissas longer than any exponent: the largest double and just past it, written out.
+  ExpectBothAgree("17976931348623157" + std::string(292, '0'));
+  ExpectBothAgree("17976931348623159" + std::string(292, '0'));
+  ExpectBothAgree("0." + std::string(400, '0') + "1e400");
 }
 
 // A text built from the rule's own pieces, with widths that reach the edges of both types.
