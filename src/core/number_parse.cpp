@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <system_error>
 #include <type_traits>
@@ -43,11 +42,22 @@ std::string_view NumberBody(std::string_view text) {
   return body;
 }
 
+// The exponent's digits as a count, saturating at kExponentCap: a text cannot hold enough
+// digits to bring a larger exponent back into range, and the cap keeps the sums below exact.
+constexpr long long kExponentCap = 1'000'000'000'000'000;
+
+long long SaturatedExponent(std::string_view digits) {
+  long long exponent = 0;
+  for (char c : digits) {
+    if (exponent < kExponentCap) exponent = exponent * 10 + (c - '0');
+  }
+  return exponent;
+}
+
 // True when a number that from_chars found out of range is too large, false when too small.
 // Compares the position of the first significant digit with the exponent.
 bool IsTooLarge(std::string_view body) {
   size_t i = (body[0] == '+' || body[0] == '-') ? 1 : 0;
-  long long magnitude = 0;  // decimal exponent of the first significant digit
   bool seen_point = false;
   bool seen_significant = false;
   long long integer_digits = 0;
@@ -64,10 +74,14 @@ bool IsTooLarge(std::string_view body) {
     seen_significant = true;
     if (!seen_point) ++integer_digits;
   }
-  magnitude = integer_digits > 0 ? integer_digits - 1 : -(leading_fraction_zeros + 1);
+  // Decimal exponent of the first significant digit; bounded by the text's length.
+  long long magnitude = integer_digits > 0 ? integer_digits - 1 : -(leading_fraction_zeros + 1);
   if (i < body.size()) {
-    long long exponent = std::strtoll(std::string(body.substr(i + 1)).c_str(), nullptr, 10);
-    magnitude += exponent;
+    std::string_view exponent = body.substr(i + 1);
+    bool negative = exponent[0] == '-';
+    if (exponent[0] == '+' || exponent[0] == '-') exponent.remove_prefix(1);
+    long long value = SaturatedExponent(exponent);
+    magnitude += negative ? -value : value;
   }
   return magnitude > 0;
 }

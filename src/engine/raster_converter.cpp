@@ -1,69 +1,59 @@
-// RasterConverter::ConvertRasterFile: any raster GDAL reads, streamed one block row at a time
-// into our GRID writer, so memory stays at one block row whatever the raster's size.
-#include <cmath>
+// RasterConverter::ConvertRasterFile: an ESRI ASCII grid read by our own strict reader and
+// streamed row by row into our GRID writer, so memory stays at one block row whatever its size.
+// No GDAL driver sees the input: none can follow a path written inside it.
+#include "engine/raster_converter.h"
+
+#include <array>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "core/paths.h"
-#include "engine/gdal_scope.h"
+#include "engine/ascii_grid_reader.h"
 #include "engine/grid_format.h"
-#include "engine/pending_dir.h"
-#include "engine/raster_converter.h"
+#include "engine/grid_writer.h"
+#include "engine/prj_sidecar.h"
 #include "engine/raster_geometry.h"
 
 namespace terravox::engine {
 namespace {
 
-// Reads the band a block row at a time, turning its own no-data value into the GRID's.
-Status CopyCells(GDALRasterBand& band, const GridGeometry& g, GridWriter& writer) {
-  int has_nodata = 0;
-  // GDAL hands a float32 band's no-data value back already rounded to float32.
-  const double nodata = band.GetNoDataValue(&has_nodata);
-  const size_t ncols = static_cast<size_t>(g.ncols);
-  // Doubles, so integer and float64 bands compare with their no-data value exactly.
-  std::vector<double> window(ncols * kBlockHeight);
-  std::vector<float> row(ncols);
-  for (int top = 0; top < g.nrows; top += kBlockHeight) {
-    int height = std::min(kBlockHeight, g.nrows - top);
-    if (band.RasterIO(GF_Read, 0, top, g.ncols, height, window.data(), g.ncols, height, GDT_Float64,
-                      0, 0, nullptr) != CE_None) {
-      return GdalErrorScope::LastError("The raster cannot be read");
-    }
-    // Read blocks are never needed again: dropping them keeps GDAL's cache from growing too.
-    band.FlushCache(false);
-    for (int r = 0; r < height; ++r) {
-      const double* in = window.data() + static_cast<size_t>(r) * ncols;
-      for (size_t c = 0; c < ncols; ++c) {
-        double v = in[c];
-        row[c] = has_nodata && v == nodata ? kGridFloatNoData : static_cast<float>(v);
-      }
-      if (Status s = writer.WriteRow(row); !s.ok()) return s;
-    }
-  }
-  return Status::Ok();
-}
-
 // The GRID of the input under a temporary name beside target, finished but not committed.
 // ahead: target may still exist (it is checked when the grid is committed).
 Result<PendingDir> WriteGridOf(const std::string& input_path, const std::string& target,
                                bool ahead) {
-  EnsureGdalRegistered();
-  GdalErrorScope scope;
-  GDALDatasetUniquePtr ds(GDALDataset::Open(input_path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-  if (!ds) {
-    return GdalErrorScope::LastError("`" + input_path +
-                                     "' not recognized as a supported file format.");
+  Result<std::unique_ptr<AsciiGridReader>> reader = AsciiGridReader::Open(input_path);
+  if (!reader.ok()) return reader.error();
+  const AsciiGridHeader& header = (*reader)->header();
+  Result<std::optional<PrjSidecar>> prj = ReadPrjSidecar(input_path);
+  if (!prj.ok()) return prj.error();
+
+  std::array<double, 6> gt = (*reader)->GeoTransform();
+  if (*prj && (*prj)->arc_seconds) {
+    // The header of a grid in geographic seconds counts seconds; GRIDs hold degrees.
+    for (double& term : gt) term /= 3600.0;
   }
-  if (ds->GetRasterCount() < 1) {
-    return Error(ErrorKind::kEngine, "The raster `" + input_path + "' has no band");
-  }
-  Result<GridGeometry> geometry = GridGeometryOf(*ds, input_path);
-  if (!geometry) return geometry.error();
+  Result<GridGeometry> geometry =
+      GridGeometryFromTransform(gt, header.ncols, header.nrows, input_path);
+  if (!geometry.ok()) return geometry.error();
+  if (*prj) geometry->srs_wkt = (*prj)->wkt;
+
   Result<std::unique_ptr<GridWriter>> writer =
       ahead ? GridWriter::CreateAhead(target, *geometry) : GridWriter::Create(target, *geometry);
-  if (!writer) return writer.error();
-  if (Status s = CopyCells(*ds->GetRasterBand(1), *geometry, **writer); !s.ok()) return s.error();
+  if (!writer.ok()) return writer.error();
+  std::vector<float> row(static_cast<size_t>(header.ncols));
+  for (int r = 0; r < header.nrows; ++r) {
+    if (Status s = (*reader)->ReadRow(row, kGridFloatNoData); !s.ok()) return s.error();
+    if (Status s = (*writer)->WriteRow(row); !s.ok()) return s.error();
+  }
+  if (Status s = (*reader)->Finish(); !s.ok()) return s.error();
   return (*writer)->Finish();
+}
+
+Error InvalidNameError(const std::string& name) {
+  return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
 }
 
 }  // namespace
@@ -71,8 +61,7 @@ Result<PendingDir> WriteGridOf(const std::string& input_path, const std::string&
 Result<PendingDir> RasterConverter::PrepareRasterFile(const std::string& input_path,
                                                       const std::string& folder,
                                                       const std::string& name) const {
-  if (!IsPlainName(name))
-    return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
+  if (!IsPlainName(name)) return InvalidNameError(name);
   return WriteGridOf(input_path, JoinPath(folder, name), /*ahead=*/true);
 }
 
@@ -80,9 +69,7 @@ Status RasterConverter::ConvertRasterFile(const std::string& input_path, const W
                                           const std::string& name, const std::string& format,
                                           int /*flags*/, Result<PendingDir>* prepared) const {
   if (Status s = CheckGridFormat(format); !s.ok()) return s;
-  if (!IsPlainName(name)) {
-    return Error(ErrorKind::kEngine, "Not a valid raster name: `" + name + "'");
-  }
+  if (!IsPlainName(name)) return InvalidNameError(name);
   std::string target = JoinPath(workspace.path(), name);
   std::error_code ec;
   if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found) {

@@ -11,10 +11,11 @@ namespace terravox::engine {
 
 class RasterConverter {
  public:
-  // Reads any raster GDAL reads (an ESRI ASCII grid with its optional .prj sidecar above all)
+  // Reads an ESRI ASCII grid with its optional .prj sidecar (AsciiGridReader, ReadPrjSidecar)
   // and writes it as a GRID of that name in the workspace. Only "GRID" is a known format; the
-  // flags are accepted and ignored. Fails with GDAL's message when the input is not a raster,
-  // and fails when a dataset of that name exists.
+  // flags are accepted and ignored. Fails with a description naming the file (and line) when the
+  // input is no ESRI ASCII grid or breaks its rules, and when a dataset of that name exists;
+  // nothing is left under the GRID's name then.
   // prepared, when given, is PrepareRasterFile's result for the same input and name: it is
   // committed (or its error returned) after the same checks.
   Status ConvertRasterFile(const std::string& input_path, const Workspace& workspace,

@@ -7,11 +7,22 @@
 
 namespace terravox::engine {
 
-Result<GridGeometry> GridGeometryOf(GDALDataset& ds, const std::string& input_path) {
-  double gt[6];
-  if (ds.GetGeoTransform(gt) != CE_None) {
-    return Error(ErrorKind::kEngine, "The raster `" + input_path + "' has no georeferencing");
+Result<std::string> SrsWktOf(const OGRSpatialReference& srs, const std::string& input_path) {
+  // WKT2 holds every system GDAL knows; a system dropped here would vanish without a word.
+  char* raw = nullptr;
+  const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
+  OGRErr err = srs.exportToWkt(&raw, options);
+  std::string wkt = err == OGRERR_NONE && raw ? raw : "";
+  CPLFree(raw);
+  if (wkt.empty()) {
+    return GdalErrorScope::LastError("The coordinate system of `" + input_path +
+                                     "' cannot be written");
   }
+  return wkt;
+}
+
+Result<GridGeometry> GridGeometryFromTransform(const std::array<double, 6>& gt, int ncols,
+                                               int nrows, const std::string& input_path) {
   if (gt[2] != 0 || gt[4] != 0) {
     return Error(ErrorKind::kEngine,
                  "The raster `" + input_path + "' is rotated: a GRID cannot hold it");
@@ -22,25 +33,29 @@ Result<GridGeometry> GridGeometryOf(GDALDataset& ds, const std::string& input_pa
                                          "cannot hold it");
   }
   GridGeometry g;
-  g.ncols = ds.GetRasterXSize();
-  g.nrows = ds.GetRasterYSize();
+  g.ncols = ncols;
+  g.nrows = nrows;
   g.west = gt[0];
   g.cell_width = gt[1];
   g.cell_height = -gt[5];
   g.south = gt[3] - g.nrows * g.cell_height;
-  if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
-    // WKT2 holds every system GDAL knows; a system dropped here would vanish without a word.
-    char* wkt = nullptr;
-    const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
-    OGRErr err = srs->exportToWkt(&wkt, options);
-    if (err == OGRERR_NONE && wkt) g.srs_wkt = wkt;
-    CPLFree(wkt);
-    if (g.srs_wkt.empty()) {
-      return GdalErrorScope::LastError("The coordinate system of `" + input_path +
-                                       "' cannot be written");
-    }
-  }
   return g;
+}
+
+Result<GridGeometry> GridGeometryOf(GDALDataset& ds, const std::string& input_path) {
+  std::array<double, 6> gt{};
+  if (ds.GetGeoTransform(gt.data()) != CE_None) {
+    return Error(ErrorKind::kEngine, "The raster `" + input_path + "' has no georeferencing");
+  }
+  Result<GridGeometry> geometry =
+      GridGeometryFromTransform(gt, ds.GetRasterXSize(), ds.GetRasterYSize(), input_path);
+  if (!geometry.ok()) return geometry;
+  if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
+    Result<std::string> wkt = SrsWktOf(*srs, input_path);
+    if (!wkt.ok()) return wkt.error();
+    geometry->srs_wkt = std::move(*wkt);
+  }
+  return geometry;
 }
 
 }  // namespace terravox::engine

@@ -1,7 +1,9 @@
 // RasterConverter::ConvertRasterFile: an ASCII grid converted to a GRID must read back through
 // GDAL exactly as GDAL reads the ASCII grid itself: size, georeferencing, coordinate system and
-// every cell as float32, its no-data cells as the GRID's no-data.
+// every cell as float32, its no-data cells as the GRID's no-data. Whatever is no valid ESRI ASCII
+// grid fails with a description and leaves no GRID.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -194,13 +196,15 @@ TEST_F(RasterConverterTest, WithoutSidecarTheGridHasNoCoordinateSystem) {
   EXPECT_FALSE(fs::exists(PathIn("grids/dem/prj.adf")));
 }
 
-TEST_F(RasterConverterTest, TextFileThatIsNoRasterFailsWithGdalsMessage) {
+TEST_F(RasterConverterTest, TextFileThatIsNoRasterFailsWithADescription) {
   std::string notes = PathIn("notes.txt");
   WriteFile(notes, "Survey notes: the tiles of block 7 are late.\r\n");
   Status s = Convert(notes, "notes");
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.error().kind(), ErrorKind::kEngine);
-  EXPECT_EQ(s.description(), "`" + notes + "' not recognized as a supported file format.");
+  EXPECT_EQ(s.description(), "`" + notes +
+                                 "', line 1: not an ESRI ASCII grid: the file begins with "
+                                 "`Survey notes: the tiles of block 7 are l...'");
   EXPECT_TRUE(GridFolderEntries().empty());
 }
 
@@ -244,36 +248,149 @@ TEST_F(RasterConverterTest, RejectsUnknownFormatsAndNames) {
   EXPECT_TRUE(GridFolderEntries().empty());
 }
 
-TEST_F(RasterConverterTest, RefusesRastersAGridCannotHold) {
-  EnsureGdalRegistered();
-  if (GetGDALDriverManager()->GetDriverByName("VRT") == nullptr) {
-    GTEST_SKIP() << "the program runs GDAL without its VRT driver, so VRT inputs cannot be made";
-  }
-  // VRT rasters with no sources read as zeros: only their georeferencing matters here.
-  auto vrt = [](const std::string& geotransform) {
-    return "<VRTDataset rasterXSize=\"2\" rasterYSize=\"2\">" + geotransform +
-           "<VRTRasterBand dataType=\"Float32\" band=\"1\"/></VRTDataset>";
-  };
+// Only ESRI ASCII grids are read, and by our own reader: a raster of another format, above all
+// one that names other files (a VRT), never reaches a GDAL driver.
+TEST_F(RasterConverterTest, RefusesEveryOtherFormat) {
+  WriteFile(PathIn("secret.txt"), "SECRET");
+  const std::string leak =
+      "<VRTDataset rasterXSize=\"6\" rasterYSize=\"1\"><GeoTransform>0,1,0,1,0,-1</GeoTransform>"
+      "<VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\">"
+      "<SourceFilename relativetoVRT=\"1\">secret.txt</SourceFilename><ImageOffset>0</ImageOffset>"
+      "<PixelOffset>1</PixelOffset><LineOffset>6</LineOffset></VRTRasterBand></VRTDataset>";
+  // A GeoTIFF's first bytes: GDAL would read it, we do not.
+  const std::string tiff("II*\0\x08\0\0\0", 8);
   struct Case {
     const char* name;
-    std::string text;
-    std::string expected_part;
+    std::string bytes;
+    std::string expected_end;
   };
   const Case cases[] = {
-      {"rotated", vrt("<GeoTransform>0, 1, 0.5, 10, 0.2, -1</GeoTransform>"), "is rotated"},
-      {"south-up", vrt("<GeoTransform>0, 1, 0, 0, 0, 1</GeoTransform>"), "north to south"},
-      {"east-to-west", vrt("<GeoTransform>0, -1, 0, 10, 0, -1</GeoTransform>"), "west to east"},
-      {"no georeferencing", vrt(""), "has no georeferencing"},
+      {"VRT named .asc", leak, "the file has no header"},
+      {"GeoTIFF", tiff, "the file begins with `II*\\x00\\x08\\x00\\x00\\x00'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string input = PathIn(std::string(c.name) + ".vrt");
-    WriteFile(input, c.text);
-    Status s = Convert(input, "out");
+    std::string input = PathIn("leak.asc");
+    WriteFile(input, c.bytes);
+    Status s = Convert(input, "leak");
     ASSERT_FALSE(s.ok());
-    EXPECT_NE(s.description().find(c.expected_part), std::string::npos) << s.description();
+    EXPECT_EQ(s.description(),
+              "`" + input + "', line 1: not an ESRI ASCII grid: " + c.expected_end);
     EXPECT_TRUE(GridFolderEntries().empty());
   }
+}
+
+// Each way a cell can break the rules fails the conversion, even in the last row, and nothing
+// is left under the GRID's name.
+TEST_F(RasterConverterTest, BadCellsFailWithoutAGrid) {
+  auto last_cell = [](const std::string& text) {
+    return [text](int col, int row) { return col == 2 && row == 299 ? text : Decimal(col, row); };
+  };
+  struct Case {
+    const char* name;
+    std::function<std::string(int, int)> cell;
+    std::string nodata;
+    std::string expected_end;
+  };
+  const Case cases[] = {
+      {"letter", last_cell("x"), "-9999", "line 306: row 300, column 3: `x' is not a number"},
+      {"below the single range", last_cell("-1e39"), "-9999",
+       "line 306: row 300, column 3: `-1e39' is beyond single precision"},
+      {"empty cell", last_cell(""), "-9999", "line 306: row 300 has only 3 of 4 values (ncols)"},
+      {"bad no-data value", Decimal, "abc", "line 6: `NODATA_value' is not a number: `abc'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string input = PathIn("dem.asc");
+    WriteFile(input, AsciiGrid(4, 300, kCorner, 10, c.nodata, c.cell));
+    Status s = Convert(input, "dem");
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.description(), "`" + input + "', " + c.expected_end);
+    EXPECT_TRUE(GridFolderEntries().empty());
+  }
+}
+
+TEST_F(RasterConverterTest, LayoutsGdalAcceptsReadBackTheSame) {
+  struct Case {
+    const char* name;
+    std::string text;
+  };
+  std::string rows = "1.5 2 -3\r\n4 5 6.25\r\n";
+  const Case cases[] = {
+      {"keys in upper case, LF line ends",
+       "NCOLS 3\nNROWS 2\nXLLCENTER 10\nYLLCENTER 20\nCELLSIZE 0.5\nNODATA_VALUE -9999\n"
+       "1.5 2 -3\n4 -9999 6.25\n"},
+      {"dx and dy", "ncols 3\r\nnrows 2\r\nxllcorner 1\r\nyllcorner 2\r\ndx 2\r\ndy 4\r\n" + rows},
+      {"rows over several lines",
+       "ncols 3\nnrows 2\nxllcorner 1\nyllcorner 2\ncellsize 3\n1.5\n2 -3\n4 5\n6.25"},
+      {"whole numbers only",
+       "ncols 3\nnrows 2\nxllcorner 1\nyllcorner 2\ncellsize 3\n"
+       "NODATA_value -32768\n1 -32768 3\n-4 5 32767\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string name = "g" + std::to_string(&c - cases);
+    std::string ascii = PathIn(name + ".asc");
+    WriteFile(ascii, c.text);
+    Status s = Convert(ascii, name);
+    ASSERT_TRUE(s.ok()) << s.description();
+    ExpectSameRaster(ReadRasterBack(ascii), ReadRasterBack(PathIn("grids/" + name)));
+  }
+}
+
+TEST_F(RasterConverterTest, SidecarInAnyCaseOrBrokenIsSeen) {
+  const std::string wgs84 =
+      "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
+      "SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
+      "UNIT[\"Degree\",0.0174532925199433]]";
+  WriteFile(PathIn("a.asc"), AsciiGrid(2, 2, kCorner, 10, "-9999", Decimal));
+  WriteFile(PathIn("a.Prj"), wgs84);
+  ASSERT_TRUE(Convert(PathIn("a.asc"), "a").ok());
+  RasterReadBack grid = ReadRasterBack(PathIn("grids/a"));
+  ASSERT_EQ(grid.error, "");
+  OGRSpatialReference expected;
+  ASSERT_EQ(expected.importFromWkt(wgs84.c_str()), OGRERR_NONE);
+  char* expected_wkt = nullptr;
+  expected.exportToWkt(&expected_wkt);
+  EXPECT_TRUE(terravox::testing::SameSrs(grid.srs_wkt, expected_wkt)) << grid.srs_wkt;
+  CPLFree(expected_wkt);
+
+  WriteFile(PathIn("b.asc"), AsciiGrid(2, 2, kCorner, 10, "-9999", Decimal));
+  WriteFile(PathIn("b.prj"), "this is no coordinate system");
+  Status s = Convert(PathIn("b.asc"), "b");
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(s.description(), "The coordinate system file `" + PathIn("b.prj") +
+                                 "' holds no coordinate system that can be read");
+  EXPECT_FALSE(fs::exists(PathIn("grids/b")));
+}
+
+// A geographic sidecar in "Units DS" counts the header in arc seconds: GDAL scales the bounds to
+// degrees, and the GRID keeps them so.
+TEST_F(RasterConverterTest, ArcSecondSidecarGivesBoundsInDegrees) {
+  WriteFile(PathIn("dem.asc"),
+            AsciiGrid(4, 3, "xllcorner 36000\r\nyllcorner 7200", 30, "-9999", Decimal));
+  WriteFile(PathIn("dem.prj"),
+            "Projection GEOGRAPHIC\nDatum WGS84\nSpheroid WGS84\nUnits DS\nParameters\n");
+  ASSERT_TRUE(Convert(PathIn("dem.asc"), "dem").ok());
+  RasterReadBack grid = ReadRasterBack(PathIn("grids/dem"));
+  ExpectSameRaster(ReadRasterBack(PathIn("dem.asc")), grid);
+  EXPECT_DOUBLE_EQ(grid.geotransform[0], 10.0);
+}
+
+// A FIFO never blocks the conversion: neither as the grid nor as its sidecar.
+TEST_F(RasterConverterTest, FifosAreRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(PathIn("pipe.asc").c_str(), 0600), 0);
+  Status s = Convert(PathIn("pipe.asc"), "pipe");
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(s.description(), "`" + PathIn("pipe.asc") + "' is not a regular file");
+
+  WriteFile(PathIn("dem.asc"), AsciiGrid(2, 2, kCorner, 10, "-9999", Decimal));
+  ASSERT_EQ(::mkfifo(PathIn("dem.prj").c_str(), 0600), 0);
+  s = Convert(PathIn("dem.asc"), "dem");
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(s.description(),
+            "The coordinate system file `" + PathIn("dem.prj") + "' is not a regular file");
+  EXPECT_TRUE(GridFolderEntries().empty());
 }
 
 }  // namespace

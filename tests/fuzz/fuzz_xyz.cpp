@@ -1,0 +1,109 @@
+// Fuzz target: the XYZ line reader and line parser against plain references. The first byte
+// picks the separator, the second the reader's block size (so lines cross block edges); the
+// rest is the file.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fuzz_reference.h"
+#include "gridder/xyz_line.h"
+#include "gridder/xyz_reader.h"
+
+namespace {
+
+using terravox::ErrorKind;
+using terravox::StepError;
+using terravox::XyzLineParser;
+using terravox::XyzLineReader;
+using terravox::XyzPoint;
+using terravox::fuzz::Mismatch;
+using terravox::fuzz::ReadNumberWithStrtod;
+using terravox::fuzz::ReferenceNumber;
+
+// The file lives in memory; the reader opens it by path like any other.
+int MemoryFile() {
+  static int fd = memfd_create("fuzz_xyz", 0);
+  return fd;
+}
+
+// Parse's outcome: a point, false, or the kind of error it threw.
+struct Outcome {
+  bool fits = false;
+  XyzPoint point;
+  std::optional<ErrorKind> error;
+};
+
+Outcome Expected(std::string_view line, std::string_view separator) {
+  Outcome out;
+  if (line.empty()) {
+    out.error = ErrorKind::kSubscriptOutOfRange;
+    return out;
+  }
+  if (separator.empty()) return out;
+  std::vector<std::string> fields = terravox::fuzz::SplitFields(line, separator);
+  if (fields.size() == 1) return out;
+  double* targets[] = {&out.point.x, &out.point.y, &out.point.z};
+  for (size_t i = 0; i < 3; ++i) {
+    if (i == fields.size()) {
+      out.error = ErrorKind::kSubscriptOutOfRange;
+      return out;
+    }
+    ReferenceNumber number = ReadNumberWithStrtod(fields[i]);
+    if (number.error) {
+      out.error = number.error;
+      return out;
+    }
+    *targets[i] = number.value;
+  }
+  out.fits = true;
+  return out;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  static const char* kSeparators[] = {" ", ",", "\t", ";", "  ", ", ", "", "ab"};
+  const std::string separator = kSeparators[data[0] % 8];
+  const size_t block_size = 1 + data[1] % 64;
+  const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
+
+  int fd = MemoryFile();
+  if (fd < 0 || ftruncate(fd, 0) != 0 ||
+      pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+    return 0;
+  }
+  XyzLineReader reader(block_size);
+  if (!reader.Open("/proc/self/fd/" + std::to_string(fd)).ok()) Mismatch();
+
+  const std::vector<std::string> expected_lines = terravox::fuzz::SplitLines(text);
+  XyzLineParser parser(separator);
+  size_t count = 0;
+  std::string_view line;
+  while (reader.Next(&line)) {
+    if (count >= expected_lines.size() || line != expected_lines[count]) Mismatch();
+    ++count;
+    if (terravox::IsCommentLine(line)) continue;
+    Outcome expected = Expected(line, separator);
+    Outcome got;
+    try {
+      got.fits = parser.Parse(line, &got.point);
+    } catch (const StepError& e) {
+      got.error = e.error().kind();
+    }
+    if (got.error != expected.error || got.fits != expected.fits) Mismatch();
+    if (got.fits &&
+        (!SameBits(got.point.x, expected.point.x) || !SameBits(got.point.y, expected.point.y) ||
+         !SameBits(got.point.z, expected.point.z))) {
+      Mismatch();
+    }
+  }
+  if (!reader.status().ok() || count != expected_lines.size()) Mismatch();
+  return 0;
+}
