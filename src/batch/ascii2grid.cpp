@@ -11,6 +11,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/raster_converter.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
@@ -63,6 +64,7 @@ Status ConvertFolder(Host& host, std::string& input_path) {
   if (count > std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
 
   for (int i = 0; i < count; ++i) {
+    if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string file_name = file1.List(i);
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
@@ -82,6 +84,8 @@ Status ASCII2GRID(Host& host, BatchMdl& mdl) {
   std::string input_path;
   Status status = RunUnderHandler([&] { return ConvertFolder(host, input_path); });
   if (status.ok()) return Status::Ok();
+  // A stopped run is not this file's failure: no box of this step, the stop goes on up.
+  if (IsCancelled(status)) return status;
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
   host.SetStatus("");

@@ -8,6 +8,7 @@
 #include "batch/check_cond.h"
 #include "batch/raster_walk.h"
 #include "batch/xyz2ascii.h"
+#include "core/run_control.h"
 #include "core/status.h"
 
 namespace terravox {
@@ -46,6 +47,7 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
 }  // namespace
 
 RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
+  RunControlScope control_scope(options.control);
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   CheckCond(host, mdl);
@@ -57,7 +59,7 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string text = escaped.description();
     if (text.empty()) text = kStoppedText;
     host.MsgBox(text, kStoppedTitle);
-    outcome = RunOutcome::kStopped;
+    outcome = IsCancelled(escaped) ? RunOutcome::kInterrupted : RunOutcome::kStopped;
   } else if (mdl.bRunOk) {
     host.MsgBox(kFinishedText, kFinishedTitle);
     outcome = RunOutcome::kFinished;

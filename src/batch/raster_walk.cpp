@@ -8,6 +8,7 @@
 #include "batch/contours.h"
 #include "batch/slopes.h"
 #include "core/number_parse.h"
+#include "core/run_control.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
@@ -34,6 +35,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     }
   }
   if (host.RunContour()) {
+    // The contours are the raster's second piece of work: their progress starts afresh.
+    if (Status s = CheckRun(0.0); !s.ok()) return s;
     host.SetStatus("Running : ESRI GRID--> Get Contour " + raster.GetDatasetPath());
     host.Repaint();
     Result<double> dInterval = ParseDouble(host.ContourInterval());
@@ -62,6 +65,7 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl) {
   bool slope_failed = false;
   for (std::optional<engine::RasterDataset> raster = rasters->NextDataset(); raster.has_value();
        raster = rasters->NextDataset()) {
+    if (Status s = StartItem(visited, 0); !s.ok()) return s;
     if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
     ++visited;
     if (Status s = VisitRaster(host, mdl, *raster, slope_failed); !s.ok()) return s;

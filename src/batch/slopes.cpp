@@ -8,6 +8,7 @@
 
 #include "core/fld_exist.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace_opener.h"
 
@@ -29,9 +30,12 @@ bool SameFolder(const std::string& a, const std::string& b) {
 }
 
 Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path) {
+  // Computing the slope and writing its GRID take about the same time.
   engine::SurfaceAnalyser analyser;
+  std::optional<ProgressSpan> span(std::in_place, 0.0, 0.5);
   Result<engine::Raster> slope = analyser.MakeSlope(input, engine::kSlopeDegrees);
   if (!slope.ok()) return slope.status();
+  span.emplace(0.5, 1.0);
   return slope->StoreRaster(output_path, nullptr, "GRID");
 }
 
@@ -72,6 +76,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
   Status status = RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
   if (status.ok()) return Status::Ok();
+  // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
+  if (IsCancelled(status)) return status;
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
   return Status::Ok();

@@ -7,6 +7,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "gridder/gridder.h"
 
 namespace terravox {
@@ -38,6 +39,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   for (int i = 0; i < count; ++i) {
+    if (Status s = StartItem(i, count); !s.ok()) return s;
     host.SetStatus("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
                    FormatCounter(files.ListCount()) + ")   " + files.List(i));
     host.Repaint();

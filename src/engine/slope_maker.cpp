@@ -10,6 +10,7 @@
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 #include "engine/raster_geometry.h"
+#include "engine/run_progress.h"
 #include "engine/slope_maker.h"
 #include "engine/surface_analyser.h"
 
@@ -28,6 +29,7 @@ Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
   if (kind == kSlopePercentRise) args.AddString("-p");
   GdalDemOptionsPtr options(GDALDEMProcessingOptionsNew(args.List(), nullptr));
   if (!options) return GdalErrorScope::LastError("Invalid slope options");
+  GDALDEMProcessingOptionsSetProgress(options.get(), RunProgress, nullptr);
   return options;
 }
 
@@ -129,7 +131,7 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   GDALDatasetUniquePtr slope(
       GDALDataset::FromHandle(GDALDEMProcessing("", GDALDataset::ToHandle(padded_copy->get()),
                                                 "slope", nullptr, options->get(), &usage_error)));
-  if (!slope) return GdalErrorScope::LastError("Slope computation failed");
+  if (!slope) return FailureOrStop("Slope computation failed");
   padded_copy->reset();
 
   Result<std::vector<float>> cells = ReadInnerCells(*slope);

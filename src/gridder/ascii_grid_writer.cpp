@@ -7,6 +7,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/pending_file.h"
+#include "core/run_control.h"
 
 namespace terravox {
 namespace {
@@ -50,6 +51,10 @@ Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const Pla
   std::vector<double> row_values(static_cast<size_t>(shape.ncols));
   size_t rows_with_points = placed.row_start.empty() ? 0 : placed.row_start.size() - 1;
   for (size_t row = 0; row < static_cast<size_t>(shape.nrows); ++row) {
+    // A stop leaves the temporary file to the PendingFile, which removes it.
+    if (Status s = CheckRun(static_cast<double>(row) / static_cast<double>(shape.nrows)); !s.ok()) {
+      return s;
+    }
     std::fill(row_values.begin(), row_values.end(), kNoDataValue);
     if (row < rows_with_points) {
       // Cells come in file order: the last point of a cell wins.
