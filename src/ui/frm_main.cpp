@@ -9,10 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QStyleOptionComplex>
 #include <QThread>
 
 #include "batch/batch_run.h"
@@ -50,6 +53,20 @@ QLabel* MakeFolderLabel(QWidget* container, const char* name, int index, Twips p
   label->setProperty("index", index);
   return label;
 }
+
+// A frame title drawn on the window's ground: a frame placed high inside another one has its
+// title on the outer frame's top line, which would otherwise strike it through.
+class OpaqueTitleStyle : public QProxyStyle {
+ public:
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
+    if (control == CC_GroupBox) {
+      const QRect title = subControlRect(control, option, SC_GroupBoxLabel, widget);
+      painter->fillRect(title.adjusted(-2, 0, 2, 0), option->palette.window());
+    }
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+  }
+};
 
 PictureBox* MakeArrow(QWidget* container, const char* name, Twips place) {
   auto* picture = new PictureBox(DownArrowPicture(), container);
@@ -130,6 +147,9 @@ void FrmMain::CreateControls() {
 
   Frame3 = Make<QGroupBox>(Frame5, "Frame3", "Parameters of XYZ File", {1200, 120, 5655, 1095});
   Frame3->setEnabled(false);
+  auto* title_style = new OpaqueTitleStyle;
+  title_style->setParent(Frame3);
+  Frame3->setStyle(title_style);
   Option5 = Make<QRadioButton>(Frame3, "Option5", "Unknown Cell Size", {1680, 263, 1815, 255});
   Option5->setChecked(true);
   Option4 = Make<QRadioButton>(Frame3, "Option4", "Cell Size", {120, 263, 975, 255});
@@ -343,14 +363,26 @@ void FrmMain::MsgBox(const std::string& text, const std::string& title) {
 
 void FrmMain::closeEvent(QCloseEvent* event) {
   if (run_thread_ != nullptr) {
-    // The close waits for the run; once agreed to, asking again changes nothing.
-    if (!close_after_run_ && question_("A run is in progress. Stop it?") &&
-        run_thread_ != nullptr) {
+    // Once a close was agreed to, or while the question is open, asking again changes nothing.
+    if (close_after_run_ || asking_) {
+      event->ignore();
+      return;
+    }
+    asking_ = true;
+    const bool stop = question_("A run is in progress. Stop it?");
+    asking_ = false;
+    if (!stop) {
+      event->ignore();
+      return;
+    }
+    if (run_thread_ != nullptr) {
+      // The close waits for the run to end; it goes on from OnRunEnded.
       close_after_run_ = true;
       control_.RequestStop();
+      event->ignore();
+      return;
     }
-    event->ignore();
-    return;
+    // The run ended while the question was open: the close goes on now.
   }
   // A second close request while the box is up must not open another one.
   if (!about_shown_) {

@@ -160,6 +160,7 @@ class FrmMain : public QWidget {
   RunControl control_;
   // A close was asked for and agreed to during the run: it goes on once the run has ended.
   bool close_after_run_ = false;
+  bool asking_ = false;  // the stop question is open
 };
 
 }  // namespace terravox

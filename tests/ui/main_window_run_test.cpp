@@ -256,6 +256,28 @@ TEST_F(MainWindowRunTest, ACloseRequestAnsweredNoLetsTheRunFinish) {
   EXPECT_TRUE(fs::exists(PathIn("run/slope/b/hdr.adf")));
 }
 
+// The run may end while the question is open: a Yes then closes at once, and is not lost.
+TEST_F(MainWindowRunTest, AYesGivenAfterTheRunEndedStillCloses) {
+  Prepare("run", {50, 300});
+  int asked = 0;
+  window_.SetQuestionSeam([&](const std::string&) {
+    ++asked;
+    QSignalSpy ended(&window_, &FrmMain::runFinished);
+    EXPECT_TRUE(ended.wait(60000));
+    window_.close();  // a second request while the question is open asks nothing more
+    return true;
+  });
+  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ASSERT_TRUE(WaitForFile("b.xyz"));
+  window_.close();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(
+      messages_,
+      (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
+  EXPECT_EQ(about_shown_, 1);
+  EXPECT_FALSE(window_.isVisible());
+}
+
 TEST_F(MainWindowRunTest, TheStatusLineShortensALongPathInItsMiddle) {
   const std::string caption =
       "Running : ESRI GRID--> Get Slope /" + std::string(300, 'd') + "/the_raster_name";
