@@ -26,6 +26,9 @@ namespace {
 bool Save(QWidget& window, const QString& folder, const QString& name) {
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return false;
+  // Active, as a window manager would make it, so that the focus shows.
+  window.activateWindow();
+  (void)QTest::qWaitForWindowActive(&window, 1000);
   QApplication::processEvents();
   const QString path = QDir(folder).filePath(name);
   if (!window.grab().save(path)) {
