@@ -11,6 +11,8 @@ namespace {
 
 // Redraws closer together than this would only make the terminal flicker.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+// A file done sooner than this shows no percent at all.
+constexpr auto kQuietStart = std::chrono::milliseconds(500);
 // Before this much of the step is done, or this much time has passed, the pace says little.
 constexpr double kMinDoneShare = 0.02;
 constexpr double kMinElapsedSeconds = 1.0;
@@ -36,21 +38,20 @@ std::string FormatDuration(double seconds) {
   return text;
 }
 
-void ProgressLine::Show(const std::string& caption) {
+void ProgressLine::Show(const std::string& caption, Clock::time_point now) {
   caption_ = caption;
+  caption_shown_ = now;
   has_position_ = false;
-  position_drawn_ = false;
   if (!terminal_) {
     // An emptied status line carries no news in a log.
     if (!caption.empty()) out_ << caption << '\n';
     return;
   }
   if (caption.empty() && !open_) return;  // nothing shown, nothing to clear
-  Draw();
+  Draw(now);
 }
 
-void ProgressLine::SetPosition(const RunPosition& position) {
-  const Clock::time_point now = Clock::now();
+void ProgressLine::SetPosition(const RunPosition& position, Clock::time_point now) {
   // A new step (or the raster walk's next file, whose count is unknown) starts the clock anew.
   if (position.items != step_items_ || (position.items == 0 && position.item != position_.item) ||
       (position.items > 0 && position.item < position_.item)) {
@@ -60,25 +61,23 @@ void ProgressLine::SetPosition(const RunPosition& position) {
   position_ = position;
   has_position_ = true;
   if (!terminal_ || caption_.empty()) return;
-  // The first position of a caption shows at once; later ones a few times a second.
-  if (position_drawn_ && now - last_draw_ < kRedrawInterval) return;
-  position_drawn_ = true;
-  Draw();
+  if (now - caption_shown_ < kQuietStart || now - last_draw_ < kRedrawInterval) return;
+  Draw(now);
 }
 
-void ProgressLine::Draw() {
+void ProgressLine::Draw(Clock::time_point now) {
   std::string line = caption_;
   if (has_position_ && !caption_.empty()) {
     const int percent =
         static_cast<int>(std::floor(std::clamp(position_.fraction, 0.0, 1.0) * 100));
     line += "   " + std::to_string(percent) + "%";
-    const double elapsed = std::chrono::duration<double>(Clock::now() - step_start_).count();
+    const double elapsed = std::chrono::duration<double>(now - step_start_).count();
     const double left = EstimateSecondsLeft(elapsed, position_);
     if (left >= 0) line += "   " + FormatDuration(left) + " left";
   }
   out_ << '\r' << line << "\x1b[K" << std::flush;
   open_ = !caption_.empty();
-  last_draw_ = Clock::now();
+  last_draw_ = now;
 }
 
 void ProgressLine::EndLine() {

@@ -30,15 +30,16 @@ class ProgressLine {
 
   ProgressLine(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
 
-  void Show(const std::string& caption);
-  // From the run's progress sink. Redraws at most a few times a second.
-  void SetPosition(const RunPosition& position);
+  void Show(const std::string& caption, Clock::time_point now = Clock::now());
+  // From the run's progress sink. A file done within half a second shows no percent, so quick
+  // files leave the line as it was; longer ones redraw it a few times a second.
+  void SetPosition(const RunPosition& position, Clock::time_point now = Clock::now());
   // Ends a caption being redrawn, so that what is printed next starts on a line of its own
   // and the caption stays visible above it, as it does behind a message box.
   void EndLine();
 
  private:
-  void Draw();
+  void Draw(Clock::time_point now);
 
   std::ostream& out_;
   bool terminal_;
@@ -49,7 +50,7 @@ class ProgressLine {
   int step_items_ = -1;  // the count of the step being timed
   Clock::time_point step_start_{};
   Clock::time_point last_draw_{};
-  bool position_drawn_ = false;  // the caption's progress was drawn at least once
+  Clock::time_point caption_shown_{};
 };
 
 }  // namespace terravox::cli

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 
 namespace terravox::cli {
@@ -41,13 +42,21 @@ TEST(CliProgressTest, FormatsDurations) {
 }
 
 TEST(CliProgressTest, ATerminalGetsPercentOnTheRedrawnLineALogOnlyCaptions) {
+  using std::chrono::milliseconds;
+  const ProgressLine::Clock::time_point t0{};
   std::ostringstream terminal;
   ProgressLine on_terminal(terminal, true);
-  on_terminal.Show("Running : file");
-  on_terminal.SetPosition({0, 2, 0.42});
+  on_terminal.SetPosition({0, 2, 0.0}, t0);
+  on_terminal.Show("Running : file", t0);
+  on_terminal.SetPosition({0, 2, 0.10}, t0 + milliseconds(100));  // too soon: quiet
+  on_terminal.SetPosition({0, 2, 0.42}, t0 + milliseconds(2000));
+  on_terminal.SetPosition({0, 2, 0.43}, t0 + milliseconds(2050));  // within a redraw: skipped
+  on_terminal.SetPosition({0, 2, 0.50}, t0 + milliseconds(3000));
   on_terminal.EndLine();
-  EXPECT_NE(terminal.str().find("\rRunning : file   42%"), std::string::npos) << terminal.str();
-  EXPECT_EQ(terminal.str().back(), '\n');
+  EXPECT_EQ(terminal.str(),
+            "\rRunning : file\x1b[K"
+            "\rRunning : file   42%   0:08 left\x1b[K"
+            "\rRunning : file   50%   0:09 left\x1b[K\n");
 
   std::ostringstream log;
   ProgressLine in_log(log, false);
