@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Writes pictures of the windows (main window fresh and with XYZ input and both extra operations,
-# folder dialog, about box) as PNG files, taken on a virtual X display.
+# Writes pictures of the windows (main window fresh, with XYZ input and both extra operations, and
+# in the middle of a run; folder dialog, about box) as PNG files, taken on a virtual X display.
 #   scripts/screenshots.sh BUILD_DIR [OUTPUT_FOLDER]    (default output: screenshots/)
 set -euo pipefail
 

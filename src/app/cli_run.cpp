@@ -13,10 +13,13 @@
 #endif
 
 #include "app/cli_common.h"
+#include "app/cli_progress.h"
+#include "app/cli_signals.h"
 #include "batch/batch_run.h"
 #include "batch/headless_host.h"
 #include "core/batch_mdl.h"
 #include "core/number_parse.h"
+#include "core/run_control.h"
 #include "core/run_options.h"
 
 namespace terravox::cli {
@@ -29,35 +32,6 @@ bool StderrIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
 #endif
 }
-
-// Shows the status line on stderr. On a terminal it is one line redrawn in place, as the
-// window's status line is; anything else gets one line per caption, which reads well in a log.
-class StatusLine {
- public:
-  explicit StatusLine(bool terminal) : terminal_(terminal) {}
-
-  void Show(const std::string& caption) {
-    if (!terminal_) {
-      // An emptied status line carries no news in a log.
-      if (!caption.empty()) std::cerr << caption << '\n';
-      return;
-    }
-    if (caption.empty() && !open_) return;  // nothing shown, nothing to clear
-    std::cerr << '\r' << caption << "\x1b[K" << std::flush;
-    open_ = !caption.empty();
-  }
-
-  // Ends a caption being redrawn, so that what is printed next starts on a line of its own
-  // and the caption stays visible above it, as it does behind a message box.
-  void EndLine() {
-    if (open_) std::cerr << '\n';
-    open_ = false;
-  }
-
- private:
-  bool terminal_;
-  bool open_ = false;
-};
 
 // The settings of the window, filled from the options the way a user would fill the window.
 Status ApplyOptions(const std::map<std::string, std::string>& options, HeadlessHost& host,
@@ -124,7 +98,7 @@ int RunRun(const std::vector<std::string>& args) {
     return UsageError(s.description());
   }
 
-  StatusLine status_line(StderrIsTerminal());
+  ProgressLine status_line(std::cerr, StderrIsTerminal());
   host.on_status = [&](const std::string& caption) { status_line.Show(caption); };
   PrintMessagesToStderr(host);
   host.on_message = [&, print = host.on_message](const std::string& text,
@@ -137,8 +111,16 @@ int RunRun(const std::vector<std::string>& args) {
     std::cerr << line << '\n';
   };
 
+  RunControl control;
+  control.SetProgressSink([&](double fraction) {
+    status_line.SetPosition({control.item(), control.items(), fraction});
+  });
+  run_options.control = &control;
+  StopSignals signals(control);
+
   RunOutcome outcome = RunBatch(host, mdl, run_options);
   status_line.EndLine();
+  if (outcome == RunOutcome::kInterrupted) return signals.ExitCode();
   return outcome == RunOutcome::kFinished ? kExitOk : kExitFailed;
 }
 

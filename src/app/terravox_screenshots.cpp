@@ -1,12 +1,20 @@
-// Writes pictures of the windows into a folder: the main window fresh and with "XYZ File" and
-// both extra operations chosen, the folder dialog, and the about box. Run it on a display.
+// Writes pictures of the windows into a folder: the main window fresh, with "XYZ File" and both
+// extra operations chosen, and in the middle of a run; the folder dialog, and the about box.
+// Run it on a display.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <fstream>
+#include <string>
 
 #include "core/batch_mdl.h"
 #include "ui/frm_about.h"
@@ -18,6 +26,9 @@ namespace {
 bool Save(QWidget& window, const QString& folder, const QString& name) {
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return false;
+  // Active, as a window manager would make it, so that the focus shows.
+  window.activateWindow();
+  (void)QTest::qWaitForWindowActive(&window, 1000);
   QApplication::processEvents();
   const QString path = QDir(folder).filePath(name);
   if (!window.grab().save(path)) {
@@ -26,6 +37,55 @@ bool Save(QWidget& window, const QString& folder, const QString& name) {
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+// Writes an n by n lattice of XYZ points, spacing 5, on a rippled plane.
+bool WriteLattice(const QString& path, int n) {
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  std::string line;
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      line = std::to_string(x * 5) + " " + std::to_string(y * 5) + " " +
+             std::to_string(x / 3 + y / 2 + (x * y) % 11) + "\r\n";
+      out << line;
+    }
+  }
+  return static_cast<bool>(out);
+}
+
+// The window halfway through the second of two large XYZ files, its progress bar showing.
+bool SaveMidRun(const QString& folder) {
+  QTemporaryDir work;
+  const QDir root(work.path());
+  for (const char* sub : {"xyz", "ascii", "grid", "slope"}) root.mkpath(sub);
+  for (const char* name : {"xyz/hills_north.xyz", "xyz/hills_south.xyz"}) {
+    if (!WriteLattice(root.filePath(name), 1500)) return false;
+  }
+  terravox::BatchMdl mdl;
+  terravox::FrmMain window(mdl);
+  window.SetMessageSeam([](const std::string&, const std::string&) {});
+  window.SetAboutBoxSeam([](terravox::FrmMain&) {});
+  window.SetQuestionSeam([](const std::string&) { return true; });
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return false;
+  QTest::mouseClick(window.Option1, Qt::LeftButton);
+  QTest::mouseClick(window.Check2, Qt::LeftButton);
+  window.Text7->setText(root.filePath("xyz"));
+  window.Text6->setText(root.filePath("ascii"));
+  window.Text1->setText(root.filePath("grid"));
+  window.Text5->setText(root.filePath("slope"));
+  QSignalSpy ended(&window, &terravox::FrmMain::runFinished);
+  QTest::mouseClick(window.Command4, Qt::LeftButton);
+  const bool midway = QTest::qWaitFor(
+      [&] {
+        return window.status_caption().find("hills_south") != std::string::npos &&
+               window.FileProgress->value() >= 40;
+      },
+      60000);
+  const bool saved = midway && Save(window, folder, "main_window_running.png");
+  window.close();  // stops the run
+  ended.wait(10000);
+  return saved;
 }
 
 }  // namespace
@@ -62,5 +122,6 @@ int main(int argc, char** argv) {
     ok &= Save(about, folder, "about_box.png");
     about.hide();
   }
+  ok &= SaveMidRun(folder);
   return ok ? 0 : 1;
 }

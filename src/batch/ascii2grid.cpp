@@ -20,6 +20,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/raster_converter.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
@@ -112,6 +113,7 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
       PrefetchGrids(options, file1, host.AsciiFolder(), grid_folder);
   for (int i = 0; i < count; ++i) {
+    if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string& file_name = grids[i];
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
@@ -133,6 +135,8 @@ Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options) {
   std::string input_path;
   Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path); });
   if (status.ok()) return Status::Ok();
+  // A stopped run is not this file's failure: no box of this step, the stop goes on up.
+  if (IsCancelled(status)) return status;
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
   host.SetStatus("");

@@ -11,6 +11,7 @@
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
 #include "batch/xyz2ascii.h"
+#include "core/run_control.h"
 #include "core/status.h"
 
 namespace terravox {
@@ -53,6 +54,7 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
   // --jobs 1 runs on one core.
   tbb::global_control cores(tbb::global_control::max_allowed_parallelism,
                             static_cast<size_t>(PrefetchLimitsFor(options).threads));
+  RunControlScope control_scope(options.control);
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   // A folder that could not be tested stops the run like an error escaping a step.
@@ -66,7 +68,7 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string text = escaped.description();
     if (text.empty()) text = kStoppedText;
     host.MsgBox(text, kStoppedTitle);
-    outcome = RunOutcome::kStopped;
+    outcome = IsCancelled(escaped) ? RunOutcome::kInterrupted : RunOutcome::kStopped;
   } else if (mdl.bRunOk) {
     host.MsgBox(kFinishedText, kFinishedTitle);
     outcome = RunOutcome::kFinished;

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/run_control.h"
+
 namespace terravox {
 
 // How far a prefetcher may go: threads working at once, and the memory their files may hold
@@ -30,7 +32,8 @@ class Prefetcher {
   // compute(i) gives item i's result; memory_estimates[i] is what it holds while it runs.
   Prefetcher(std::vector<uint64_t> memory_estimates, PrefetchLimits limits,
              std::function<T(size_t)> compute)
-      : estimates_(std::move(memory_estimates)),
+      : control_(CurrentRunControl()),
+        estimates_(std::move(memory_estimates)),
         limits_(limits),
         compute_(std::move(compute)),
         results_(estimates_.size()) {
@@ -82,6 +85,8 @@ class Prefetcher {
   }
 
   void Work() {
+    // A stop request of the run reaches the work done ahead too; its progress is the step's own.
+    RunControlScope scope(control_, /*report_progress=*/false);
     std::unique_lock lock(mutex_);
     for (;;) {
       changed_.wait(lock, [&] { return stopping_ || MayBegin(); });
@@ -96,6 +101,7 @@ class Prefetcher {
     }
   }
 
+  RunControl* const control_;
   const std::vector<uint64_t> estimates_;
   const PrefetchLimits limits_;
   const std::function<T(size_t)> compute_;

@@ -16,6 +16,7 @@
 #include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
 #include "engine/surface_analyser.h"
@@ -47,6 +48,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     }
   }
   if (host.RunContour()) {
+    // The contours are the raster's second piece of work: their progress starts afresh.
+    if (Status s = CheckRun(0.0); !s.ok()) return s;
     host.SetStatus("Running : ESRI GRID--> Get Contour " + raster.GetDatasetPath());
     host.Repaint();
     Result<double> dInterval = ParseDouble(host.ContourInterval());
@@ -135,6 +138,7 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
   int visited = 0;
   bool slope_failed = false;
   for (size_t i = 0; i < listed.size(); ++i) {
+    if (Status s = StartItem(visited, static_cast<int>(listed.size())); !s.ok()) return s;
     if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
     ++visited;
     std::optional<PreparedRaster> prepared;

@@ -9,6 +9,7 @@
 #include "batch/step_messages.h"
 #include "core/fld_exist.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace_opener.h"
 
@@ -30,9 +31,12 @@ bool SameFolder(const std::string& a, const std::string& b) {
 Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path,
                          Result<engine::PendingDir>* prepared) {
   if (prepared != nullptr) return engine::Raster::CommitStored(std::move(*prepared), output_path);
+  // Computing the slope and writing its GRID take about the same time.
   engine::SurfaceAnalyser analyser;
+  std::optional<ProgressSpan> span(std::in_place, 0.0, 0.5);
   Result<engine::Raster> slope = analyser.MakeSlope(input, engine::kSlopeDegrees);
   if (!slope.ok()) return slope.status();
+  span.emplace(0.5, 1.0);
   return slope->StoreRaster(output_path, nullptr, "GRID");
 }
 
@@ -74,6 +78,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   Status status =
       RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared); });
   if (status.ok()) return Status::Ok();
+  // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
+  if (IsCancelled(status)) return status;
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
   return Status::Ok();

@@ -14,6 +14,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "gridder/file_points.h"
 #include "gridder/grid_layout.h"
 #include "gridder/gridder.h"
@@ -83,6 +84,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> prefetched =
       PrefetchGrids(host, mdl, options, files, host.XyzFolder(), ascii_folder);
   for (int i = 0; i < count; ++i) {
+    if (Status s = StartItem(i, count); !s.ok()) return s;
     host.SetStatus("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
                    FormatCounter(files.ListCount()) + ")   " + files.List(i));
     host.Repaint();

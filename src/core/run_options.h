@@ -12,6 +12,8 @@
 
 namespace terravox {
 
+class RunControl;
+
 // Where the gridder appends one line per failed XYZ file.
 #ifdef _WIN32
 inline constexpr const char* kErrorLogPath = "c:\\temp\\xyz2ascii.log";
@@ -37,6 +39,8 @@ struct RunOptions {
   // The most bytes of single-precision cells a grid may take: a larger grid could not be held in
   // memory and is refused as "Out of memory" before anything is written. Lowered in tests.
   uint64_t max_grid_bytes = PhysicalMemoryBytes();
+  // The run's stop request and progress sink; none: the run cannot be stopped.
+  RunControl* control = nullptr;
 };
 
 // The threads a file gets: the count asked for; else one in a one-job run (the plain run on one

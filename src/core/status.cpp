@@ -30,6 +30,7 @@ const char* StandardText(ErrorKind kind) {
       return "Out of memory";
     case ErrorKind::kEngine:
     case ErrorKind::kOther:
+    case ErrorKind::kCancelled:
       return "";
   }
   return "";

@@ -20,8 +20,9 @@ enum class ErrorKind {
   kPathNotFound,
   kPermissionDenied,
   kOutOfMemory,
-  kEngine,  // a GIS engine failure; the description is the engine's own text
-  kOther,   // any other failure with a readable description
+  kEngine,     // a GIS engine failure; the description is the engine's own text
+  kOther,      // any other failure with a readable description
+  kCancelled,  // the run was asked to stop; no step reports it as a failure of its own
 };
 
 // The short standard text of a kind ("Subscript out of range", ...); "" for kEngine and kOther.

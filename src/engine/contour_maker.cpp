@@ -12,6 +12,7 @@
 #include "engine/contour_maker.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
+#include "engine/run_progress.h"
 #include "engine/shapefile_files.h"
 
 namespace terravox::engine {
@@ -94,8 +95,8 @@ Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std
   const double nodata = band->GetNoDataValue(&has_nodata);
   if (has_nodata) options.SetNameValue("NODATA", FormatDouble(nodata).c_str());
   if (GDALContourGenerateEx(GDALRasterBand::ToHandle(band), OGRLayer::ToHandle(layer),
-                            options.List(), nullptr, nullptr) != CE_None) {
-    return GdalErrorScope::LastError("Contour generation failed");
+                            options.List(), RunProgress, nullptr) != CE_None) {
+    return FailureOrStop("Contour generation failed");
   }
 
   // Closing writes the headers and reports failures only through the error state.

@@ -8,6 +8,7 @@
 
 #include "core/output_file.h"
 #include "core/paths.h"
+#include "core/run_control.h"
 #include "engine/grid_format.h"
 #include "engine/grid_prj.h"
 #include "engine/grid_stats.h"
@@ -151,7 +152,9 @@ size_t GridWriter::buffer_capacity() const {
 
 Status GridWriter::WriteRow(std::span<const float> row) {
   if (impl_->failure) return *impl_->failure;
-  Status s = impl_->AddRow(row);
+  // A stopped run keeps no half-made grid: the pending folder goes with the writer.
+  Status s = CheckRun(static_cast<double>(impl_->rows_written) / impl_->geometry.nrows);
+  if (s.ok()) s = impl_->AddRow(row);
   if (!s.ok()) impl_->failure = s.error();
   return s;
 }

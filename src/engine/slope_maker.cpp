@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "core/run_control.h"
 #include "engine/edge_padding.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 #include "engine/raster_geometry.h"
+#include "engine/run_progress.h"
 #include "engine/slope_maker.h"
 #include "engine/surface_analyser.h"
 
@@ -33,6 +35,7 @@ Result<GdalDemOptionsPtr> SlopeOptions(int kind, double z_factor) {
   if (kind == kSlopePercentRise) args.AddString("-p");
   GdalDemOptionsPtr options(GDALDEMProcessingOptionsNew(args.List(), nullptr));
   if (!options) return GdalErrorScope::LastError("Invalid slope options");
+  GDALDEMProcessingOptionsSetProgress(options.get(), RunProgress, nullptr);
   return options;
 }
 
@@ -182,7 +185,13 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   };
   std::vector<float> cells(static_cast<size_t>(raster.ncols) * static_cast<size_t>(raster.nrows));
   std::vector<Status> outcomes(static_cast<size_t>(strips));
+  // Strips run on any thread of the pool: the run's stop request is looked at directly.
+  const StopWatcher run;
   auto run_strip = [&](int strip) {
+    if (run.stop_requested()) {
+      outcomes[static_cast<size_t>(strip)] = CancelledError();
+      return;
+    }
     outcomes[static_cast<size_t>(strip)] =
         SlopeOfStrip(raster, kind, z, first_row(strip), first_row(strip + 1), cells);
   };

@@ -12,6 +12,7 @@
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/pending_file.h"
+#include "core/run_control.h"
 
 namespace terravox {
 namespace {
@@ -66,6 +67,10 @@ Status WriteRowsInTurn(PendingFile& file, const GridShape& shape, const PlacedPo
   out.reserve(kFlushBytes + size_t{64} * 1024);
   std::vector<double> row_values;
   for (size_t row = 0; row < static_cast<size_t>(shape.nrows); ++row) {
+    // A stop leaves the temporary file to the PendingFile, which removes it.
+    if (Status s = CheckRun(static_cast<double>(row) / static_cast<double>(shape.nrows)); !s.ok()) {
+      return s;
+    }
     AppendRows(shape, placed, row, row + 1, row_values, out);
     if (out.size() >= kFlushBytes) {
       if (Status s = file.Write(out); !s.ok()) return s;
@@ -92,9 +97,13 @@ Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoi
   size_t next_row = 0;
   Status status;
   std::atomic<bool> stop{false};
+  // Blocks are cut on any thread of the pool: the run's stop request is looked at directly.
+  const StopWatcher run;
+  bool cancelled = false;  // cut's own: the filters run on different threads
 
   auto cut = [&](tbb::flow_control& control) -> BlockPtr {
-    if (next_row >= nrows || stop.load(std::memory_order_relaxed)) {
+    cancelled = cancelled || run.stop_requested();
+    if (next_row >= nrows || cancelled || stop.load(std::memory_order_relaxed)) {
       control.stop();
       return nullptr;
     }
@@ -118,6 +127,7 @@ Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoi
       tbb::make_filter<void, BlockPtr>(tbb::filter_mode::serial_in_order, cut) &
           tbb::make_filter<BlockPtr, BlockPtr>(tbb::filter_mode::parallel, format) &
           tbb::make_filter<BlockPtr, void>(tbb::filter_mode::serial_in_order, write));
+  if (cancelled && status.ok()) return CancelledError();
   return status;
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <system_error>
 
+#include "core/run_control.h"
 #include "gridder/ascii_grid_writer.h"
 #include "gridder/error_log.h"
 #include "gridder/grid_layout.h"
@@ -33,6 +34,10 @@ void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
   if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
 }
 
+// Reading the points is most of a file's work; placing them and writing the grid the rest.
+constexpr double kReadShare = 0.6;
+constexpr double kWriteFrom = 0.7;
+
 }  // namespace
 
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
@@ -51,10 +56,13 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     }
     FilePoints points;
     bool fits = false;
-    ThrowIfError(RunOnThreads(how.threads, [&] {
-      fits = ReadPoints(reader, reading, points);
-      return Status::Ok();
-    }));
+    {
+      ProgressSpan span(0.0, kReadShare);
+      ThrowIfError(RunOnThreads(how.threads, [&] {
+        fits = ReadPoints(reader, reading, points);
+        return Status::Ok();
+      }));
+    }
     if (!fits) {
       gridded.outcome = GriddedFile::Outcome::kMisfit;
       return Status::Ok();
@@ -64,9 +72,11 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
 
     GridShape shape = ShapeGrid(points, cell_size(points));
     CheckGridFitsInMemory(shape, how.max_grid_bytes);
+    ThrowIfError(CheckRun(kReadShare));
     ThrowIfError(gridded.grid.Create(strAscFile));
     ThrowIfError(RunOnThreads(how.threads, [&] {
       PlacedPoints placed = PlacePoints(points, shape, how.threads);
+      ProgressSpan span(kWriteFrom, 1.0);
       return WriteAsciiGrid(gridded.grid, shape, placed, how.threads);
     }));
     gridded.outcome = GriddedFile::Outcome::kWritten;
@@ -105,6 +115,8 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     status = gridded.grid.Commit();
   }
   if (status.ok()) return Status::Ok();
+  // A stopped run is no failure of this file: nothing is logged, and the stop goes on up.
+  if (IsCancelled(status)) return status;
 
   // Escaped before the echo too: a name holding CR LF must not forge a line in either place.
   const std::string log_line =

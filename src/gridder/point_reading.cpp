@@ -10,11 +10,15 @@
 #include <optional>
 #include <vector>
 
+#include "core/run_control.h"
 #include "core/status.h"
 #include "gridder/xyz_line.h"
 
 namespace terravox {
 namespace {
+
+// Lines read between two looks at the run's stop request: a few milliseconds of work.
+constexpr int32_t kLinesPerCheck = 1 << 16;
 
 bool ReadLineByLine(XyzLineReader& reader, const PointReading& how, FilePoints& points) {
   XyzLineParser parser(how.separator);
@@ -28,6 +32,10 @@ bool ReadLineByLine(XyzLineReader& reader, const PointReading& how, FilePoints& 
     if (IsCommentLine(line)) continue;
     if (data_lines == how.max_data_lines) throw StepError(ErrorKind::kOverflow);
     ++data_lines;
+    if (data_lines % kLinesPerCheck == 0 && reader.file_size() > 0) {
+      ThrowIfError(CheckRun(static_cast<double>(reader.bytes_read()) /
+                            static_cast<double>(reader.file_size())));
+    }
     if (!parser.Parse(line, &point)) return false;
     read.Add(point);
   }
@@ -108,10 +116,15 @@ bool ReadInPieces(XyzLineReader& reader, const PointReading& how, FilePoints& po
   PieceJoiner joiner(points, how.max_data_lines);
   std::atomic<bool> stop{false};
   using PiecePtr = std::shared_ptr<Piece>;
+  // The pieces are cut on any thread of the pool: the run's stop request is looked at directly.
+  const StopWatcher run;
+  bool cancelled = false;
 
   auto read = [&](tbb::flow_control& control) -> PiecePtr {
     auto piece = std::make_shared<Piece>();
-    if (stop.load(std::memory_order_relaxed) || !reader.NextChunk(how.piece_bytes, &piece->bytes)) {
+    cancelled = cancelled || run.stop_requested();
+    if (cancelled || stop.load(std::memory_order_relaxed) ||
+        !reader.NextChunk(how.piece_bytes, &piece->bytes)) {
       control.stop();
       return nullptr;
     }
@@ -131,6 +144,7 @@ bool ReadInPieces(XyzLineReader& reader, const PointReading& how, FilePoints& po
                      tbb::make_filter<PiecePtr, PiecePtr>(tbb::filter_mode::parallel, parse) &
                      tbb::make_filter<PiecePtr, void>(tbb::filter_mode::serial_in_order, join));
 
+  if (cancelled) throw StepError(CancelledError());
   if (joiner.failure()) throw StepError(*joiner.failure());
   if (joiner.mismatch()) return false;
   ThrowIfError(reader.status());

@@ -26,6 +26,7 @@ Status XyzLineReader::Open(const std::string& path) {
   file_size_ = static_cast<size_t>(info.st_size);
   buffer_.resize(block_size_);
   begin_ = end_ = 0;
+  bytes_read_ = 0;
   at_eof_ = false;
   skip_lf_ = false;
   next_lf_known_ = false;
@@ -77,6 +78,7 @@ bool XyzLineReader::Refill() {
       return false;
     }
     end_ += static_cast<size_t>(got);
+    bytes_read_ += static_cast<size_t>(got);
     return true;
   }
 }

@@ -42,6 +42,8 @@ class XyzLineReader {
 
   // The size of the open file in bytes, for reserving room ahead.
   size_t file_size() const { return file_size_; }
+  // Bytes read from the file so far, for telling how far the reading is.
+  size_t bytes_read() const { return bytes_read_; }
 
   // Closes the file; closing a closed reader is no error.
   void Close();
@@ -66,6 +68,7 @@ class XyzLineReader {
   size_t next_lf_ = 0;    // the first LF at or after the last search, or end_ when none
   bool next_lf_known_ = false;
   size_t file_size_ = 0;
+  size_t bytes_read_ = 0;
   Status status_;
 };
 

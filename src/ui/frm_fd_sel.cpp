@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "ui/frm_main.h"
+#include "ui/mount_filter.h"
 
 namespace terravox {
 namespace {
@@ -40,6 +41,9 @@ std::vector<std::string> MountedDrives() {
     if (!volume.isValid() || !volume.isReady()) continue;
     // Some mounts are single files (a container's /etc/hosts): not drives to browse.
     if (!QFileInfo(volume.rootPath()).isDir()) continue;
+    if (!IsBrowsableMount(volume.rootPath().toStdString(), volume.fileSystemType().toStdString())) {
+      continue;
+    }
     drives.push_back(NormalFolderPath(volume.rootPath().toStdString()));
   }
   const std::string root = NormalFolderPath(QDir::rootPath().toStdString());

@@ -1,20 +1,29 @@
 // FrmMain: the controls at their places, the tab order, and the handlers of the main window.
 #include "ui/frm_main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QStyleOptionComplex>
+#include <QThread>
 
 #include "batch/batch_run.h"
 #include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"
 #include "ui/main_window_host.h"
 #include "ui/pictures.h"
+#include "ui/worker_host.h"
 
 namespace terravox {
 namespace {
@@ -45,6 +54,20 @@ QLabel* MakeFolderLabel(QWidget* container, const char* name, int index, Twips p
   return label;
 }
 
+// A frame title drawn on the window's ground: a frame placed high inside another one has its
+// title on the outer frame's top line, which would otherwise strike it through.
+class OpaqueTitleStyle : public QProxyStyle {
+ public:
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
+    if (control == CC_GroupBox) {
+      const QRect title = subControlRect(control, option, SC_GroupBoxLabel, widget);
+      painter->fillRect(title.adjusted(-2, 0, 2, 0), option->palette.window());
+    }
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+  }
+};
+
 PictureBox* MakeArrow(QWidget* container, const char* name, Twips place) {
   auto* picture = new PictureBox(DownArrowPicture(), container);
   picture->setObjectName(name);
@@ -71,8 +94,14 @@ FrmMain::FrmMain(BatchMdl& mdl, QWidget* parent)
       }),
       about_box_([](FrmMain& window) {
         frmAbout box(&window);
-        box.SetMessageSeam(window.message_seam());
+        // The box's own default shows its messages centred on itself.
+        if (window.message_seam_replaced_) box.SetMessageSeam(window.message_seam());
         box.exec();
+      }),
+      question_([this](const std::string& text) {
+        return QMessageBox::question(this, QString::fromUtf8(kAppTitle),
+                                     QString::fromStdString(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
       }) {
   mdl_.strSeparator.assign(1, ' ');
   setWindowTitle(QStringLiteral("XYZ to Terravox"));
@@ -84,7 +113,24 @@ FrmMain::FrmMain(BatchMdl& mdl, QWidget* parent)
   Command4->setFocus();
 }
 
-FrmMain::~FrmMain() = default;
+void FrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // "Go" has the focus at start and shows it: a focus given by the keyboard draws its frame.
+  if (!event->spontaneous() && !running()) {
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    Command4->setFocus(Qt::TabFocusReason);
+  }
+}
+
+FrmMain::~FrmMain() {
+  if (run_thread_ == nullptr) return;
+  // The window goes while a run is on: stop it, and let its last seam calls reach the window,
+  // whose thread they wait for.
+  control_.RequestStop();
+  while (!run_thread_->wait(10)) QCoreApplication::processEvents();
+  qApp->removeEventFilter(this);
+  delete run_thread_;
+}
 
 void FrmMain::CreateControls() {
   Frame5 = Make<QGroupBox>(this, "Frame5", "Convertion", {120, 120, 6975, 2295});
@@ -101,6 +147,9 @@ void FrmMain::CreateControls() {
 
   Frame3 = Make<QGroupBox>(Frame5, "Frame3", "Parameters of XYZ File", {1200, 120, 5655, 1095});
   Frame3->setEnabled(false);
+  auto* title_style = new OpaqueTitleStyle;
+  title_style->setParent(Frame3);
+  Frame3->setStyle(title_style);
   Option5 = Make<QRadioButton>(Frame3, "Option5", "Unknown Cell Size", {1680, 263, 1815, 255});
   Option5->setChecked(true);
   Option4 = Make<QRadioButton>(Frame3, "Option4", "Cell Size", {120, 263, 975, 255});
@@ -146,6 +195,16 @@ void FrmMain::CreateControls() {
   Command5 = Make<QPushButton>(this, "Command5", "Exit", {6240, 5040, 855, 375});
   Command4 = Make<QPushButton>(this, "Command4", "Go", {5160, 5040, 855, 375});
   Label6 = MakeLabel(this, "Label6", "", {120, 5520, 7095, 375});
+
+  // Not one of the classic controls: it fills the margin under the status line only during a
+  // run, so no control moves and the idle window looks as it always did.
+  FileProgress = new QProgressBar(this);
+  FileProgress->setObjectName("FileProgress");
+  FileProgress->setGeometry(TwipsRect(this, 120, 5910, 6975, 75));
+  FileProgress->setRange(0, 100);
+  FileProgress->setTextVisible(false);
+  FileProgress->setFocusPolicy(Qt::NoFocus);
+  FileProgress->hide();
 }
 
 void FrmMain::SetTabOrder() {
@@ -228,13 +287,103 @@ void FrmMain::OnSelectClicked(std::int16_t code) {
   folder_dialog_(*this);
 }
 
-void FrmMain::OnGoClicked() { RunBatch(*host_, mdl_, run_options_); }
+void FrmMain::OnGoClicked() {
+  // One run at a time: input is swallowed during a run, and a click queued before it started
+  // must not start a second one.
+  if (run_thread_ != nullptr) return;
+  control_.Reset();
+  close_after_run_ = false;
+  // Percent steps only: a sink called per row must not flood the window's event queue.
+  control_.SetProgressSink([this, last = -1](double fraction) mutable {
+    const int percent = static_cast<int>(fraction * 100);
+    if (percent == last) return;
+    last = percent;
+    QMetaObject::invokeMethod(
+        this, [this, percent] { OnFileProgress(percent); }, Qt::QueuedConnection);
+  });
+  RunOptions options = run_options_;
+  options.control = &control_;
+  worker_host_ = std::make_unique<WorkerHost>(*host_, *this);
+  FileProgress->setValue(0);
+  FileProgress->show();
+  qApp->installEventFilter(this);
+  run_thread_ = QThread::create([this, options] { RunBatch(*worker_host_, mdl_, options); });
+  // Emitted on the worker as it ends, so it arrives after every seam call the run made.
+  connect(run_thread_, &QThread::finished, this, &FrmMain::OnRunEnded, Qt::QueuedConnection);
+  run_thread_->start();
+}
+
+void FrmMain::OnRunEnded() {
+  run_thread_->wait();
+  delete run_thread_;
+  run_thread_ = nullptr;
+  worker_host_.reset();
+  qApp->removeEventFilter(this);
+  FileProgress->hide();
+  FileProgress->setValue(0);
+  emit runFinished();
+  if (close_after_run_) close();
+}
+
+void FrmMain::OnFileProgress(int percent) {
+  if (run_thread_ != nullptr) FileProgress->setValue(percent);
+}
+
+void FrmMain::SetStatusCaption(const std::string& caption) {
+  status_caption_ = caption;
+  const QString full = QString::fromStdString(caption);
+  // A long path is shortened in its middle, so that the raster's name at its end stays visible.
+  Label6->setText(Label6->fontMetrics().elidedText(full, Qt::ElideMiddle, Label6->width()));
+  Label6->setToolTip(Label6->text() == full ? QString() : full);
+  if (run_thread_ != nullptr && !caption.empty()) FileProgress->setValue(0);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (run_thread_ == nullptr || !watched->isWidgetType()) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+      // Message boxes of the run are windows of their own and take input as usual.
+      return static_cast<QWidget*>(watched)->window() == this;
+    default:
+      return false;
+  }
+}
 
 void FrmMain::MsgBox(const std::string& text, const std::string& title) {
   message_(text, title.empty() ? kAppTitle : title);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+  if (run_thread_ != nullptr) {
+    // Once a close was agreed to, or while the question is open, asking again changes nothing.
+    if (close_after_run_ || asking_) {
+      event->ignore();
+      return;
+    }
+    asking_ = true;
+    const bool stop = question_("A run is in progress. Stop it?");
+    asking_ = false;
+    if (!stop) {
+      event->ignore();
+      return;
+    }
+    if (run_thread_ != nullptr) {
+      // The close waits for the run to end; it goes on from OnRunEnded.
+      close_after_run_ = true;
+      control_.RequestStop();
+      event->ignore();
+      return;
+    }
+    // The run ended while the question was open: the close goes on now.
+  }
   // A second close request while the box is up must not open another one.
   if (!about_shown_) {
     about_shown_ = true;

@@ -1,5 +1,6 @@
 // FrmMain: the main window. Its controls hold every setting of a batch run; "Go" runs the batch
-// on the window's thread; closing it shows the about box first.
+// on a worker thread while the window keeps painting and ignores input; closing it shows the
+// about box first, and during a run asks whether to stop the run.
 #pragma once
 
 #include <QWidget>
@@ -13,6 +14,7 @@
 #include "core/batch_mdl.h"
 #include "core/folder_listing.h"
 #include "core/host.h"
+#include "core/run_control.h"
 #include "core/run_options.h"
 #include "ui/window_support.h"
 
@@ -21,8 +23,10 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QThread;
 
 namespace terravox {
 
@@ -41,7 +45,10 @@ class FrmMain : public QWidget {
   Host& host() { return *host_; }
 
   // Every message box of the window and of the dialogs it opens goes through this seam.
-  void SetMessageSeam(MessageSeam seam) { message_ = std::move(seam); }
+  void SetMessageSeam(MessageSeam seam) {
+    message_ = std::move(seam);
+    message_seam_replaced_ = true;
+  }
   const MessageSeam& message_seam() const { return message_; }
   void MsgBox(const std::string& text, const std::string& title = kAppTitle);
 
@@ -51,6 +58,16 @@ class FrmMain : public QWidget {
   // Shows the about box modally and returns once it has closed. By default a new frmAbout.
   void SetAboutBoxSeam(std::function<void(FrmMain&)> seam) { about_box_ = std::move(seam); }
   void SetRunOptions(RunOptions options) { run_options_ = std::move(options); }
+  // Asks a yes/no question over the window; true for Yes. By default a QMessageBox.
+  void SetQuestionSeam(std::function<bool(const std::string& text)> seam) {
+    question_ = std::move(seam);
+  }
+
+  // A run started by "Go" is going on (on its worker thread).
+  bool running() const { return run_thread_ != nullptr; }
+  // The status line's whole caption; Label6 may show it shortened in the middle.
+  const std::string& status_caption() const { return status_caption_; }
+  void SetStatusCaption(const std::string& caption);
 
   // Which text box the folder dialog fills: 0 until a "Select" button is pressed, then the code
   // of the last one (1 Text1, 2 Text4, 3 Text5, 4 Text7, 5 Text6).
@@ -96,9 +113,19 @@ class FrmMain : public QWidget {
   QPushButton* Command5;
   QPushButton* Command4;
   QLabel* Label6;
+  // The current file's progress during a run, in the margin under the status line.
+  QProgressBar* FileProgress;
+
+ signals:
+  // A run started by "Go" has ended, after its last message box closed.
+  void runFinished();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // While a run goes on, input to the window's controls is swallowed, as the frozen window of a
+  // run on the window's thread ignored it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
@@ -113,6 +140,8 @@ class FrmMain : public QWidget {
   void OnCombo1Chosen();
   void OnSelectClicked(std::int16_t code);
   void OnGoClicked();
+  void OnRunEnded();
+  void OnFileProgress(int percent);
 
   BatchMdl& mdl_;
   std::unique_ptr<Host> host_;
@@ -120,7 +149,18 @@ class FrmMain : public QWidget {
   MessageSeam message_;
   std::function<void(FrmMain&)> folder_dialog_;
   std::function<void(FrmMain&)> about_box_;
+  std::function<bool(const std::string& text)> question_;
   bool about_shown_ = false;
+  bool message_seam_replaced_ = false;
+  std::string status_caption_;
+
+  // The run on its worker thread; null when idle.
+  std::unique_ptr<Host> worker_host_;
+  QThread* run_thread_ = nullptr;
+  RunControl control_;
+  // A close was asked for and agreed to during the run: it goes on once the run has ended.
+  bool close_after_run_ = false;
+  bool asking_ = false;  // the stop question is open
 };
 
 }  // namespace terravox

@@ -29,11 +29,9 @@ bool MainWindowHost::CellSizeGiven() const { return window_.Option4->isChecked()
 bool MainWindowHost::RunContour() const { return window_.Check1->isChecked(); }
 bool MainWindowHost::RunSlope() const { return window_.Check2->isChecked(); }
 
-void MainWindowHost::SetStatus(const std::string& caption) {
-  window_.Label6->setText(QString::fromStdString(caption));
-}
+void MainWindowHost::SetStatus(const std::string& caption) { window_.SetStatusCaption(caption); }
 
-std::string MainWindowHost::StatusText() const { return window_.Label6->text().toStdString(); }
+std::string MainWindowHost::StatusText() const { return window_.status_caption(); }
 
 void MainWindowHost::Repaint() { window_.repaint(); }
 

@@ -1,6 +1,6 @@
 // FrmMain's actions: each "Select" opening a new folder dialog that fills its own box, "Go"
-// running the batch with its captions painted and its messages shown, and closing through the
-// about box.
+// running the batch on its worker with its captions painted and its messages shown, and closing
+// through the about box.
 #include <QCheckBox>
 #include <QDir>
 #include <QEvent>
@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -62,6 +63,13 @@ void OnNextModal(std::function<void(QWidget*)> act) {
     }
   });
   timer->start(0);
+}
+
+// Clicks "Go" and waits until the run on its worker has ended.
+void ClickGoAndWait(FrmMain& window) {
+  QSignalSpy ended(&window, &FrmMain::runFinished);
+  QTest::mouseClick(window.Command4, Qt::LeftButton);
+  ASSERT_TRUE(ended.count() > 0 || ended.wait(30000));
 }
 
 class MainWindowActionsTest : private testing::QtAppReady, public testing::TempDirTest {
@@ -163,7 +171,7 @@ TEST_F(MainWindowActionsTest, GoFinishesARunOverAnEmptyGridFolder) {
   QTest::mouseClick(window_.Check1, Qt::LeftButton);  // contours off again
   window_.Text1->setText(QString::fromStdString(MakeDir("grids")));
   window_.Text5->setText(QString::fromStdString(MakeDir("slopes")));
-  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ClickGoAndWait(window_);
   EXPECT_EQ(
       messages_,
       (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
@@ -174,7 +182,7 @@ TEST_F(MainWindowActionsTest, GoFinishesARunOverAnEmptyGridFolder) {
 TEST_F(MainWindowActionsTest, GoWithAMissingFolderStopsAfterTheValidationMessage) {
   QTest::mouseClick(window_.Option3, Qt::LeftButton);
   window_.Text1->setText(QString::fromStdString(PathIn("no such folder")));
-  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ClickGoAndWait(window_);
   EXPECT_EQ(messages_,
             (std::vector<Message>{
                 {"The folder of Grid does not exist.", "Please Re-Select Folder"},
@@ -182,7 +190,7 @@ TEST_F(MainWindowActionsTest, GoWithAMissingFolderStopsAfterTheValidationMessage
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
 }
 
-// The run keeps the thread, so its captions must be painted by the run itself.
+// The window's thread is free during the run: each caption is painted as it comes.
 TEST_F(MainWindowActionsTest, GoPaintsEachProgressCaptionDuringTheRun) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
   QTest::mouseClick(window_.Option2, Qt::LeftButton);
@@ -197,7 +205,7 @@ TEST_F(MainWindowActionsTest, GoPaintsEachProgressCaptionDuringTheRun) {
   CaptionPaints paints;
   window_.Label6->installEventFilter(&paints);
 
-  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ClickGoAndWait(window_);
   window_.Label6->removeEventFilter(&paints);
 
   ASSERT_EQ(messages_.size(), 1u);
