@@ -1,6 +1,7 @@
 // terravox-cli grid: one XYZ point file to one ESRI ASCII grid, as the batch run grids each file.
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 #include "app/cli_common.h"
@@ -23,28 +24,30 @@ Status DeleteExistingOutput(const std::string& path, const std::string& input) {
   return Status::Ok();
 }
 
-int RunGrid(const std::vector<std::string>& args) {
-  Result<ParsedArgs> parsed = ParseArgs(args, {"--cell-size", "--separator", "--log"});
-  if (!parsed.ok()) return UsageError(parsed.error().description());
-  if (parsed->help) return PrintUsage();
-  if (parsed->positional.size() != 2) return UsageError("grid takes an input and an output file");
-  const std::string& input = parsed->positional[0];
-  const std::string& output = parsed->positional[1];
-  const std::map<std::string, std::string>& options = parsed->options;
+struct GridFlags {
+  std::string cell_size;
+  std::string separator = "Space";
+  std::string log = kErrorLogPath;
+};
+
+int RunGrid(const CLI::App& sub, const GridFlags& flags,
+            const std::vector<std::string>& positional) {
+  if (positional.size() != 2) return UsageError("grid takes an input and an output file");
+  const std::string& input = positional[0];
+  const std::string& output = positional[1];
 
   HeadlessHost host;
   PrintMessagesToStderr(host);
-  if (auto it = options.find("--cell-size"); it != options.end()) {
+  if (sub.count("--cell-size") > 0) {
     host.values.cell_size_given = true;  // "Cell Size"
-    host.values.cell_size = it->second;
+    host.values.cell_size = flags.cell_size;
   }
   BatchMdl mdl;
-  auto separator = options.find("--separator");
-  mdl.strSeparator = SeparatorFromChoice(separator == options.end() ? "Space" : separator->second);
+  mdl.strSeparator = SeparatorFromChoice(flags.separator);
   mdl.bRunOk = true;  // only a failure clears it
 
   RunOptions run_options;
-  if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
+  run_options.error_log_path = flags.log;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
 
   if (Status s = DeleteExistingOutput(output, input); !s.ok()) {
@@ -58,13 +61,25 @@ int RunGrid(const std::vector<std::string>& args) {
   return mdl.bRunOk ? kExitOk : kExitFailed;
 }
 
+SubcommandRun DefineGrid(CLI::App& sub) {
+  auto flags = std::make_shared<GridFlags>();
+  sub.add_option("--cell-size", flags->cell_size,
+                 "the cell size (otherwise derived from the x spacing)")
+      ->option_text("S");
+  sub.add_option("--separator", flags->separator,
+                 "field separator: Space (default), TAB, or the text itself")
+      ->option_text("SEP");
+  sub.add_option("--log", flags->log, "error log to append to (default /tmp/xyz2ascii.log)")
+      ->option_text("FILE");
+  return [&sub, flags](const std::vector<std::string>& positional) {
+    return RunGrid(sub, *flags, positional);
+  };
+}
+
 const bool kRegistered = RegisterSubcommand(
     {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE]",
      "Grid the XYZ point file IN into the ESRI ASCII grid OUT (replaced if it exists).",
-     "    --cell-size S    the cell size (otherwise derived from the x spacing)\n"
-     "    --separator SEP  field separator: Space (default), TAB, or the text itself\n"
-     "    --log FILE       error log to append to (default /tmp/xyz2ascii.log)\n",
-     &RunGrid});
+     &DefineGrid});
 
 }  // namespace
 }  // namespace terravox::cli

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "batch/step_files.h"
 #include "core/fld_exist.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
@@ -49,10 +50,12 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
   return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0);
 }
 
-Status ConvertFolder(Host& host, std::string& input_path) {
+Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path,
+                     FileClock& clock) {
   const std::string grid_folder = host.GridFolder();
   FileList& file1 = host.FolderList();
   if (Status s = file1.SetPath(host.AsciiFolder()); !s.ok()) return s;
+  KeepShardFiles(options, file1);
 
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(grid_folder, 0);
@@ -67,21 +70,39 @@ Status ConvertFolder(Host& host, std::string& input_path) {
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
     host.Repaint();
+    const std::string grid_path = JoinPath(grid_folder, BaseName(file_name));
+    const std::string ascii_path = JoinPath(host.AsciiFolder(), file_name);
+    if (SkipIfDone(options, kStepAscii2Grid, ascii_path, {grid_path}, grid_path)) continue;
+    clock = FileClock();
     if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path);
         !s.ok()) {
       return s;
     }
+    ReportFile(options, {.step = kStepAscii2Grid,
+                         .input = input_path,
+                         .output = grid_path,
+                         .seconds = clock.Seconds(),
+                         .cells = ReportedCells(options, grid_path)});
   }
   return Status::Ok();
 }
 
 }  // namespace
 
-Status ASCII2GRID(Host& host, BatchMdl& mdl) {
+Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options) {
   // The last input path formed; empty until the first file's path is.
   std::string input_path;
-  Status status = RunUnderHandler([&] { return ConvertFolder(host, input_path); });
+  FileClock clock;
+  Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path, clock); });
   if (status.ok()) return Status::Ok();
+  if (!input_path.empty()) {
+    ReportFile(options, {.step = kStepAscii2Grid,
+                         .input = input_path,
+                         .output = JoinPath(host.GridFolder(), BaseName(LastPathPiece(input_path))),
+                         .outcome = FileOutcome::kFailed,
+                         .error = status.description(),
+                         .seconds = clock.Seconds()});
+  }
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
   host.SetStatus("");

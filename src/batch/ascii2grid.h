@@ -3,6 +3,7 @@
 
 #include "core/batch_mdl.h"
 #include "core/host.h"
+#include "core/run_options.h"
 #include "core/status.h"
 
 namespace terravox {
@@ -12,6 +13,6 @@ namespace terravox {
 // interrupted" with "<input path> Error-<description>", empties the status line, clears mdl.bRunOk
 // and ends the loop. Errors are all handled here; the status is for symmetry with the other steps
 // and is always OK.
-Status ASCII2GRID(Host& host, BatchMdl& mdl);
+Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options = {});
 
 }  // namespace terravox

@@ -2,11 +2,15 @@
 // then the final message. An error that escapes a step ends the run with a message of its own.
 #include "batch/batch_run.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/ascii2grid.h"
 #include "batch/check_cond.h"
 #include "batch/raster_walk.h"
+#include "batch/resume_index.h"
+#include "batch/run_report.h"
 #include "batch/xyz2ascii.h"
 #include "core/status.h"
 
@@ -31,40 +35,75 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.InputIsXyz() || host.InputIsAscii()) {
-    Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl); });
+    Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl, options); });
     if (!s.ok()) return s;
   }
   if (!mdl.bRunOk) return Status::Ok();
 
   if (host.RunContour() || host.RunSlope()) {
-    Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl); });
+    Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl, options); });
     if (!s.ok()) return s;
   }
   return Status::Ok();
 }
 
+// Opens the report and the resume index the options ask for and wires them into the steps'
+// hooks. The error names the report that cannot be read or written.
+Status PrepareReport(RunOptions& options, std::optional<ReportWriter>& report) {
+  if (options.report_path.empty()) return Status::Ok();
+  if (options.resume) {
+    Result<ResumeIndex> index = ResumeIndex::Load(options.report_path);
+    if (!index.ok()) return index.error();
+    options.already_done = [index = std::make_shared<ResumeIndex>(std::move(index).value())](
+                               const std::string& step, const std::string& input,
+                               const std::vector<std::string>& outputs) {
+      return index->Done(step, input, outputs);
+    };
+  }
+  Result<ReportWriter> writer = ReportWriter::Open(options.report_path, options.resume);
+  if (!writer.ok()) return writer.error();
+  report.emplace(std::move(writer).value());
+  options.on_file = [&report](const FileRecord& record) { report->Write(record); };
+  return Status::Ok();
+}
+
 }  // namespace
 
-RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
+RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) {
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   CheckCond(host, mdl);
 
+  RunOptions options = given_options;
+  std::optional<ReportWriter> report;
+  Status escaped = PrepareReport(options, report);
+  if (!mdl.bRunOk) {
+    escaped = Status::Ok();  // validation has said what is wrong; the report only records it
+  } else if (escaped.ok()) {
+    escaped = RunSteps(host, mdl, options);
+  }
+
   RunOutcome outcome;
-  if (Status escaped = RunSteps(host, mdl, options); !escaped.ok()) {
+  std::string title;
+  std::string text;
+  if (!escaped.ok()) {
     // The run cannot go on after an error no step handled; say what it was rather than end
     // silently, then leave the window as a stopped run leaves it.
-    std::string text = escaped.description();
+    text = escaped.description();
     if (text.empty()) text = kStoppedText;
-    host.MsgBox(text, kStoppedTitle);
+    title = kStoppedTitle;
     outcome = RunOutcome::kStopped;
   } else if (mdl.bRunOk) {
-    host.MsgBox(kFinishedText, kFinishedTitle);
+    title = kFinishedTitle;
+    text = kFinishedText;
     outcome = RunOutcome::kFinished;
   } else {
-    host.MsgBox(kStoppedText, kStoppedTitle);
+    title = kStoppedTitle;
+    text = kStoppedText;
     outcome = RunOutcome::kStopped;
   }
+  if (report) report->WriteRunEnd(outcome == RunOutcome::kFinished, title, options.shard);
+  host.MsgBox(text, title);
   // Cleared only after the box closes: while it is open the last caption tells where the run was.
   host.SetStatus("");
   return outcome;

@@ -7,7 +7,9 @@
 
 #include "batch/contours.h"
 #include "batch/slopes.h"
+#include "batch/step_files.h"
 #include "core/number_parse.h"
+#include "core/paths.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
@@ -18,19 +20,36 @@ namespace {
 
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
-Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raster,
-                   bool& slope_failed) {
+Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
+                   const engine::RasterDataset& raster, bool& slope_failed) {
+  const std::string input = raster.GetDatasetPath();
+  const std::string name = LastPathPiece(input);
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
-    // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own shows
-    // that whatever the run's flag held before.
-    BatchMdl slope_mdl = mdl;
-    slope_mdl.bRunOk = true;
-    if (Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder()); !s.ok()) return s;
-    if (!slope_mdl.bRunOk) {
-      mdl.bRunOk = false;
-      slope_failed = true;
+    const std::string output = JoinPath(host.SlopeFolder(), name);
+    if (!SkipIfDone(options, kStepSlope, input, {output}, output)) {
+      FileClock clock;
+      // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own
+      // shows that whatever the run's flag held before.
+      BatchMdl slope_mdl = mdl;
+      slope_mdl.bRunOk = true;
+      std::string failure;
+      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), &failure);
+      if (!s.ok()) failure = s.description();
+      const bool ok = s.ok() && slope_mdl.bRunOk;
+      ReportFile(options, {.step = kStepSlope,
+                           .input = input,
+                           .output = output,
+                           .outcome = ok ? FileOutcome::kOk : FileOutcome::kFailed,
+                           .error = ok ? "" : failure,
+                           .seconds = clock.Seconds(),
+                           .cells = ReportedCells(options, input)});
+      if (!s.ok()) return s;
+      if (!slope_mdl.bRunOk) {
+        mdl.bRunOk = false;
+        slope_failed = true;
+      }
     }
   }
   if (host.RunContour()) {
@@ -40,17 +59,29 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     if (!dInterval.ok()) return dInterval.status();
     Result<double> dbase = ParseDouble(host.ContourBase());
     if (!dbase.ok()) return dbase.status();
-    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase);
-        !s.ok()) {
-      return s;
+    const std::string output = JoinPath(host.ContourFolder(), name) + ".shp";
+    const std::string stem = JoinPath(host.ContourFolder(), name);
+    if (SkipIfDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"},
+                   output)) {
+      return Status::Ok();
     }
+    FileClock clock;
+    Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase);
+    ReportFile(options, {.step = kStepContours,
+                         .input = input,
+                         .output = output,
+                         .outcome = s.ok() ? FileOutcome::kOk : FileOutcome::kFailed,
+                         .error = s.ok() ? "" : s.description(),
+                         .seconds = clock.Seconds(),
+                         .cells = ReportedCells(options, input)});
+    if (!s.ok()) return s;
   }
   return Status::Ok();
 }
 
 }  // namespace
 
-Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl) {
+Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& options) {
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(host.GridFolder(), 0);
   if (!workspace.ok()) return workspace.status();
@@ -62,9 +93,10 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl) {
   bool slope_failed = false;
   for (std::optional<engine::RasterDataset> raster = rasters->NextDataset(); raster.has_value();
        raster = rasters->NextDataset()) {
+    if (!InShard(options.shard, LastPathPiece(raster->GetDatasetPath()))) continue;
     if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
     ++visited;
-    if (Status s = VisitRaster(host, mdl, *raster, slope_failed); !s.ok()) return s;
+    if (Status s = VisitRaster(host, mdl, options, *raster, slope_failed); !s.ok()) return s;
   }
   // A slope failure reported on the way must not be turned back into success.
   if (!slope_failed) mdl.bRunOk = true;

@@ -4,6 +4,7 @@
 
 #include "core/batch_mdl.h"
 #include "core/host.h"
+#include "core/run_options.h"
 #include "core/status.h"
 
 namespace terravox {
@@ -13,6 +14,6 @@ namespace terravox {
 // the walk completes, unless a slope failure was reported during it. The returned status is not
 // OK for an error that escapes the walk (the folder cannot be opened, a number text does not
 // convert, a contour step fails); the batch run then ends.
-Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl);
+Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& options = {});
 
 }  // namespace terravox

@@ -55,7 +55,7 @@ Status ReplaceSlope(const engine::RasterDataset& input,
 }  // namespace
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
-                    const std::string& strExportFolder) {
+                    const std::string& strExportFolder, std::string* failure) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   const std::string output_path = JoinPath(strExportFolder, name);
 
@@ -72,6 +72,7 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
   Status status = RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path); });
   if (status.ok()) return Status::Ok();
+  if (failure != nullptr) *failure = "File Error-" + status.description();
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
   return Status::Ok();

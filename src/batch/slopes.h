@@ -15,8 +15,8 @@ namespace terravox {
 // folder was found, failures are handled here ("File Error-<description>" titled "Program was
 // interrupted", mdl.bRunOk cleared) and the status is OK; before that, and whenever no such
 // folder existed, failures escape to the caller (not OK). Never removes or overwrites its own
-// input raster.
+// input raster. failure, when given, receives the text of a handled failure.
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
-                    const std::string& strExportFolder);
+                    const std::string& strExportFolder, std::string* failure = nullptr);
 
 }  // namespace terravox

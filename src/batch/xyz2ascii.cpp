@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "batch/step_files.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -35,6 +36,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   std::string ascii_folder = host.AsciiFolder();
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
+  KeepShardFiles(options, files);
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   for (int i = 0; i < count; ++i) {
@@ -45,9 +47,26 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
+    if (SkipIfDone(options, kStepXyz2Ascii, xyz_path, {asc_path}, asc_path)) continue;
+    FileClock clock;
     if (Status s = DeleteOldOutput(asc_path, output_name, xyz_path); !s.ok()) return s;
-    // Each file's failure is handled inside the gridder; only an unwritable log escapes.
-    if (Status s = ConvertXyzFile(xyz_path, asc_path, host, mdl, options); !s.ok()) return s;
+    // Each file's failure is handled inside the gridder; only an unwritable log escapes. The
+    // flag of its own tells this file's outcome apart from an earlier file's.
+    const bool run_ok = mdl.bRunOk;
+    mdl.bRunOk = true;
+    GridFigures figures;
+    Status converted = ConvertXyzFile(xyz_path, asc_path, host, mdl, options, &figures);
+    const bool file_ok = mdl.bRunOk;
+    mdl.bRunOk = run_ok && file_ok;
+    if (!converted.ok()) return converted;
+    ReportFile(options, {.step = kStepXyz2Ascii,
+                         .input = xyz_path,
+                         .output = asc_path,
+                         .outcome = file_ok ? FileOutcome::kOk : FileOutcome::kFailed,
+                         .error = figures.error,
+                         .seconds = clock.Seconds(),
+                         .points = figures.points,
+                         .cells = figures.cells});
   }
   return Status::Ok();
 }

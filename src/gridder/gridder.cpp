@@ -17,6 +17,8 @@
 namespace terravox {
 namespace {
 
+constexpr const char* kFormatMismatch = " does not fit the format you setting!";
+
 // Reads every data line of the file into points. Returns false at the first line that does not
 // fit the separator. Throws StepError for every other failure.
 bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& points) {
@@ -40,7 +42,9 @@ bool ReadPoints(XyzLineReader& reader, const std::string& separator, PointSet& p
 }  // namespace
 
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
-                      BatchMdl& mdl, const RunOptions& options) {
+                      BatchMdl& mdl, const RunOptions& options, GridFigures* figures) {
+  GridFigures unused;
+  if (figures == nullptr) figures = &unused;
   XyzLineReader reader;
   Status status = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
@@ -52,24 +56,28 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
     // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
     points.Reserve(reader.file_size() / 20);
     if (!ReadPoints(reader, mdl.strSeparator, points)) {
-      host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
+      figures->error = strXyzFile + kFormatMismatch;
+      host.MsgBox(figures->error, "Please Check xyz file");
       mdl.bRunOk = false;
       reader.Close();
       host.SetStatus("");
       return Status::Ok();
     }
     reader.Close();
+    figures->points = static_cast<int64_t>(points.size());
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
     float cell_size =
         host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(points);
     GridShape shape = ShapeGrid(points, cell_size);
+    figures->cells = int64_t{shape.ncols} * shape.nrows;
     PlacedPoints placed = PlacePoints(points, shape);
     ThrowIfError(WriteAsciiGrid(strAscFile, shape, placed));
     return Status::Ok();
   });
   if (status.ok()) return Status::Ok();
 
+  figures->error = status.description();
   std::string log_line = strXyzFile + " Error-" + status.description();
   if (options.on_log_line) options.on_log_line(log_line);
   // A log that cannot be written leaves the gridder: the run has to stop and say why.
@@ -78,6 +86,35 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   reader.Close();
   host.SetStatus("");
   return Status::Ok();
+}
+
+XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
+                    const std::string& cell_size_text) {
+  XyzScan scan;
+  scan.cell_size_given = cell_size_given;
+  XyzLineReader reader;
+  Status status = RunUnderHandler([&]() -> Status {
+    ThrowIfError(reader.Open(path));
+    PointSet points;
+    points.Reserve(reader.file_size() / 20);
+    const bool fits = ReadPoints(reader, separator, points);
+    scan.points = static_cast<int64_t>(points.size());
+    if (!fits) {
+      scan.error = path + kFormatMismatch;
+      return Status::Ok();
+    }
+    if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+    scan.min_x = points.min_x();
+    scan.max_x = points.max_x();
+    scan.min_y = points.min_y();
+    scan.max_y = points.max_y();
+    scan.cell_size = cell_size_given ? GivenCellSize(cell_size_text) : DerivedCellSize(points);
+    scan.shape = ShapeGrid(points, scan.cell_size);
+    (void)PlacePoints(points, scan.shape);  // its range checks are failures of the run too
+    return Status::Ok();
+  });
+  if (!status.ok()) scan.error = status.description();
+  return scan;
 }
 
 }  // namespace terravox

@@ -1,0 +1,38 @@
+// The per-file report of a run as JSON Lines: one object per file per step, then one object for
+// the run's end. Written as the run goes, so a run that is killed leaves what it finished.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/file_record.h"
+#include "core/shard.h"
+#include "core/status.h"
+
+namespace terravox {
+
+// The step name of the record that ends a run.
+inline constexpr const char* kRunEndStep = "run";
+
+class ReportWriter {
+ public:
+  // Opens path, emptied first unless append. The error names the report and the reason.
+  static Result<ReportWriter> Open(const std::string& path, bool append);
+
+  // {"step","input","output","outcome","error","seconds","points","cells"}; unknown figures
+  // are null.
+  void Write(const FileRecord& record);
+  // {"step":"run","outcome":"finished"|"stopped","message":...}, plus "shard":"K/N" for a shard.
+  void WriteRunEnd(bool finished, const std::string& message, const Shard& shard);
+
+ private:
+  explicit ReportWriter(std::ofstream out) : out_(std::move(out)) {}
+  std::ofstream out_;
+};
+
+// The file records of a report (the run-end records left out). A missing file is an error;
+// a line that is no JSON object is skipped only when it is the last one (a run killed mid-line).
+Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path);
+
+}  // namespace terravox
