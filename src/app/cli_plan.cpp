@@ -22,12 +22,13 @@ struct PlanFlags {
 };
 
 json ScanJson(const XyzScan& scan) {
-  json out = {{"points", scan.points}, {"error", scan.error}};
+  json out = {{"points", scan.points < 0 ? json(nullptr) : json(scan.points)},
+              {"error", scan.error}};
   if (scan.cell_size > 0) {
     out["cell_size"] = scan.cell_size;
     out["cell_size_given"] = scan.cell_size_given;
   }
-  if (scan.points > 0 && scan.error.empty()) {
+  if (scan.points > 0 && scan.shape.ncols > 0) {
     out["extent"] = {scan.min_x, scan.min_y, scan.max_x, scan.max_y};
   }
   if (scan.shape.ncols > 0) {
@@ -64,7 +65,8 @@ std::string Number(Value value) {
 }
 
 std::string ScanText(const XyzScan& scan) {
-  std::string text = "  " + std::to_string(scan.points) + " points";
+  std::string text =
+      scan.points < 0 ? "  points not read" : "  " + std::to_string(scan.points) + " points";
   if (scan.cell_size > 0) {
     text += ", cell size " + Number(scan.cell_size) +
             (scan.cell_size_given ? " (given)" : " (derived)");

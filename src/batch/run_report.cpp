@@ -27,6 +27,14 @@ int64_t FigureFrom(const json& object, const char* key) {
 Result<ReportWriter> ReportWriter::Open(const std::string& path, bool append) {
   std::ofstream out(path, append ? std::ios::app : std::ios::trunc);
   if (!out) return Error(ErrorKind::kOther, "Cannot write the report " + path);
+  // A run killed mid-line leaves a line without its end; the new lines start on their own.
+  if (append) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (in && in.tellg() > 0) {
+      in.seekg(-1, std::ios::end);
+      if (in.get() != '\n') out << '\n';
+    }
+  }
   return ReportWriter(std::move(out));
 }
 
@@ -57,12 +65,9 @@ Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path) {
   if (!in) return Error(ErrorKind::kOther, "Cannot read the report " + path);
   std::vector<FileRecord> records;
   std::string text;
-  for (int number = 1; std::getline(in, text); ++number) {
+  while (std::getline(in, text)) {
     json line = json::parse(text, nullptr, false);
-    if (!line.is_object()) {
-      if (in.peek() == std::ifstream::traits_type::eof()) break;  // cut off by a kill
-      return Error(ErrorKind::kOther, path + ":" + std::to_string(number) + ": not a report line");
-    }
+    if (!line.is_object()) continue;  // a line cut off by a kill
     if (line.value("step", "") == kRunEndStep) continue;
     FileRecord record;
     record.step = line.value("step", "");

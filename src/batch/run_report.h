@@ -31,8 +31,8 @@ class ReportWriter {
   std::ofstream out_;
 };
 
-// The file records of a report (the run-end records left out). A missing file is an error;
-// a line that is no JSON object is skipped only when it is the last one (a run killed mid-line).
+// The file records of a report (the run-end records left out). A missing file is an error; a
+// line that is no JSON object (one cut off by a killed run) is skipped.
 Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path);
 
 }  // namespace terravox

@@ -97,12 +97,11 @@ XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool 
     ThrowIfError(reader.Open(path));
     PointSet points;
     points.Reserve(reader.file_size() / 20);
-    const bool fits = ReadPoints(reader, separator, points);
-    scan.points = static_cast<int64_t>(points.size());
-    if (!fits) {
+    if (!ReadPoints(reader, separator, points)) {
       scan.error = path + kFormatMismatch;
       return Status::Ok();
     }
+    scan.points = static_cast<int64_t>(points.size());
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
     scan.min_x = points.min_x();
     scan.max_x = points.max_x();

@@ -37,7 +37,7 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
 // What gridding a file would find, without writing anything: the same reading, cell size,
 // shape and placing as ConvertXyzFile, so the figures equal those of a run.
 struct XyzScan {
-  int64_t points = 0;
+  int64_t points = -1;  // -1 when reading failed before the end, as in the run's report
   bool cell_size_given = false;
   float cell_size = 0;                                // 0 when it could not be had
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;  // valid when points > 0
