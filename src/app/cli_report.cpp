@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "batch/run_report.h"
 #include "core/folder_listing.h"
 #include "core/paths.h"
+#include "core/shard.h"
 
 namespace terravox::cli {
 namespace {
@@ -78,19 +78,22 @@ void SortInRunOrder(std::vector<json>& records) {
   });
 }
 
-// Finished only when every expected shard reported its end and each finished.
+// Finished only when every expected shard reported its end and each finished. A resumed shard
+// appends to its report: its last end counts.
 bool RunFinished(const Loaded& loaded, int shards_expected) {
   if (!loaded.complete || loaded.runs.empty()) return false;
-  std::set<std::string> shards;
+  std::map<std::string, bool> finished;  // shard ("" for a whole run) -> its last end
   int count = 0;
   for (const json& run : loaded.runs) {
-    if (run.value("outcome", "") != "finished") return false;
-    std::string shard = run.value("shard", "");
-    shards.insert(shard);
-    if (!shard.empty()) count = std::stoi(shard.substr(shard.find('/') + 1));
+    const std::string shard = run.value("shard", "");
+    finished[shard] = run.value("outcome", "") == "finished";
+    if (Result<Shard> parsed = ParseShard(shard); parsed.ok()) count = parsed->count;
+  }
+  for (const auto& [shard, done] : finished) {
+    if (!done) return false;
   }
   if (shards_expected > 0) count = shards_expected;
-  if (count > 1) return shards.size() == static_cast<size_t>(count) && !shards.contains("");
+  if (count > 1) return finished.size() == static_cast<size_t>(count) && !finished.contains("");
   return true;
 }
 

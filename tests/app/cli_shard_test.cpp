@@ -149,6 +149,16 @@ TEST_F(CliShardTest, FinalMessageNeedsEveryShardFinished) {
     ASSERT_EQ(shard.exit_code, 0) << shard.err;
     reports.push_back(PathIn("reports/r." + std::to_string(k) + ".jsonl"));
   }
+  // Shard 0 stopped once, then a resumed run of it finished: its last end counts.
+  const std::string resumed = PathIn("reports/r.0-resumed.jsonl");
+  testing::WriteFile(resumed, R"({"step":"run","outcome":"stopped","message":"Program is Stopped",)"
+                              R"("shard":"0/2"})"
+                              "\n" +
+                                  testing::ReadFile(reports[0]));
+  const std::string stopped_last = PathIn("reports/r.0-stopped.jsonl");
+  testing::WriteFile(stopped_last, testing::ReadFile(reports[0]) +
+                                       R"({"step":"run","outcome":"stopped","shard":"0/2"})"
+                                       "\n");
   struct Row {
     const char* name;
     std::vector<std::string> reports;
@@ -156,6 +166,8 @@ TEST_F(CliShardTest, FinalMessageNeedsEveryShardFinished) {
   };
   const Row rows[] = {
       {"both", reports, 0},
+      {"shard 0 resumed to its end", {resumed, reports[1]}, 0},
+      {"shard 0 stopped after it finished", {stopped_last, reports[1]}, 1},
       {"one missing", {reports[0]}, 1},
       {"one unreadable", {reports[0], PathIn("reports/none.jsonl")}, 1},
   };
