@@ -75,6 +75,7 @@ int Dispatch(int argc, char** argv) {
   }
   std::string unknown = FirstUnknownOption(app.remaining());
   if (!unknown.empty()) return UsageError("unknown option " + unknown);
+  if (app.remaining().empty()) return UsageError("no command given");
   return UsageError("unknown command " + app.remaining().front());
 }
 

@@ -1,6 +1,12 @@
 // ReportWriter and ReadFileRecords on nlohmann::json.
 #include "batch/run_report.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 namespace terravox {
@@ -25,17 +31,33 @@ int64_t FigureFrom(const json& object, const char* key) {
 }  // namespace
 
 Result<ReportWriter> ReportWriter::Open(const std::string& path, bool append) {
-  std::ofstream out(path, append ? std::ios::app : std::ios::trunc);
-  if (!out) return Error(ErrorKind::kOther, "Cannot write the report " + path);
-  // A run killed mid-line leaves a line without its end; the new lines start on their own.
-  if (append) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (in && in.tellg() > 0) {
-      in.seekg(-1, std::ios::end);
-      if (in.get() != '\n') out << '\n';
-    }
+  auto failure = [&](const std::string& reason) {
+    return Error(ErrorKind::kOther, "Cannot write the report " + path + ": " + reason);
+  };
+  int fd = ::open(path.c_str(),
+                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0),
+                  0666);
+  if (fd < 0) return failure(Error::FromErrno(errno).description());
+  UniqueFd report(fd);
+  struct stat info {};
+  if (::fstat(report.get(), &info) != 0) return failure(Error::FromErrno(errno).description());
+  if (!S_ISREG(info.st_mode)) return failure("it is not a regular file");
+  if (!append && ::ftruncate(report.get(), 0) != 0) {
+    return failure(Error::FromErrno(errno).description());
   }
-  return ReportWriter(std::move(out));
+  // A run killed mid-line leaves a line without its end; the new lines start on their own.
+  char last = '\n';
+  if (append && info.st_size > 0 && ::pread(report.get(), &last, 1, info.st_size - 1) == 1 &&
+      last != '\n') {
+    if (Status s = WriteAll(report.get(), "\n"); !s.ok()) return failure(s.description());
+  }
+  return ReportWriter(std::move(report));
+}
+
+void ReportWriter::WriteLine(std::string line) {
+  line += '\n';
+  // A report that cannot be written must not stop the work it reports on.
+  (void)WriteAll(fd_.get(), line);
 }
 
 void ReportWriter::Write(const FileRecord& record) {
@@ -48,7 +70,7 @@ void ReportWriter::Write(const FileRecord& record) {
                {"points", Figure(record.points)},
                {"cells", Figure(record.cells)}};
   // Replacement rather than an exception for a name that is no UTF-8.
-  out_ << line.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+  WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 void ReportWriter::WriteRunEnd(bool finished, const std::string& message, const Shard& shard) {
@@ -57,7 +79,7 @@ void ReportWriter::WriteRunEnd(bool finished, const std::string& message, const 
   if (shard.count > 1) {
     line["shard"] = std::to_string(shard.index) + "/" + std::to_string(shard.count);
   }
-  out_ << line.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+  WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path) {

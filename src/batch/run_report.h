@@ -2,13 +2,13 @@
 // the run's end. Written as the run goes, so a run that is killed leaves what it finished.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/file_record.h"
 #include "core/shard.h"
 #include "core/status.h"
+#include "core/unique_fd.h"
 
 namespace terravox {
 
@@ -17,7 +17,9 @@ inline constexpr const char* kRunEndStep = "run";
 
 class ReportWriter {
  public:
-  // Opens path, emptied first unless append. The error names the report and the reason.
+  // Opens path, emptied first unless append. Like the error log, the window's report lives in a
+  // shared folder: it is never opened through a symbolic link and only written as a regular
+  // file. The error names the report and the reason.
   static Result<ReportWriter> Open(const std::string& path, bool append);
 
   // {"step","input","output","outcome","error","seconds","points","cells"}; unknown figures
@@ -27,8 +29,10 @@ class ReportWriter {
   void WriteRunEnd(bool finished, const std::string& message, const Shard& shard);
 
  private:
-  explicit ReportWriter(std::ofstream out) : out_(std::move(out)) {}
-  std::ofstream out_;
+  explicit ReportWriter(UniqueFd fd) : fd_(std::move(fd)) {}
+  // One write per line, so a killed run cuts no line but the one being written.
+  void WriteLine(std::string line);
+  UniqueFd fd_;
 };
 
 // The file records of a report (the run-end records left out). A missing file is an error; a

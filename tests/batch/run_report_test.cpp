@@ -129,6 +129,18 @@ TEST_F(RunReportTest, LineCutByAKillIsSkippedAndAppendingStartsANewLine) {
   EXPECT_FALSE(ReadFileRecords(PathIn("none.jsonl")).ok());
 }
 
+TEST_F(RunReportTest, ReportIsNeverWrittenThroughALink) {
+  WriteFile(PathIn("precious"), "keep me");
+  fs::create_symlink(PathIn("precious"), PathIn("r.jsonl"));
+  for (bool append : {false, true}) {
+    Result<ReportWriter> writer = ReportWriter::Open(PathIn("r.jsonl"), append);
+    ASSERT_FALSE(writer.ok());
+    EXPECT_EQ(writer.error().description().rfind("Cannot write the report " + PathIn("r.jsonl"), 0),
+              0u);
+  }
+  EXPECT_EQ(ReadFile(PathIn("precious")), "keep me");
+}
+
 TEST_F(RunReportTest, DoneNeedsAnOkRecordAndOutputsNewerThanTheInput) {
   const auto now = fs::file_time_type::clock::now();
   WriteFile(PathIn("in.xyz"), "x");
