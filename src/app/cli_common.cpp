@@ -31,7 +31,7 @@ std::string DescribeOptions(const CLI::App& sub) {
     for (size_t at = 0; (at = description.find('\n', at)) != std::string::npos; ++at) {
       description.insert(at + 1, std::string(4 + kNameWidth, ' '));
     }
-    text += "    " + name + description + "\n";
+    text.append("    ").append(name).append(description).append("\n");
   }
   return text;
 }

@@ -110,4 +110,12 @@ std::string UsageText() {
 
 }  // namespace terravox::cli
 
-int main(int argc, char** argv) { return terravox::cli::Dispatch(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return terravox::cli::Dispatch(argc, argv);
+  } catch (const std::exception& e) {
+    // Nothing the subcommands know to report, such as running out of memory while parsing.
+    terravox::cli::PrintError(e.what());
+    return terravox::cli::kExitFailed;
+  }
+}
