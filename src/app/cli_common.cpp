@@ -1,8 +1,6 @@
-// Option parsing, separator choice and stderr messages for terravox-cli.
+// Usage text, stderr messages and the message-box printer of terravox-cli.
 #include "app/cli_common.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 namespace terravox::cli {
@@ -20,40 +18,22 @@ int PrintUsage() {
   return kExitOk;
 }
 
-Result<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
-                             std::initializer_list<std::string_view> value_options) {
-  ParsedArgs parsed;
-  bool options_ended = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      parsed.positional.push_back(arg);
-      continue;
+std::string DescribeOptions(const CLI::App& sub) {
+  constexpr size_t kNameWidth = 21;
+  std::string text;
+  for (const CLI::Option* option : sub.get_options()) {
+    if (option->get_lnames().empty() || option->get_lnames()[0] == "help") continue;
+    std::string name = "--" + option->get_lnames()[0];
+    if (option->get_type_size() != 0) name += " " + option->get_option_text();
+    name.resize(std::max(name.size() + 1, kNameWidth), ' ');
+    std::string description = option->get_description();
+    // Continued description lines line up under the first.
+    for (size_t at = 0; (at = description.find('\n', at)) != std::string::npos; ++at) {
+      description.insert(at + 1, std::string(4 + kNameWidth, ' '));
     }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-      continue;
-    }
-    size_t equals = arg.find('=');
-    std::string name = arg.substr(0, equals);
-    if (std::find(value_options.begin(), value_options.end(), name) == value_options.end()) {
-      return Error(ErrorKind::kOther, "unknown option " + name);
-    }
-    std::string value;
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      return Error(ErrorKind::kOther, "option " + name + " needs a value");
-    }
-    parsed.options[name] = value;
+    text.append("    ").append(name).append(description).append("\n");
   }
-  return parsed;
+  return text;
 }
 
 void PrintMessagesToStderr(HeadlessHost& host) {

@@ -1,15 +1,12 @@
-// Shared pieces of terravox-cli's subcommands: the subcommand table entry, exit codes, option
-// parsing, the separator choice and a window seam that prints message boxes on stderr.
+// Shared pieces of terravox-cli's subcommands: the subcommand table entry, exit codes, the usage
+// text built from the CLI11 options, error messages and a window seam printing message boxes.
 #pragma once
 
-#include <initializer_list>
-#include <map>
+#include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "batch/headless_host.h"
-#include "core/status.h"
 
 namespace terravox::cli {
 
@@ -17,22 +14,25 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// One subcommand. Each lives in its own cli_<name>.cpp and joins the dispatch table with one
-// line at namespace scope:
-//   const bool kRegistered = RegisterSubcommand({"grid", "IN OUT ...", "Grids ...", "", &RunGrid});
+// What a subcommand does once its options are parsed: the exit code. It sees the positional
+// arguments; a usage problem it finds is returned through UsageError.
+using SubcommandRun = std::function<int(const std::vector<std::string>& positional)>;
+
+// One subcommand. Each lives in its own cli_<name>.cpp and joins the table with one line at
+// namespace scope:
+//   const bool kRegistered = RegisterSubcommand({"grid", "IN OUT ...", "Grids ...", &DefineGrid});
 struct Subcommand {
   const char* name;
   const char* synopsis;  // the arguments after the name
   const char* summary;   // what it does, one line
-  const char* details;   // option descriptions, lines indented by four blanks; may be ""
-  // Runs with the arguments after the name; returns the exit code.
-  int (*run)(const std::vector<std::string>& args);
+  // Adds the subcommand's options to sub, bound to storage the returned runner owns.
+  SubcommandRun (*define)(CLI::App& sub);
 };
 
-// Adds a subcommand to the dispatch table (defined with main()). Returns true.
+// Adds a subcommand to the table (defined with main()). Returns true.
 bool RegisterSubcommand(const Subcommand& subcommand);
 
-// The whole usage text, every subcommand included.
+// The whole usage text, every subcommand and its options included.
 std::string UsageText();
 
 // Prints "terravox-cli: <message>" and the usage text on stderr; returns kExitUsage.
@@ -44,17 +44,8 @@ int PrintUsage();
 // Prints "terravox-cli: <message>" on stderr.
 void PrintError(const std::string& message);
 
-struct ParsedArgs {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string> options;  // "--name" -> value
-  bool help = false;                           // --help or -h was given
-};
-
-// Splits args into positional arguments and the options named in value_options, each taking
-// one value ("--name VALUE" or "--name=VALUE"; the value may begin with "-"). "--" ends the
-// options. An unknown option or a missing value is an error whose description says which.
-Result<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
-                             std::initializer_list<std::string_view> value_options);
+// The option lines of the usage text for sub's options: name, value name, description.
+std::string DescribeOptions(const CLI::App& sub);
 
 // Makes the host's message boxes print "TITLE: TEXT" on stderr, without waiting.
 void PrintMessagesToStderr(HeadlessHost& host);

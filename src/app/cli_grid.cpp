@@ -2,6 +2,7 @@
 #include <charconv>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 #include "app/cli_common.h"
@@ -25,31 +26,34 @@ Status DeleteExistingOutput(const std::string& path, const std::string& input) {
   return Status::Ok();
 }
 
-int RunGrid(const std::vector<std::string>& args) {
-  Result<ParsedArgs> parsed = ParseArgs(args, {"--cell-size", "--separator", "--log", "--threads"});
-  if (!parsed.ok()) return UsageError(parsed.error().description());
-  if (parsed->help) return PrintUsage();
-  if (parsed->positional.size() != 2) return UsageError("grid takes an input and an output file");
-  const std::string& input = parsed->positional[0];
-  const std::string& output = parsed->positional[1];
-  const std::map<std::string, std::string>& options = parsed->options;
+struct GridFlags {
+  std::string cell_size;
+  std::string separator = "Space";
+  std::string log = kErrorLogPath;
+  std::string threads;
+};
+
+int RunGrid(const CLI::App& sub, const GridFlags& flags,
+            const std::vector<std::string>& positional) {
+  if (positional.size() != 2) return UsageError("grid takes an input and an output file");
+  const std::string& input = positional[0];
+  const std::string& output = positional[1];
 
   HeadlessHost host;
   PrintMessagesToStderr(host);
-  if (auto it = options.find("--cell-size"); it != options.end()) {
+  if (sub.count("--cell-size") > 0) {
     host.values.cell_size_given = true;  // "Cell Size"
-    host.values.cell_size = it->second;
+    host.values.cell_size = flags.cell_size;
   }
   BatchMdl mdl;
-  auto separator = options.find("--separator");
-  mdl.strSeparator = SeparatorFromChoice(separator == options.end() ? "Space" : separator->second);
+  mdl.strSeparator = SeparatorFromChoice(flags.separator);
   mdl.bRunOk = true;  // only a failure clears it
 
   RunOptions run_options;
-  if (auto it = options.find("--log"); it != options.end()) run_options.error_log_path = it->second;
+  run_options.error_log_path = flags.log;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
-  if (auto it = options.find("--threads"); it != options.end()) {
-    const std::string& text = it->second;
+  if (sub.count("--threads") > 0) {
+    const std::string& text = flags.threads;
     auto [end, ec] =
         std::from_chars(text.data(), text.data() + text.size(), run_options.threads_per_file);
     if (ec != std::errc() || end != text.data() + text.size() || run_options.threads_per_file < 0) {
@@ -70,14 +74,28 @@ int RunGrid(const std::vector<std::string>& args) {
   return mdl.bRunOk ? kExitOk : kExitFailed;
 }
 
+SubcommandRun DefineGrid(CLI::App& sub) {
+  auto flags = std::make_shared<GridFlags>();
+  sub.add_option("--cell-size", flags->cell_size,
+                 "the cell size (otherwise derived from the x spacing)")
+      ->option_text("S");
+  sub.add_option("--separator", flags->separator,
+                 "field separator: Space (default), TAB, or the text itself")
+      ->option_text("SEP");
+  sub.add_option("--log", flags->log, "error log to append to (default /tmp/xyz2ascii.log)")
+      ->option_text("FILE");
+  sub.add_option("--threads", flags->threads,
+                 "threads for the file (default 0: every core); the grid is the same")
+      ->option_text("N");
+  return [&sub, flags](const std::vector<std::string>& positional) {
+    return RunGrid(sub, *flags, positional);
+  };
+}
+
 const bool kRegistered = RegisterSubcommand(
     {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE] [--threads N]",
      "Grid the XYZ point file IN into the ESRI ASCII grid OUT (replaced if it exists).",
-     "    --cell-size S    the cell size (otherwise derived from the x spacing)\n"
-     "    --separator SEP  field separator: Space (default), TAB, or the text itself\n"
-     "    --log FILE       error log to append to (default /tmp/xyz2ascii.log)\n"
-     "    --threads N      threads for the file (default 0: every core); the grid is the same\n",
-     &RunGrid});
+     &DefineGrid});
 
 }  // namespace
 }  // namespace terravox::cli

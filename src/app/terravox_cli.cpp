@@ -1,6 +1,7 @@
-// terravox-cli: the command-line front end. main(), the usage text and the dispatch table;
-// each subcommand lives in its own cli_<name>.cpp and registers itself there.
+// terravox-cli: the command-line front end. main(), the usage text and the dispatch through
+// CLI11; each subcommand lives in its own cli_<name>.cpp and registers itself there.
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,17 +10,73 @@
 namespace terravox::cli {
 namespace {
 
-// The dispatch table, filled by the subcommands' registrations before main() runs.
+// The table, filled by the subcommands' registrations before main() runs.
 std::vector<Subcommand>& Table() {
   static std::vector<Subcommand> table;
   return table;
 }
 
-const Subcommand* Find(const std::string& name) {
-  for (const Subcommand& subcommand : Table()) {
-    if (name == subcommand.name) return &subcommand;
+// The app's own help flag is replaced: help prints this program's usage text on stdout.
+void UseOwnHelpFlag(CLI::App& app) {
+  app.set_help_flag();
+  app.add_flag("-h,--help")->description("print this text");
+  app.allow_extras();  // unknown options and stray words are reported here, in our words
+}
+
+// The first unknown option among the words CLI11 did not take, or "".
+std::string FirstUnknownOption(const std::vector<std::string>& remaining) {
+  for (const std::string& word : remaining) {
+    if (word.size() > 1 && word[0] == '-') return word.substr(0, word.find('='));
   }
-  return nullptr;
+  return "";
+}
+
+// "--cell-size: 1 required TEXT missing" names the option before its colon.
+std::string MissingValueMessage(const CLI::ArgumentMismatch& e) {
+  std::string text = e.what();
+  return "option " + text.substr(0, text.find(':')) + " needs a value";
+}
+
+int Dispatch(int argc, char** argv) {
+  if (argc < 2) return UsageError("no command given");
+  if (std::string(argv[1]) == "help") return PrintUsage();
+
+  CLI::App app("Batch conversion of terrain data", "terravox-cli");
+  UseOwnHelpFlag(app);
+  struct Entry {
+    CLI::App* sub;
+    SubcommandRun run;
+    std::vector<std::string> positional;
+  };
+  std::vector<std::unique_ptr<Entry>> entries;
+  for (const Subcommand& subcommand : Table()) {
+    auto entry = std::make_unique<Entry>();
+    entry->sub = app.add_subcommand(subcommand.name, subcommand.summary);
+    UseOwnHelpFlag(*entry->sub);
+    entry->run = subcommand.define(*entry->sub);
+    entry->sub->add_option("args", entry->positional);
+    entries.push_back(std::move(entry));
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ArgumentMismatch& e) {
+    return UsageError(MissingValueMessage(e));
+  } catch (const CLI::ParseError& e) {
+    return UsageError(e.what());
+  }
+  if (app.count("--help") > 0) return PrintUsage();
+  for (const std::unique_ptr<Entry>& entry : entries) {
+    if (!entry->sub->parsed()) continue;
+    if (entry->sub->count("--help") > 0) return PrintUsage();
+    std::string unknown = FirstUnknownOption(entry->sub->remaining());
+    if (!unknown.empty()) return UsageError("unknown option " + unknown);
+    return entry->run(entry->positional);
+  }
+  std::string unknown = FirstUnknownOption(app.remaining());
+  if (!unknown.empty()) return UsageError("unknown option " + unknown);
+  if (app.remaining().empty()) return UsageError("no command given");
+  return UsageError("unknown command " + app.remaining().front());
 }
 
 }  // namespace
@@ -42,9 +99,11 @@ std::string UsageText() {
       "\n"
       "commands:\n";
   for (const Subcommand& subcommand : Table()) {
+    CLI::App sub;
+    subcommand.define(sub);
     text += "  terravox-cli " + std::string(subcommand.name) + " " + subcommand.synopsis + "\n";
     text += "      " + std::string(subcommand.summary) + "\n";
-    text += subcommand.details;
+    text += DescribeOptions(sub);
   }
   return text;
 }
@@ -52,12 +111,11 @@ std::string UsageText() {
 }  // namespace terravox::cli
 
 int main(int argc, char** argv) {
-  using namespace terravox::cli;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return UsageError("no command given");
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return PrintUsage();
-  const Subcommand* subcommand = Find(args[0]);
-  if (!subcommand) return UsageError("unknown command " + args[0]);
-  args.erase(args.begin());
-  return subcommand->run(args);
+  try {
+    return terravox::cli::Dispatch(argc, argv);
+  } catch (const std::exception& e) {
+    // Nothing the subcommands know to report, such as running out of memory while parsing.
+    terravox::cli::PrintError(e.what());
+    return terravox::cli::kExitFailed;
+  }
 }

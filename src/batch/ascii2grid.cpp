@@ -14,6 +14,7 @@
 #include "batch/ascii_grid_files.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
+#include "batch/step_files.h"
 #include "batch/step_messages.h"
 #include "core/fld_exist.h"
 #include "core/leftover_sweep.h"
@@ -63,16 +64,17 @@ using PreparedGrid = std::optional<Result<engine::PendingDir>>;
 // The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
 // when the run has one thread.
 std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& options,
-                                                        const FileList& files,
+                                                        const std::vector<std::string>& files,
                                                         const std::string& ascii_folder,
                                                         const std::string& grid_folder) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
-  if (limits.threads < 2 || files.ListCount() < 2) return nullptr;
+  // A resumed run skips files the prefetcher would work out for nothing.
+  if (limits.threads < 2 || files.size() < 2 || options.resume) return nullptr;
   std::vector<std::string> inputs;
   std::vector<std::string> names;
-  for (int i = 0; i < files.ListCount(); ++i) {
-    inputs.push_back(JoinPath(ascii_folder, files.List(i)));
-    names.push_back(BaseName(files.List(i)));
+  for (const std::string& file : files) {
+    inputs.push_back(JoinPath(ascii_folder, file));
+    names.push_back(BaseName(file));
   }
   // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
   std::vector<uint64_t> estimates(inputs.size(), uint64_t{64} << 20);
@@ -87,11 +89,13 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
       });
 }
 
-Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path) {
+Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path,
+                     FileClock& clock) {
   const std::string grid_folder = host.GridFolder();
   RemoveDeadTemporaries(grid_folder);
   FileList& file1 = host.FolderList();
   if (Status s = file1.SetPath(host.AsciiFolder()); !s.ok()) return s;
+  KeepShardFiles(options, file1);
 
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(grid_folder, 0);
@@ -111,19 +115,28 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   const int count = static_cast<int>(grids.size());
 
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
-      PrefetchGrids(options, file1, host.AsciiFolder(), grid_folder);
+      PrefetchGrids(options, grids, host.AsciiFolder(), grid_folder);
   for (int i = 0; i < count; ++i) {
     if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string& file_name = grids[i];
     host.SetStatus("Running : ASCII-->ESRI GRID (" + FormatCounter(i + 1) + "/" +
                    FormatCounter(count) + ")   " + file_name);
     host.Repaint();
+    const std::string grid_path = JoinPath(grid_folder, BaseName(file_name));
+    const std::string ascii_path = JoinPath(host.AsciiFolder(), file_name);
+    if (SkipIfDone(options, kStepAscii2Grid, ascii_path, {grid_path}, grid_path)) continue;
+    clock = FileClock();
     PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
     if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
                               prepared ? &*prepared : nullptr);
         !s.ok()) {
       return s;
     }
+    ReportFile(options, {.step = kStepAscii2Grid,
+                         .input = input_path,
+                         .output = grid_path,
+                         .seconds = clock.Seconds(),
+                         .cells = ReportedCells(options, grid_path)});
   }
   return Status::Ok();
 }
@@ -133,10 +146,19 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
 Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options) {
   // The last input path formed; empty until the first file's path is.
   std::string input_path;
-  Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path); });
+  FileClock clock;
+  Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path, clock); });
   if (status.ok()) return Status::Ok();
   // A stopped run is not this file's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;
+  if (!input_path.empty()) {
+    ReportFile(options, {.step = kStepAscii2Grid,
+                         .input = input_path,
+                         .output = JoinPath(host.GridFolder(), BaseName(LastPathPiece(input_path))),
+                         .outcome = FileOutcome::kFailed,
+                         .error = status.description(),
+                         .seconds = clock.Seconds()});
+  }
 
   host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
   host.SetStatus("");

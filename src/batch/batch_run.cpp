@@ -4,12 +4,16 @@
 
 #include <tbb/global_control.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/ascii2grid.h"
 #include "batch/check_cond.h"
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
+#include "batch/resume_index.h"
+#include "batch/run_report.h"
 #include "batch/xyz2ascii.h"
 #include "core/run_control.h"
 #include "core/status.h"
@@ -47,35 +51,68 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   return Status::Ok();
 }
 
+// Opens the report and the resume index the options ask for and wires them into the steps'
+// hooks. The error names the report that cannot be read or written.
+Status PrepareReport(RunOptions& options, std::optional<ReportWriter>& report) {
+  if (options.report_path.empty()) return Status::Ok();
+  if (options.resume) {
+    Result<ResumeIndex> index = ResumeIndex::Load(options.report_path);
+    if (!index.ok()) return index.error();
+    options.already_done = [index = std::make_shared<ResumeIndex>(std::move(index).value())](
+                               const std::string& step, const std::string& input,
+                               const std::vector<std::string>& outputs) {
+      return index->Done(step, input, outputs);
+    };
+  }
+  Result<ReportWriter> writer = ReportWriter::Open(options.report_path, options.resume);
+  if (!writer.ok()) return writer.error();
+  report.emplace(std::move(writer).value());
+  options.on_file = [&report](const FileRecord& record) { report->Write(record); };
+  return Status::Ok();
+}
+
 }  // namespace
 
-RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& options) {
+RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) {
   // --jobs N caps every thread of work the run starts, the ones inside one file included:
   // --jobs 1 runs on one core.
   tbb::global_control cores(tbb::global_control::max_allowed_parallelism,
-                            static_cast<size_t>(PrefetchLimitsFor(options).threads));
-  RunControlScope control_scope(options.control);
+                            static_cast<size_t>(PrefetchLimitsFor(given_options).threads));
+  RunControlScope control_scope(given_options.control);
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   // A folder that could not be tested stops the run like an error escaping a step.
   Status escaped = CheckCond(host, mdl);
-  if (escaped.ok()) escaped = RunSteps(host, mdl, options);
+
+  RunOptions options = given_options;
+  std::optional<ReportWriter> report;
+  if (escaped.ok()) {
+    Status prepared = PrepareReport(options, report);
+    // After a failed validation, which has said what is wrong, the report only records it.
+    if (mdl.bRunOk) escaped = prepared.ok() ? RunSteps(host, mdl, options) : prepared;
+  }
 
   RunOutcome outcome;
+  std::string title;
+  std::string text;
   if (!escaped.ok()) {
     // The run cannot go on after an error no step handled; say what it was rather than end
     // silently, then leave the window as a stopped run leaves it.
-    std::string text = escaped.description();
+    text = escaped.description();
     if (text.empty()) text = kStoppedText;
-    host.MsgBox(text, kStoppedTitle);
+    title = kStoppedTitle;
     outcome = IsCancelled(escaped) ? RunOutcome::kInterrupted : RunOutcome::kStopped;
   } else if (mdl.bRunOk) {
-    host.MsgBox(kFinishedText, kFinishedTitle);
+    title = kFinishedTitle;
+    text = kFinishedText;
     outcome = RunOutcome::kFinished;
   } else {
-    host.MsgBox(kStoppedText, kStoppedTitle);
+    title = kStoppedTitle;
+    text = kStoppedText;
     outcome = RunOutcome::kStopped;
   }
+  if (report) report->WriteRunEnd(outcome == RunOutcome::kFinished, title, options.shard);
+  host.MsgBox(text, title);
   // Cleared only after the box closes: while it is open the last caption tells where the run was.
   host.SetStatus("");
   return outcome;

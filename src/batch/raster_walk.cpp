@@ -13,6 +13,7 @@
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
 #include "batch/slopes.h"
+#include "batch/step_files.h"
 #include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -28,23 +29,39 @@ namespace {
 
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
-Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raster,
-                   bool& slope_failed, PreparedRaster* prepared) {
+Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
+                   const engine::RasterDataset& raster, bool& slope_failed,
+                   PreparedRaster* prepared) {
+  const std::string input = raster.GetDatasetPath();
+  const std::string name = LastPathPiece(input);
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
-    // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own shows
-    // that whatever the run's flag held before.
-    BatchMdl slope_mdl = mdl;
-    slope_mdl.bRunOk = true;
-    Result<engine::PendingDir>* slope =
-        prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
-    if (Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope); !s.ok()) {
-      return s;
-    }
-    if (!slope_mdl.bRunOk) {
-      mdl.bRunOk = false;
-      slope_failed = true;
+    const std::string output = JoinPath(host.SlopeFolder(), name);
+    if (!SkipIfDone(options, kStepSlope, input, {output}, output)) {
+      FileClock clock;
+      // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own
+      // shows that whatever the run's flag held before.
+      BatchMdl slope_mdl = mdl;
+      slope_mdl.bRunOk = true;
+      std::string failure;
+      Result<engine::PendingDir>* slope =
+          prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
+      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure);
+      if (!s.ok()) failure = s.description();
+      const bool ok = s.ok() && slope_mdl.bRunOk;
+      ReportFile(options, {.step = kStepSlope,
+                           .input = input,
+                           .output = output,
+                           .outcome = ok ? FileOutcome::kOk : FileOutcome::kFailed,
+                           .error = ok ? "" : failure,
+                           .seconds = clock.Seconds(),
+                           .cells = ReportedCells(options, input)});
+      if (!s.ok()) return s;
+      if (!slope_mdl.bRunOk) {
+        mdl.bRunOk = false;
+        slope_failed = true;
+      }
     }
   }
   if (host.RunContour()) {
@@ -56,11 +73,23 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
     if (!dInterval.ok()) return dInterval.status();
     Result<double> dbase = ParseDouble(host.ContourBase());
     if (!dbase.ok()) return dbase.status();
-    if (Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
-                                  prepared != nullptr ? &prepared->contours : nullptr);
-        !s.ok()) {
-      return s;
+    const std::string output = JoinPath(host.ContourFolder(), name) + ".shp";
+    const std::string stem = JoinPath(host.ContourFolder(), name);
+    if (SkipIfDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"},
+                   output)) {
+      return Status::Ok();
     }
+    FileClock clock;
+    Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
+                              prepared != nullptr ? &prepared->contours : nullptr);
+    ReportFile(options, {.step = kStepContours,
+                         .input = input,
+                         .output = output,
+                         .outcome = s.ok() ? FileOutcome::kOk : FileOutcome::kFailed,
+                         .error = s.ok() ? "" : s.description(),
+                         .seconds = clock.Seconds(),
+                         .cells = ReportedCells(options, input)});
+    if (!s.ok()) return s;
   }
   return Status::Ok();
 }
@@ -70,7 +99,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const engine::RasterDataset& raste
 std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
     Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
-  if (limits.threads < 2 || rasters.size() < 2) return nullptr;
+  // A resumed run skips files the prefetcher would work out for nothing.
+  if (limits.threads < 2 || rasters.size() < 2 || options.resume) return nullptr;
   // The settings cannot change during a run: read once here, they serve every thread. Numbers
   // that do not read are left to the walk, which fails on them in its turn.
   const bool slope = host.RunSlope();
@@ -130,7 +160,7 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
   std::vector<engine::RasterDataset> listed;
   for (std::optional<engine::RasterDataset> raster = rasters->NextDataset(); raster.has_value();
        raster = rasters->NextDataset()) {
-    listed.push_back(*raster);
+    if (InShard(options.shard, LastPathPiece(raster->GetDatasetPath()))) listed.push_back(*raster);
   }
   std::unique_ptr<Prefetcher<PreparedRaster>> prefetched = PrefetchOutputs(host, options, listed);
 
@@ -143,7 +173,8 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
     ++visited;
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));
-    if (Status s = VisitRaster(host, mdl, listed[i], slope_failed, prepared ? &*prepared : nullptr);
+    if (Status s = VisitRaster(host, mdl, options, listed[i], slope_failed,
+                               prepared ? &*prepared : nullptr);
         !s.ok()) {
       return s;
     }

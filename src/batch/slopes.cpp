@@ -60,7 +60,8 @@ Status ReplaceSlope(const engine::RasterDataset& input,
 }  // namespace
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
-                    const std::string& strExportFolder, Result<engine::PendingDir>* prepared) {
+                    const std::string& strExportFolder, Result<engine::PendingDir>* prepared,
+                    std::string* failure) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   const std::string output_path = JoinPath(strExportFolder, name);
 
@@ -80,6 +81,7 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   if (status.ok()) return Status::Ok();
   // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;
+  if (failure != nullptr) *failure = "File Error-" + status.description();
   host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
   return Status::Ok();

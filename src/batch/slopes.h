@@ -16,11 +16,11 @@ namespace terravox {
 // folder was found, failures are handled here ("File Error-<description>" titled "Program was
 // interrupted", mdl.bRunOk cleared) and the status is OK; before that, and whenever no such
 // folder existed, failures escape to the caller (not OK). Never removes or overwrites its own
-// input raster.
+// input raster. failure, when given, receives the text of a handled failure.
 // prepared, when given, is the slope stored ahead for the same output: it takes the place of
 // making and storing the slope, with the same checks before it.
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder,
-                    Result<engine::PendingDir>* prepared = nullptr);
+                    Result<engine::PendingDir>* prepared = nullptr, std::string* failure = nullptr);
 
 }  // namespace terravox

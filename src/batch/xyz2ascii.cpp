@@ -9,6 +9,7 @@
 
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
+#include "batch/step_files.h"
 #include "core/file_entry.h"
 #include "core/leftover_sweep.h"
 #include "core/number_format.h"
@@ -42,7 +43,8 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
     const std::string& xyz_folder, const std::string& ascii_folder) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   std::error_code ec;
-  if (limits.threads < 2 || files.ListCount() < 2 ||
+  // A resumed run skips files the prefetcher would work out for nothing.
+  if (limits.threads < 2 || files.ListCount() < 2 || options.resume ||
       std::filesystem::equivalent(xyz_folder, ascii_folder, ec)) {
     return nullptr;
   }
@@ -79,6 +81,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   RemoveDeadTemporaries(ascii_folder);
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
+  KeepShardFiles(options, files);
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> prefetched =
@@ -92,15 +95,29 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
+    if (SkipIfDone(options, kStepXyz2Ascii, xyz_path, {asc_path}, asc_path)) continue;
+    FileClock clock;
     if (Status s = DeleteOldOutput(asc_path, xyz_path); !s.ok()) return s;
     std::optional<GriddedFile> gridded;
     if (prefetched) gridded = prefetched->Take(static_cast<size_t>(i));
-    // Each file's failure is handled inside the gridder; only an unwritable log escapes.
-    if (Status s =
-            ConvertXyzFile(xyz_path, asc_path, host, mdl, options, gridded ? &*gridded : nullptr);
-        !s.ok()) {
-      return s;
-    }
+    // Each file's failure is handled inside the gridder; only an unwritable log escapes. The
+    // flag of its own tells this file's outcome apart from an earlier file's.
+    const bool run_ok = mdl.bRunOk;
+    mdl.bRunOk = true;
+    GridFigures figures;
+    Status converted = ConvertXyzFile(xyz_path, asc_path, host, mdl, options,
+                                      gridded ? &*gridded : nullptr, &figures);
+    const bool file_ok = mdl.bRunOk;
+    mdl.bRunOk = run_ok && file_ok;
+    if (!converted.ok()) return converted;
+    ReportFile(options, {.step = kStepXyz2Ascii,
+                         .input = xyz_path,
+                         .output = asc_path,
+                         .outcome = file_ok ? FileOutcome::kOk : FileOutcome::kFailed,
+                         .error = figures.error,
+                         .seconds = clock.Seconds(),
+                         .points = figures.points,
+                         .cells = figures.cells});
   }
   return Status::Ok();
 }

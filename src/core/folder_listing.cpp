@@ -52,4 +52,8 @@ Status FileList::SetPath(const std::string& folder) {
   return Status::Ok();
 }
 
+void FileList::KeepOnly(const std::function<bool(const std::string& name)>& keep) {
+  std::erase_if(names_, [&](const std::string& name) { return !keep(name); });
+}
+
 }  // namespace terravox

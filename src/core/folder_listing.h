@@ -1,6 +1,7 @@
 // The file list of one folder, as the hidden file list of the main window gives it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ class FileList {
   int ListCount() const { return static_cast<int>(names_.size()); }
   // REQUIRES: 0 <= index < ListCount()
   const std::string& List(int index) const { return names_[index]; }
+  // Drops the entries keep refuses, keeping the order of the rest (a shard's share).
+  void KeepOnly(const std::function<bool(const std::string& name)>& keep);
 
  private:
   std::string path_;

@@ -19,6 +19,12 @@ class FilePoints {
   void Append(PointSet piece);
 
   bool empty() const;
+  // The points of all pieces.
+  size_t size() const {
+    size_t total = 0;
+    for (const PointSet& piece : pieces_) total += piece.size();
+    return total;
+  }
   // The pieces in file order, and for each the position in distinct_x() (distinct_y()) of each
   // of its own distinct x (y) values.
   const std::vector<PointSet>& pieces() const { return pieces_; }

@@ -21,6 +21,8 @@ namespace {
 
 // Runs body on up to threads threads: in an arena of its own when more than one, so that this
 // file takes no more of the cores than it was given; on the calling thread alone for one.
+constexpr const char* kFormatMismatch = " does not fit the format you setting!";
+
 Status RunOnThreads(int threads, const std::function<Status()>& body) {
   if (threads <= 1) return body();
   tbb::task_arena arena(threads);
@@ -65,12 +67,15 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     }
     if (!fits) {
       gridded.outcome = GriddedFile::Outcome::kMisfit;
+      gridded.points = -1;
       return Status::Ok();
     }
     reader.Close();
+    gridded.points = static_cast<int64_t>(points.size());
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
     GridShape shape = ShapeGrid(points, cell_size(points));
+    gridded.cells = int64_t{shape.ncols} * shape.nrows;
     CheckGridFitsInMemory(shape, how.max_grid_bytes);
     ThrowIfError(CheckRun(kReadShare));
     ThrowIfError(gridded.grid.Create(strAscFile));
@@ -95,7 +100,10 @@ XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
 }
 
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
-                      BatchMdl& mdl, const RunOptions& options, GriddedFile* prepared) {
+                      BatchMdl& mdl, const RunOptions& options, GriddedFile* prepared,
+                      GridFigures* figures) {
+  GridFigures unused;
+  if (figures == nullptr) figures = &unused;
   GriddedFile gridded = prepared != nullptr
                             ? std::move(*prepared)
                             : GridXyzFile(strXyzFile, strAscFile, GriddingFor(mdl, options),
@@ -104,8 +112,11 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
                                                        ? GivenCellSize(host.CellSizeText())
                                                        : DerivedCellSize(points);
                                           });
+  figures->points = gridded.points;
+  figures->cells = gridded.cells;
   if (gridded.outcome == GriddedFile::Outcome::kMisfit) {
-    host.MsgBox(strXyzFile + " does not fit the format you setting!", "Please Check xyz file");
+    figures->error = strXyzFile + kFormatMismatch;
+    host.MsgBox(figures->error, "Please Check xyz file");
     mdl.bRunOk = false;
     host.SetStatus("");
     return Status::Ok();
@@ -118,6 +129,7 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   // A stopped run is no failure of this file: nothing is logged, and the stop goes on up.
   if (IsCancelled(status)) return status;
 
+  figures->error = status.description();
   // Escaped before the echo too: a name holding CR LF must not forge a line in either place.
   const std::string log_line =
       EscapeControlCharacters(strXyzFile + " Error-" + status.description());
@@ -127,6 +139,35 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   mdl.bRunOk = false;
   host.SetStatus("");
   return Status::Ok();
+}
+
+XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
+                    const std::string& cell_size_text) {
+  XyzScan scan;
+  scan.cell_size_given = cell_size_given;
+  XyzLineReader reader;
+  PointReading reading;
+  reading.separator = separator;
+  Status status = RunUnderHandler([&]() -> Status {
+    ThrowIfError(reader.Open(path));
+    FilePoints points;
+    if (!ReadPoints(reader, reading, points)) {
+      scan.error = path + kFormatMismatch;
+      return Status::Ok();
+    }
+    scan.points = static_cast<int64_t>(points.size());
+    if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+    scan.min_x = points.min_x();
+    scan.max_x = points.max_x();
+    scan.min_y = points.min_y();
+    scan.max_y = points.max_y();
+    scan.cell_size = cell_size_given ? GivenCellSize(cell_size_text) : DerivedCellSize(points);
+    scan.shape = ShapeGrid(points, scan.cell_size);
+    (void)PlacePoints(points, scan.shape);  // its range checks are failures of the run too
+    return Status::Ok();
+  });
+  if (!status.ok()) scan.error = status.description();
+  return scan;
 }
 
 }  // namespace terravox

@@ -11,8 +11,16 @@
 #include "core/pending_file.h"
 #include "core/run_options.h"
 #include "core/status.h"
+#include "gridder/grid_layout.h"
 
 namespace terravox {
+
+// What the per-file report tells of one gridded file.
+struct GridFigures {
+  int64_t points = -1;  // data lines read; -1 until the file was read
+  int64_t cells = -1;   // columns x rows; -1 until the grid was shaped
+  std::string error;    // what the user was told of a failure; empty on success
+};
 
 // Converts the points of strXyzFile into the grid strAscFile, reading the cell-size choice
 // (CellSizeGiven, CellSizeText) from the host and the field separator from mdl.strSeparator.
@@ -31,9 +39,10 @@ namespace terravox {
 // prepared, when given, is GridXyzFile's result for the same files, worked out ahead (on another
 // thread): it is reported and committed exactly as if it were worked out here.
 struct GriddedFile;
+// figures, when given, receives the file's figures and its failure text.
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
                       BatchMdl& mdl, const RunOptions& options = {},
-                      GriddedFile* prepared = nullptr);
+                      GriddedFile* prepared = nullptr, GridFigures* figures = nullptr);
 
 class FilePoints;
 // The cell size of a file's grid, asked once its points are read (and only when it has some).
@@ -54,13 +63,28 @@ XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options);
 struct GriddedFile {
   enum class Outcome { kWritten, kMisfit, kFailed };
   Outcome outcome = Outcome::kFailed;
-  Status error;      // kFailed: what goes to the error log
-  PendingFile grid;  // kWritten: the whole grid under a hidden temporary name beside strAscFile
+  Status error;         // kFailed: what goes to the error log
+  PendingFile grid;     // kWritten: the whole grid under a hidden temporary name beside strAscFile
+  int64_t points = -1;  // data points read; -1 until the file was read whole
+  int64_t cells = -1;   // columns x rows; -1 until the grid was shaped
 };
 
 // Reads the points of strXyzFile, split by separator, and writes their grid under a temporary
 // name beside strAscFile. Touches nothing else: safe to run for several files at once.
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
                         const XyzGridding& how, const CellSizeChoice& cell_size);
+
+// What gridding a file would find, without writing anything: the same reading, cell size,
+// shape and placing as ConvertXyzFile, so the figures equal those of a run.
+struct XyzScan {
+  int64_t points = -1;  // -1 when reading failed before the end, as in the run's report
+  bool cell_size_given = false;
+  float cell_size = 0;                                // 0 when it could not be had
+  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;  // valid when points > 0
+  GridShape shape;                                    // ncols 0 until shaped
+  std::string error;  // the failure the run would report (log text or message); "" if none
+};
+XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
+                    const std::string& cell_size_text);
 
 }  // namespace terravox

@@ -145,7 +145,7 @@ class FrmMain : public QWidget {
 
   BatchMdl& mdl_;
   std::unique_ptr<Host> host_;
-  RunOptions run_options_;
+  RunOptions run_options_ = WindowRunOptions();
   MessageSeam message_;
   std::function<void(FrmMain&)> folder_dialog_;
   std::function<void(FrmMain&)> about_box_;

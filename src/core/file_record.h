@@ -1,0 +1,41 @@
+// FileRecord: what became of one file in one step of a run, as the per-file report keeps it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace terravox {
+
+enum class FileOutcome { kOk, kFailed, kSkipped };
+
+// The report's names of the steps; the raster walk reports slope and contours apart.
+inline constexpr const char* kStepXyz2Ascii = "xyz2ascii";
+inline constexpr const char* kStepAscii2Grid = "ascii2grid";
+inline constexpr const char* kStepSlope = "slope";
+inline constexpr const char* kStepContours = "contours";
+
+struct FileRecord {
+  std::string step{};
+  std::string input{};
+  std::string output{};
+  FileOutcome outcome = FileOutcome::kOk;
+  std::string error{};  // what the user was told; empty unless failed
+  double seconds = 0;
+  int64_t points = -1;  // XYZ points read, -1 when not known
+  int64_t cells = -1;   // cells of the grid made or read, -1 when not known
+};
+
+// "ok", "failed", "skipped".
+inline const char* OutcomeName(FileOutcome outcome) {
+  switch (outcome) {
+    case FileOutcome::kOk:
+      return "ok";
+    case FileOutcome::kFailed:
+      return "failed";
+    case FileOutcome::kSkipped:
+      return "skipped";
+  }
+  return "";
+}
+
+}  // namespace terravox
