@@ -8,11 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
-#include <vector>
 
+#include "core/file_entry.h"
 #include "core/paths.h"
 #include "core/unique_fd.h"
 #include "engine/gdal_scope.h"
@@ -26,29 +26,28 @@ namespace fs = std::filesystem;
 // A coordinate system is a few kilobytes; anything far larger is no sidecar.
 constexpr size_t kMaxPrjSize = size_t{1} << 20;
 
-bool IsPrjExtension(std::string_view ext) {
-  return ext.size() == 4 && ext[0] == '.' && (ext[1] | 0x20) == 'p' && (ext[2] | 0x20) == 'r' &&
-         (ext[3] | 0x20) == 'j';
-}
+// ".prj" in each of its eight cases, ".prj" and ".PRJ" first: the rest are found by asking for
+// each name rather than by listing the folder, which in a folder of thousands of grids would make
+// a run's lookups grow with the square of its files.
+constexpr std::array<const char*, 8> kPrjCases = {".prj", ".PRJ", ".Prj", ".pRj",
+                                                  ".prJ", ".PRj", ".PrJ", ".pRJ"};
 
 // The sidecar's name for one stem: ".prj", then ".PRJ", then any other case in name order.
 std::optional<std::string> FindSidecar(const fs::path& folder, const std::string& stem,
                                        const std::string& grid_name) {
   std::error_code ec;
-  for (const char* ext : {".prj", ".PRJ"}) {
+  for (const char* ext : {kPrjCases[0], kPrjCases[1]}) {
     std::string name = stem + ext;
     if (name != grid_name && fs::exists(folder / name, ec)) return name;
   }
-  std::vector<std::string> others;
-  for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
-    std::string name = entry.path().filename().string();
-    if (name.size() == stem.size() + 4 && name.compare(0, stem.size(), stem) == 0 &&
-        IsPrjExtension(std::string_view(name).substr(stem.size())) && name != grid_name) {
-      others.push_back(name);
-    }
+  std::optional<std::string> first;
+  for (size_t i = 2; i < kPrjCases.size(); ++i) {
+    std::string name = stem + kPrjCases[i];
+    // Any kind of entry counts, as a listing would show it: one that is no file fails on reading.
+    if (name == grid_name || !EntryExists((folder / name).string())) continue;
+    if (!first || name < *first) first = std::move(name);
   }
-  if (others.empty()) return std::nullopt;
-  return *std::min_element(others.begin(), others.end());
+  return first;
 }
 
 Result<std::string> ReadSmallFile(const std::string& path) {
@@ -109,8 +108,10 @@ Result<std::optional<PrjSidecar>> ReadPrjSidecar(const std::string& grid_path) {
   const fs::path folder = path.parent_path();
   const std::string grid_name = path.filename().string();
   // GDAL's stem drops the last extension; the batch names grids by the part before the first.
-  std::optional<std::string> name = FindSidecar(folder, path.stem().string(), grid_name);
-  if (!name) name = FindSidecar(folder, BaseName(grid_name), grid_name);
+  const std::string stem = path.stem().string();
+  const std::string base = BaseName(grid_name);
+  std::optional<std::string> name = FindSidecar(folder, stem, grid_name);
+  if (!name && base != stem) name = FindSidecar(folder, base, grid_name);
   if (!name) return std::optional<PrjSidecar>();
 
   PrjSidecar sidecar;
