@@ -118,11 +118,11 @@ Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const 
   if (!name.ok()) return name.error();
 
   TemporaryShapefile temporary(folder, *name);
-  Status written =
-      WriteContours(**raster, JoinPath(folder, *name + ".shp"), *name, interval, level_base);
+  const std::string base_path = JoinPath(folder, *name);
+  Status written = WriteContours(**raster, base_path + ".shp", *name, interval, level_base);
   if (!written.ok()) return written.error();
   temporary.Keep();
-  return ShapefileDataset(folder, *name);
+  return ShapefileDataset(folder, *name, KnownShapefileSuffixes(base_path));
 }
 
 }  // namespace terravox::engine

@@ -25,7 +25,9 @@ Status ShapefileDataset::SetDatasetName(const std::string& name) {
   const std::string old_base = GetDatasetPath();
   const std::string new_base = JoinPath(folder_, name);
 
-  Result<std::vector<std::string>> suffixes = ShapefileSuffixes(folder_, name_);
+  Result<std::vector<std::string>> suffixes = suffixes_.empty()
+                                                  ? ShapefileSuffixes(folder_, name_)
+                                                  : Result<std::vector<std::string>>(suffixes_);
   if (!suffixes.ok()) return suffixes.error();
   if (std::find(suffixes->begin(), suffixes->end(), ".shp") == suffixes->end()) {
     return Error(ErrorKind::kFileNotFound, "File not found: " + old_base + ".shp");

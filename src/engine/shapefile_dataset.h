@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/status.h"
 
@@ -13,6 +14,10 @@ class ShapefileDataset {
  public:
   ShapefileDataset(std::string folder, std::string name)
       : folder_(std::move(folder)), name_(std::move(name)) {}
+  // A Shapefile whose files are known to be name + each of suffixes (".shp", ".dbf", ...): renaming
+  // it then needs no listing of the folder, which holds thousands of files in a large run.
+  ShapefileDataset(std::string folder, std::string name, std::vector<std::string> suffixes)
+      : folder_(std::move(folder)), name_(std::move(name)), suffixes_(std::move(suffixes)) {}
   // Folder, separator and name, without extension.
   std::string GetDatasetPath() const;
   const std::string& name() const { return name_; }
@@ -27,6 +32,7 @@ class ShapefileDataset {
  private:
   std::string folder_;
   std::string name_;
+  std::vector<std::string> suffixes_;  // empty: unknown, found by listing the folder
 };
 
 }  // namespace terravox::engine

@@ -21,6 +21,12 @@ bool AnyFileOf(const std::string& base_path) {
       [&](std::string_view extension) { return EntryExists(base_path + std::string(extension)); });
 }
 
+// ".shp" last: the name being renamed to becomes a Shapefile only when its other files are there.
+void PutShpLast(std::vector<std::string>& suffixes) {
+  std::stable_partition(suffixes.begin(), suffixes.end(),
+                        [](const std::string& suffix) { return suffix != ".shp"; });
+}
+
 }  // namespace
 
 Result<std::string> FreshShapefileName(const std::string& folder) {
@@ -52,8 +58,20 @@ Result<std::vector<std::string>> ShapefileSuffixes(const std::string& folder,
     if (it->is_directory(ec)) continue;
     suffixes.push_back(file.substr(base.size()));
   }
-  std::stable_partition(suffixes.begin(), suffixes.end(),
-                        [](const std::string& suffix) { return suffix != ".shp"; });
+  PutShpLast(suffixes);
+  return suffixes;
+}
+
+std::vector<std::string> KnownShapefileSuffixes(const std::string& base_path) {
+  std::vector<std::string> suffixes;
+  auto add_existing = [&](const auto& extensions) {
+    for (std::string_view extension : extensions) {
+      if (EntryExists(base_path + std::string(extension))) suffixes.emplace_back(extension);
+    }
+  };
+  add_existing(kShapefileMainExtensions);
+  add_existing(kShapefileCompanionExtensions);
+  PutShpLast(suffixes);
   return suffixes;
 }
 

@@ -38,6 +38,11 @@ std::optional<std::string_view> ExistingMainFile(const std::string& base_path);
 Result<std::vector<std::string>> ShapefileSuffixes(const std::string& folder,
                                                    const std::string& base);
 
+// The main and companion extensions that files base_path + extension have, ordered as
+// ShapefileSuffixes orders them: looked up one by one, without listing the folder. GDAL writes
+// no other files for a Shapefile it creates.
+std::vector<std::string> KnownShapefileSuffixes(const std::string& base_path);
+
 // Deletes every file named base + "." + anything in folder; the first failure, after trying all.
 Status RemoveShapefileFiles(const std::string& folder, const std::string& base);
 

@@ -246,6 +246,24 @@ TEST_F(ContourMakerTest, ShapefileHasItsFieldsAndAPrjExactlyWithACoordinateSyste
     EXPECT_TRUE(fs::exists(base + ".dbf"));
     EXPECT_EQ(fs::exists(base + ".prj"), !srs.empty());
     EXPECT_EQ(shapefile.has_srs, !srs.empty());
+
+    // The files renamed are those GDAL wrote, found without listing the folder: none may stay
+    // behind under the temporary name.
+    const std::string temporary = made->name();
+    const std::string final_name = srs.empty() ? "plain" : "utm";
+    std::set<std::string> expected;
+    for (const std::string& file : OutputFiles()) {
+      if (file.rfind(temporary + ".", 0) == 0) {
+        expected.insert(final_name + file.substr(temporary.size()));
+      }
+    }
+    ASSERT_TRUE(made->SetDatasetName(final_name).ok());
+    std::set<std::string> after;
+    for (const std::string& file : OutputFiles()) {
+      if (file.rfind(final_name + ".", 0) == 0) after.insert(file);
+      EXPECT_NE(file.rfind(temporary, 0), 0u) << file;
+    }
+    EXPECT_EQ(after, expected);
   }
 }
 
