@@ -48,10 +48,13 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
   XyzLineReader reader;
   PointReading reading;
   reading.separator = how.separator;
-  reading.threads = how.threads;
   if (how.chunk_bytes > 0) reading.piece_bytes = how.chunk_bytes;
   gridded.error = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(strXyzFile));
+    // A file of less than two pieces gains nothing from more threads, while a task arena and
+    // waking its threads cost more than such a file's whole work: it stays on this thread.
+    const int threads = reader.file_size() < 2 * reading.piece_bytes ? 1 : how.threads;
+    reading.threads = threads;
     // The grid would replace the very points it is made from.
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
       throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
@@ -60,7 +63,7 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     bool fits = false;
     {
       ProgressSpan span(0.0, kReadShare);
-      ThrowIfError(RunOnThreads(how.threads, [&] {
+      ThrowIfError(RunOnThreads(threads, [&] {
         fits = ReadPoints(reader, reading, points);
         return Status::Ok();
       }));
@@ -79,10 +82,10 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     CheckGridFitsInMemory(shape, how.max_grid_bytes);
     ThrowIfError(CheckRun(kReadShare));
     ThrowIfError(gridded.grid.Create(strAscFile));
-    ThrowIfError(RunOnThreads(how.threads, [&] {
-      PlacedPoints placed = PlacePoints(points, shape, how.threads);
+    ThrowIfError(RunOnThreads(threads, [&] {
+      PlacedPoints placed = PlacePoints(points, shape, threads);
       ProgressSpan span(kWriteFrom, 1.0);
-      return WriteAsciiGrid(gridded.grid, shape, placed, how.threads);
+      return WriteAsciiGrid(gridded.grid, shape, placed, threads);
     }));
     gridded.outcome = GriddedFile::Outcome::kWritten;
     return Status::Ok();
