@@ -29,6 +29,11 @@ struct PrefetchLimits {
 template <typename T>
 class Prefetcher {
  public:
+  // How many items per thread may lie finished or begun ahead of the step. With one, a thread
+  // idles whenever the step lingers over a file (renaming, captions), which on small files is
+  // as long as working one out; two absorb that. Each holds at most one open file.
+  static constexpr size_t kAheadPerThread = 2;
+
   // compute(i) gives item i's result; memory_estimates[i] is what it holds while it runs.
   Prefetcher(std::vector<uint64_t> memory_estimates, PrefetchLimits limits,
              std::function<T(size_t)> compute)
@@ -76,11 +81,11 @@ class Prefetcher {
   }
 
  private:
-  // The next item may begin: it lies within one item per thread of the step, and fits the
-  // budget beside the items running (or nothing runs).
+  // The next item may begin: it lies within kAheadPerThread items per thread of the step, and
+  // fits the budget beside the items running (or nothing runs).
   bool MayBegin() const {
     if (next_ >= estimates_.size()) return false;
-    if (next_ >= taken_ + static_cast<size_t>(limits_.threads)) return false;
+    if (next_ >= taken_ + kAheadPerThread * static_cast<size_t>(limits_.threads)) return false;
     return in_use_ == 0 || in_use_ + estimates_[next_] <= limits_.memory_budget;
   }
 
