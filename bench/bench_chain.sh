@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # The whole chain over many tiles: terravox-cli with --jobs 1 and --jobs 2 against the same chain
 # as a GDAL shell pipeline (gdal_translate XYZ -> AAIGrid -> GTiff, gdaldem slope -compute_edges,
-# gdal_contour), one tile after another and with xargs -P 2. Each timed as processes by measure.
+# gdal_contour), one tile after another and with xargs -P 2. The runs interleave (ours at 1 and
+# 2, then the peer at 1 and 2, round after round) so that a change of load on the machine hits
+# all alike. Prints every run, then the medians, the speed-ups and the peak memory, and checks
+# that the outputs and log of --jobs 2 are byte for byte those of --jobs 1.
+#
+# Every run writes into a fresh folder, and the outputs are removed only at the end: deleting
+# tens of thousands of files just before a run makes ext4 (mounted with discard, as here) slow to
+# create new ones for minutes after, which would time the file system's clean-up, not the tools.
 #   usage: bench/bench_chain.sh BUILD_DIR WORK_DIR [COUNT SIDE]   (default 32 tiles of 1000 x 1000)
+#   BENCH_RUNS=n (default 5); BENCH_PEERS=0 times ours only.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
 bench_setup bench_chain.sh "$1" "$2"
 count=${3:-32}
 side=${4:-1000}
 runs=${BENCH_RUNS:-5}
+peers=${BENCH_PEERS:-1}
 interval=5
 cli=$build_dir/src/app/terravox-cli
 tiles=$work_dir/chain-$count-$side
-out=$work_dir/chain-out
+outputs=$work_dir/chain-out-$count-$side
 
 if [ ! -f "$tiles/.complete" ]; then
   echo "bench_chain: making $count tiles of $side x $side in $tiles" >&2
@@ -20,13 +29,9 @@ if [ ! -f "$tiles/.complete" ]; then
   "$build_dir/bench/make_tiles" "$tiles" "$count" "$side"
   touch "$tiles/.complete"
 fi
+rm -rf "$outputs" && mkdir -p "$outputs"
+trap 'rm -rf "$outputs"' EXIT
 
-ours() {  # ours JOBS
-  echo "rm -rf '$out' && mkdir -p '$out'/{ascii,grid,slope,contour} &&
-    '$cli' run --input xyz --xyz-dir '$tiles' --ascii-dir '$out/ascii' --grid-dir '$out/grid' \
-      --slope-dir '$out/slope' --contour-dir '$out/contour' --contour-interval $interval \
-      --log '$out/log.txt' --jobs $1"
-}
 # One tile through the GDAL tools, as a user's script would chain them.
 cat >"$work_dir/gdal_tile.sh" <<SH
 #!/usr/bin/env bash
@@ -38,20 +43,55 @@ gdaldem slope -q -compute_edges "\$out/grid/\$name.tif" "\$out/slope/\$name.tif"
 gdal_contour -q -a CONTOUR -i $interval "\$out/grid/\$name.tif" "\$out/contour/\$name.shp"
 SH
 chmod +x "$work_dir/gdal_tile.sh"
-peer() {  # peer PARALLEL
-  echo "rm -rf '$out' && mkdir -p '$out'/{ascii,grid,slope,contour} &&
-    ls '$tiles'/*.xyz | xargs -P $1 -I{} '$work_dir/gdal_tile.sh' {} '$out'"
+
+# command VARIANT OUT: the command line of one run writing into the fresh folder OUT.
+command_of() {
+  local out=$2
+  case $1 in
+    ours1 | ours2)
+      echo "'$cli' run --input xyz --xyz-dir '$tiles' --ascii-dir '$out/ascii' \
+        --grid-dir '$out/grid' --slope-dir '$out/slope' --contour-dir '$out/contour' \
+        --contour-interval $interval --log '$out/log.txt' --jobs ${1#ours}" ;;
+    gdal1 | gdal2)
+      echo "ls '$tiles'/*.xyz | xargs -P ${1#gdal} -I{} '$work_dir/gdal_tile.sh' {} '$out'" ;;
+  esac
 }
 
 export GDAL_PAM_ENABLED=NO  # no .aux.xml beside the inputs
-echo "chain: $count tiles of $side x $side, contours every $interval, median of $runs" \
-  "(load before: $(cut -d' ' -f1-3 /proc/loadavg))"
-read -r ours1 ours1_mb < <("$measure" "$runs" bash -c "$(ours 1)")
-read -r ours2 ours2_mb < <("$measure" "$runs" bash -c "$(ours 2)")
-read -r peer1 peer1_mb < <("$measure" "$runs" bash -c "$(peer 1)")
-read -r peer2 peer2_mb < <("$measure" "$runs" bash -c "$(peer 2)")
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-echo "  ours  --jobs 1 $ours1 s  --jobs 2 $ours2 s  speed-up $(ratio "$ours1" "$ours2")x" \
-  "(peak MB $ours1_mb / $ours2_mb)"
-echo "  GDAL  serial   $peer1 s  xargs -P 2 $peer2 s  speed-up $(ratio "$peer1" "$peer2")x"
-echo "  GDAL / ours    at 1: $(ratio "$peer1" "$ours1")x   at 2: $(ratio "$peer2" "$ours2")x"
+variants=(ours1 ours2)
+[ "$peers" = 0 ] || variants+=(gdal1 gdal2)
+echo "chain: $count tiles of $side x $side, contours every $interval, $runs rounds;" \
+  "$(nproc) cores; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+declare -A times peaks
+for ((round = 1; round <= runs; ++round)); do
+  for variant in "${variants[@]}"; do
+    out=$outputs/$variant-$round
+    mkdir -p "$out"/{ascii,grid,slope,contour}
+    read -r seconds mb < <("$measure" 1 bash -c "$(command_of "$variant" "$out")")
+    printf 'chain %dx%d  run %d  %-5s %8.3f s  peak %7.1f MB  load %s\n' "$count" "$side" \
+      "$round" "$variant" "$seconds" "$mb" "$(cut -d' ' -f1 /proc/loadavg)"
+    times[$variant]+="$seconds "
+    peaks[$variant]=$(awk -v a="${peaks[$variant]:-0}" -v b="$mb" 'BEGIN { print (b > a ? b : a) }')
+  done
+done
+if ! diff -r "$outputs/ours1-1" "$outputs/ours2-1" >/dev/null; then
+  echo "bench_chain: the outputs of --jobs 2 differ from --jobs 1" >&2
+  exit 1
+fi
+
+for variant in "${variants[@]}"; do
+  printf 'chain %dx%d  median %-5s %8.3f s  peak %7.1f MB\n' "$count" "$side" "$variant" \
+    "$(median "${times[$variant]}")" "${peaks[$variant]}"
+done
+ours1=$(median "${times[ours1]}")
+ours2=$(median "${times[ours2]}")
+if [ "$peers" = 0 ]; then
+  awk -v o1="$ours1" -v o2="$ours2" 'BEGIN {
+    printf "chain goals: --jobs 1 / --jobs 2 %.2fx\n", o1 / o2 }'
+else
+  awk -v o1="$ours1" -v o2="$ours2" -v g1="$(median "${times[gdal1]}")" \
+    -v g2="$(median "${times[gdal2]}")" 'BEGIN {
+    printf "chain goals: --jobs 1 / --jobs 2 %.2fx (>= 1.7); GDAL / ours %.2fx at 1, %.2fx at 2 (>= 2.5)\n",
+      o1 / o2, g1 / o1, g2 / o2 }'
+fi
+echo "chain: load after: $(cut -d' ' -f1-3 /proc/loadavg)"

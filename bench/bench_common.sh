@@ -28,3 +28,6 @@ make_ascii_lattice() {
     }
   }' >"$1"
 }
+
+# median "T1 T2 ...": the middle of the numbers (the lower middle of an even count).
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

@@ -42,7 +42,6 @@ for variant in t2 all; do
   fi
 done
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 t1=$(median "${times[t1]}")
 t2=$(median "${times[t2]}")
 all=$(median "${times[all]}")
