@@ -10,6 +10,7 @@
 
 #include "cli_process.h"
 #include "cli_tiles.h"
+#include "support/same_files.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
@@ -17,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::terravox::testing::ChainOptions;
+using ::terravox::testing::ExpectSameFiles;
 using ::terravox::testing::MakeTiles;
 using ::terravox::testing::Process;
 using ::terravox::testing::RunCli;
@@ -77,12 +79,7 @@ TEST_F(CliJobsTest, TwoJobsLeaveAndPrintWhatOneJobDoes) {
     EXPECT_EQ(two.process.err, one.process.err);
     // Something was made, or the comparison proves nothing.
     EXPECT_GT(one.outputs.size(), 12u);
-    EXPECT_EQ(two.outputs.size(), one.outputs.size());
-    for (const auto& [path, bytes] : one.outputs) {
-      auto found = two.outputs.find(path);
-      ASSERT_NE(found, two.outputs.end()) << path;
-      EXPECT_EQ(found->second, bytes) << path;
-    }
+    ExpectSameFiles(two.outputs, one.outputs);
   }
 }
 

@@ -14,12 +14,14 @@
 #include "batch/batch_run.h"
 #include "support/fake_host.h"
 #include "support/lattice_fixtures.h"
+#include "support/same_files.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
 namespace {
 
 namespace fs = std::filesystem;
+using ::terravox::testing::ExpectSameFiles;
 using ::terravox::testing::FakeHost;
 using ::terravox::testing::LatticeAsciiGrid;
 using ::terravox::testing::LatticeXyz;
@@ -155,12 +157,7 @@ TEST_F(ParallelRunTest, SeveralThreadsLeaveAndShowWhatOneThreadDoes) {
       EXPECT_EQ(several.outcome, one.outcome);
       EXPECT_EQ(several.captions, one.captions);
       EXPECT_EQ(several.messages, one.messages);
-      EXPECT_EQ(several.files.size(), one.files.size());
-      for (const auto& [path, bytes] : one.files) {
-        auto found = several.files.find(path);
-        ASSERT_NE(found, several.files.end()) << path;
-        EXPECT_EQ(found->second, bytes) << path;
-      }
+      ExpectSameFiles(several.files, one.files);
     }
   }
 }
