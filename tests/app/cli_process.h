@@ -48,9 +48,9 @@ inline std::optional<Terminal> OpenTerminal() {
   return t;
 }
 
-// Runs the program with args. stdout goes to a file in scratch; stderr to a file there too, or
-// to the terminal when one is given, whose output is read until the program has gone.
-inline Process RunCli(const std::vector<std::string>& args, const std::string& scratch,
+// Starts the program with args without waiting; its pid, or -1 when it cannot start. stdout
+// goes to a file in scratch; stderr to a file there too, or to the terminal when one is given.
+inline pid_t StartCli(const std::vector<std::string>& args, const std::string& scratch,
                       const Terminal* terminal = nullptr) {
   std::vector<std::string> argv_text{kCli};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
@@ -70,27 +70,45 @@ inline Process RunCli(const std::vector<std::string>& args, const std::string& s
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
   }
-  Process process;
   pid_t pid = 0;
   int spawned = posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   EXPECT_EQ(spawned, 0) << "cannot start " << kCli;
-  if (spawned != 0) return process;
-  if (terminal) {
-    close(terminal->slave);  // once the program is gone too, reads end with EIO
-    char buffer[4096];
-    for (ssize_t n; (n = read(terminal->master, buffer, sizeof buffer)) != 0;) {
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) break;
-      process.err.append(buffer, static_cast<size_t>(n));
-    }
-    close(terminal->master);
+  return spawned == 0 ? pid : -1;
+}
+
+// Waits for a program StartCli started without a terminal; its exit code and output.
+inline Process WaitCli(pid_t pid, const std::string& scratch) {
+  Process process;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    process.exit_code = WEXITSTATUS(status);
   }
+  process.out = ReadFile(scratch + "/stdout.txt");
+  process.err = ReadFile(scratch + "/stderr.txt");
+  return process;
+}
+
+// Runs the program with args, as StartCli starts it; a terminal's output is read until the
+// program has gone.
+inline Process RunCli(const std::vector<std::string>& args, const std::string& scratch,
+                      const Terminal* terminal = nullptr) {
+  const pid_t pid = StartCli(args, scratch, terminal);
+  if (!terminal) return WaitCli(pid, scratch);
+  Process process;
+  if (pid < 0) return process;
+  close(terminal->slave);  // once the program is gone too, reads end with EIO
+  char buffer[4096];
+  for (ssize_t n; (n = read(terminal->master, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    process.err.append(buffer, static_cast<size_t>(n));
+  }
+  close(terminal->master);
   int status = 0;
   waitpid(pid, &status, 0);
   process.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  process.out = ReadFile(out_path);
-  if (!terminal) process.err = ReadFile(err_path);
+  process.out = ReadFile(scratch + "/stdout.txt");
   return process;
 }
 

@@ -1,12 +1,9 @@
 // Fixtures of the shard, resume and plan tests: a folder of numbered XYZ tiles with the folders
-// of a whole run, the run options naming them, snapshots of folder trees, report lines, and
-// terravox-cli started without waiting. Header only: the test binary takes *_test.cpp files.
+// of a whole run, the run options naming them, snapshots of folder trees and report lines.
+// Header only: the test binary takes *_test.cpp files.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -89,41 +86,6 @@ inline std::vector<nlohmann::ordered_json> ReportLines(const std::string& path) 
     lines.push_back(nlohmann::ordered_json::parse(text, nullptr, false));
   }
   return lines;
-}
-
-// Starts terravox-cli with args, its stdout and stderr in files of scratch; returns its pid.
-inline pid_t StartCli(const std::vector<std::string>& args, const std::string& scratch) {
-  std::vector<std::string> argv_text{kCli};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argv_text) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const std::string out_path = scratch + "/stdout.txt";
-  const std::string err_path = scratch + "/stderr.txt";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid = 0;
-  int spawned = posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  EXPECT_EQ(spawned, 0) << "cannot start " << kCli;
-  return spawned == 0 ? pid : -1;
-}
-
-// Waits for a process StartCli started; its exit code and output.
-inline Process WaitCli(pid_t pid, const std::string& scratch) {
-  Process process;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    process.exit_code = WEXITSTATUS(status);
-  }
-  process.out = ReadFile(scratch + "/stdout.txt");
-  process.err = ReadFile(scratch + "/stderr.txt");
-  return process;
 }
 
 }  // namespace terravox::testing
