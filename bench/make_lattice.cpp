@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "text_file_writer.h"
+
 namespace {
 
 int side = 2000;                    // points along each edge
@@ -36,19 +38,13 @@ std::string Line(int col, int row) {
 }
 
 bool WriteLines(const std::string& path, const std::vector<uint32_t>& order) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  std::string buffer;
+  TextFileWriter file(path);
+  if (!file.opened()) return false;
   for (uint32_t index : order) {
-    buffer += Line(static_cast<int>(index % static_cast<uint32_t>(side)),
-                   static_cast<int>(index / static_cast<uint32_t>(side)));
-    if (buffer.size() > (1 << 20)) {
-      std::fwrite(buffer.data(), 1, buffer.size(), file);
-      buffer.clear();
-    }
+    file.Append(Line(static_cast<int>(index % static_cast<uint32_t>(side)),
+                     static_cast<int>(index / static_cast<uint32_t>(side))));
   }
-  std::fwrite(buffer.data(), 1, buffer.size(), file);
-  return std::fclose(file) == 0;
+  return file.Close();
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+
+#include "text_file_writer.h"
 
 namespace {
 
@@ -20,24 +23,18 @@ double Height(double x, double y) {
 }
 
 bool WriteTile(const std::string& path, double west, double north, int side) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  std::string buffer;
+  TextFileWriter file(path);
+  if (!file.opened()) return false;
   char line[96];
   for (int row = 0; row < side; ++row) {
     for (int col = 0; col < side; ++col) {
       const double x = west + col * kSpacing;
       const double y = north - row * kSpacing;
       int length = std::snprintf(line, sizeof line, "%.1f %.1f %.2f\r\n", x, y, Height(x, y));
-      buffer.append(line, static_cast<size_t>(length));
-    }
-    if (buffer.size() > (1 << 20)) {
-      std::fwrite(buffer.data(), 1, buffer.size(), file);
-      buffer.clear();
+      file.Append(std::string_view(line, static_cast<size_t>(length)));
     }
   }
-  std::fwrite(buffer.data(), 1, buffer.size(), file);
-  return std::fclose(file) == 0;
+  return file.Close();
 }
 
 }  // namespace
