@@ -14,13 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool AnyFileOf(const std::string& base_path) {
-  if (ExistingMainFile(base_path)) return true;
-  return std::any_of(
-      kShapefileCompanionExtensions.begin(), kShapefileCompanionExtensions.end(),
-      [&](std::string_view extension) { return EntryExists(base_path + std::string(extension)); });
-}
-
 // ".shp" last: the name being renamed to becomes a Shapefile only when its other files are there.
 void PutShpLast(std::vector<std::string>& suffixes) {
   std::stable_partition(suffixes.begin(), suffixes.end(),
@@ -32,7 +25,7 @@ void PutShpLast(std::vector<std::string>& suffixes) {
 Result<std::string> FreshShapefileName(const std::string& folder) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = NewTemporaryStem();
-    if (!AnyFileOf(JoinPath(folder, name))) return name;
+    if (KnownShapefileSuffixes(JoinPath(folder, name)).empty()) return name;
   }
   return EngineError("No free temporary Shapefile name in " + folder);
 }
