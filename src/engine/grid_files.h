@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,10 @@ inline constexpr std::array<std::string_view, 6> kGridComponentFiles = {
 // in capitals when one is found, else the name itself. Mixed case is not the reader's: "Hdr.adf"
 // is never found.
 std::string GridFilePath(const std::string& grid, std::string_view lower_name);
+
+// The block entries of every tile index in the GRID's folder (w001001x.adf, and the w...x.adf
+// and z...x.adf of further tiles, in either spelling): 8 bytes each after a 100-byte header.
+// 0 when the folder cannot be listed.
+int64_t TileIndexEntries(const std::string& grid);
 
 }  // namespace terravox::engine

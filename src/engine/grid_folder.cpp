@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/paths.h"
+#include "engine/declared_size.h"
 #include "engine/grid_files.h"
 
 namespace terravox::engine {
@@ -125,6 +126,16 @@ Result<GDALDatasetUniquePtr> OpenGridRaster(const std::string& path) {
   if (!dataset) return GdalErrorScope::LastError("'" + path + "' is not a GRID raster");
   if (dataset->GetRasterCount() < 1) {
     return Error(ErrorKind::kEngine, "'" + path + "' holds no raster band");
+  }
+  // Opening reads only the small files; the cells they claim are checked before anyone reads.
+  int block_width = 0;
+  int block_height = 0;
+  dataset->GetRasterBand(1)->GetBlockSize(&block_width, &block_height);
+  const int64_t backed = TileIndexEntries(path) * int64_t{block_width} * block_height;
+  if (Status s = CheckDeclaredSizeBacked(path, dataset->GetRasterXSize(), dataset->GetRasterYSize(),
+                                         backed);
+      !s.ok()) {
+    return s.error();
   }
   return dataset;
 }

@@ -21,8 +21,9 @@ bool IsGridFolder(const std::string& path);
 Status CheckGridFilesAreRegular(const std::string& path);
 
 // The GRID at path opened read-only through GDAL's AIG driver, and only that driver, so a
-// GeoTIFF, an ASCII grid or a VRT never passes for a GRID. Refuses a GDAL virtual path (/vsi...)
-// and a GRID with a file that is no regular file (CheckGridFilesAreRegular), naming it.
+// GeoTIFF, an ASCII grid or a VRT never passes for a GRID. Refuses a GDAL virtual path (/vsi...),
+// a GRID with a file that is no regular file (CheckGridFilesAreRegular), naming it, and a GRID
+// whose declared size its tile indexes do not back (CheckDeclaredSizeBacked).
 // REQUIRES: a live GdalErrorScope. Fails with GDAL's message.
 Result<GDALDatasetUniquePtr> OpenGridRaster(const std::string& path);
 
