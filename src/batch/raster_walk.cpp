@@ -19,6 +19,7 @@
 #include "core/paths.h"
 #include "core/run_control.h"
 #include "engine/dataset_enum.h"
+#include "engine/grid_files.h"
 #include "engine/raster_dataset.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace.h"
@@ -122,7 +123,8 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   std::vector<uint64_t> estimates;
   for (const engine::RasterDataset& raster : rasters) {
     // The slope holds the cells about four times over: padded input, GDAL's output, the result.
-    const uint64_t cells_bytes = FileSizeOf(JoinPath(raster.GetDatasetPath(), "w001001.adf"));
+    const uint64_t cells_bytes =
+        FileSizeOf(engine::GridFilePath(raster.GetDatasetPath(), "w001001.adf"));
     estimates.push_back(4 * cells_bytes + (uint64_t{16} << 20));
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(

@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string_view>
 
+#include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/unique_fd.h"
 
@@ -23,7 +25,7 @@ namespace {
 
 // No number needs more; a longer token would only grow the buffer.
 constexpr size_t kMaxTokenLength = 1000;
-constexpr size_t kMaxHeaderLineLength = 1000;
+constexpr uint64_t kMaxHeaderLineLength = 1000;
 // A whole token and the byte after it must fit in the buffer.
 static_assert(AsciiGridReader::kMinChunkSize > kMaxTokenLength + 1);
 
@@ -171,6 +173,19 @@ Error AsciiGridReader::Fault(long long line, const std::string& detail) const {
                                        std::to_string(line) + ": " + detail);
 }
 
+Error AsciiGridReader::LineTooLong(uint64_t limit) const {
+  if (rows_read_ == 0) {
+    return Fault(line_, "a header line longer than " + std::to_string(limit) + " characters");
+  }
+  return Fault(line_, "a line longer than " + std::to_string(limit) +
+                          " characters, the most a row of " + std::to_string(header_.ncols) +
+                          " values (ncols) may take");
+}
+
+uint64_t AsciiGridReader::RowLineLimit(int ncols) {
+  return static_cast<uint64_t>(ncols) * kMaxRowBytesPerValue + kMaxTokenLength;
+}
+
 Status AsciiGridReader::Fill() {
   if (at_end_) return Status::Ok();
   if (pos_ > 0) {
@@ -197,7 +212,19 @@ Status AsciiGridReader::SkipLineEnd() {
     if (pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
   }
   ++line_;
+  line_start_ = Offset();
   return Status::Ok();
+}
+
+Status AsciiGridReader::SkipBlanks(uint64_t limit) {
+  for (;;) {
+    while (pos_ < end_ && IsBlank(buffer_[pos_])) ++pos_;
+    // Checked once a run of blanks: endless blanks end at the latest one buffer past the limit.
+    if (Offset() - line_start_ > limit) return LineTooLong(limit);
+    if (pos_ < end_) return Status::Ok();
+    if (Status s = Fill(); !s.ok()) return s;
+    if (pos_ == end_) return Status::Ok();
+  }
 }
 
 Result<std::string> AsciiGridReader::ReadHeaderLine() {
@@ -213,10 +240,7 @@ Result<std::string> AsciiGridReader::ReadHeaderLine() {
       return line;
     }
     ++pos_;
-    if (line.size() == kMaxHeaderLineLength) {
-      return Fault(line_, "a header line longer than " + std::to_string(kMaxHeaderLineLength) +
-                              " characters");
-    }
+    if (Offset() - line_start_ > kMaxHeaderLineLength) return LineTooLong(kMaxHeaderLineLength);
     line += c;
   }
 }
@@ -227,16 +251,9 @@ Status AsciiGridReader::ReadHeader() {
   for (;;) {
     // Blanks and empty lines between header lines carry nothing.
     for (;;) {
-      if (pos_ == end_) {
-        if (Status s = Fill(); !s.ok()) return s;
-        if (pos_ == end_) break;
-      }
-      if (!IsSpace(buffer_[pos_])) break;
-      if (IsLineEnd(buffer_[pos_])) {
-        if (Status s = SkipLineEnd(); !s.ok()) return s;
-      } else {
-        ++pos_;
-      }
+      if (Status s = SkipBlanks(kMaxHeaderLineLength); !s.ok()) return s;
+      if (pos_ == end_ || !IsLineEnd(buffer_[pos_])) break;
+      if (Status s = SkipLineEnd(); !s.ok()) return s;
     }
     // Header lines begin with a letter; the first line that does not holds the first row.
     if (pos_ == end_ || !IsLetter(buffer_[pos_])) break;
@@ -264,7 +281,6 @@ Status AsciiGridReader::ReadHeader() {
     any_key = true;
   }
   if (!any_key) return Fault(line_, "not an ESRI ASCII grid: the file has no header");
-  const uint64_t data_offset = buffer_offset_ + pos_;
 
   auto missing = [&](const std::string& what) { return Fault(line_, "the header has no " + what); };
   auto number = [&](Key k) -> Result<double> {
@@ -331,24 +347,21 @@ Status AsciiGridReader::ReadHeader() {
   header_.x = *x;
   header_.y = *y;
 
+  // Without a NODATA_value line the format's default holds, as if the line gave it.
+  std::string nodata_text = std::to_string(static_cast<int>(kDefaultAsciiNoData));
   if (fields.has(kNodata)) {
     Result<double> nodata = number(kNodata);
     if (!nodata.ok()) return nodata.error();
     header_.nodata = *nodata;
+    nodata_text = *fields.text[kNodata];
   }
-  ChooseCellType(fields.has(kNodata) ? *fields.text[kNodata] : std::string());
-  if (cell_type_ == CellType::kInt32) {
-    Result<bool> fractions = DataHasFractions(data_offset);
-    if (!fractions.ok()) return fractions.error();
-    if (*fractions) cell_type_ = CellType::kFloat32;
-  }
+  ChooseCellType(nodata_text);
   return Status::Ok();
 }
 
 void AsciiGridReader::ChooseCellType(const std::string& nodata_text) {
   cell_type_ = CellType::kInt32;
-  if (!header_.nodata) return;
-  const double nodata = *header_.nodata;
+  const double nodata = header_.nodata;
   nodata_compare_ = nodata;
   if (nodata_text.find_first_of(".,") != std::string::npos || nodata < INT_MIN ||
       nodata > INT_MAX) {
@@ -361,9 +374,10 @@ void AsciiGridReader::ChooseCellType(const std::string& nodata_text) {
   if (cell_type_ == CellType::kFloat32) {
     nodata_compare_ = static_cast<double>(static_cast<float>(nodata));
   }
+  type_settled_ = cell_type_ != CellType::kInt32;
 }
 
-// Whether any byte after the header is one GDAL takes for a fraction: its reader types the band
+// Whether any byte from data_offset on is one GDAL takes for a fraction: its reader types the band
 // Float32 then, and compares cells with the no-data value in single precision.
 Result<bool> AsciiGridReader::DataHasFractions(uint64_t data_offset) {
   std::vector<char> chunk(buffer_.size());
@@ -395,6 +409,42 @@ std::array<double, 6> AsciiGridReader::GeoTransform() const {
   return {h.x, dx, 0, h.y + h.nrows * dy, 0, -dy};
 }
 
+Status AsciiGridReader::SettleCellType(std::string_view token, double value) {
+  if (token.find_first_of(".,eE") != std::string_view::npos) {
+    cell_type_ = CellType::kFloat32;
+    type_settled_ = true;
+    return Status::Ok();
+  }
+  // A whole number reads the same in either type unless it is -0, or it is compared with a
+  // no-data value beyond single precision's whole numbers.
+  constexpr double kMax = std::numeric_limits<float>::max();
+  const bool nodata_as_int = value == nodata_compare_;
+  const bool nodata_as_float =
+      static_cast<double>(static_cast<float>(std::clamp(value, -kMax, kMax))) == nodata_compare_;
+  if (nodata_as_int == nodata_as_float && !(value == 0 && std::signbit(value))) {
+    return Status::Ok();
+  }
+  // Everything before this token was blanks and whole numbers.
+  Result<bool> fractions = DataHasFractions(Offset());
+  if (!fractions.ok()) return fractions.error();
+  if (*fractions) cell_type_ = CellType::kFloat32;
+  type_settled_ = true;
+  return Status::Ok();
+}
+
+namespace {
+
+// Whether a number's text has a digit other than 0 before its exponent.
+bool HasNonZeroDigit(std::string_view token) {
+  for (char c : token) {
+    if (c == 'e' || c == 'E') return false;
+    if (c >= '1' && c <= '9') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 Status AsciiGridReader::StoreCell(std::string_view token, float& cell, float nodata_marker, int row,
                                   int column) {
   auto fault = [&](const std::string& what) {
@@ -407,22 +457,33 @@ Status AsciiGridReader::StoreCell(std::string_view token, float& cell, float nod
                                                                : " is not a number");
   }
   double value = *parsed;
-  if (header_.nodata) {
-    double compared = value;
-    if (cell_type_ == CellType::kFloat32) {
-      // GDAL clamps to the single range before it compares.
-      constexpr double kMax = std::numeric_limits<float>::max();
-      compared = static_cast<float>(std::clamp(value, -kMax, kMax));
-    }
-    if (compared == nodata_compare_) {
-      cell = nodata_marker;
-      return Status::Ok();
-    }
+  if (!type_settled_) {
+    if (Status s = SettleCellType(token, value); !s.ok()) return s;
+  }
+  double compared = value;
+  if (cell_type_ == CellType::kFloat32) {
+    // GDAL clamps to the single range before it compares.
+    constexpr double kMax = std::numeric_limits<float>::max();
+    compared = static_cast<float>(std::clamp(value, -kMax, kMax));
+  }
+  if (compared == nodata_compare_) {
+    cell = nodata_marker;
+    return Status::Ok();
   }
   // A band of whole numbers holds no negative zero.
   if (cell_type_ == CellType::kInt32 && value == 0) value = 0;
   float single = static_cast<float>(value);
   if (std::isinf(single)) return fault(" is beyond single precision");
+  // Subnormal singles keep fewer digits but stay values; only a value that would vanish fails.
+  if (single == 0 && HasNonZeroDigit(token)) {
+    return fault(" is too small for single precision, which would hold it as 0");
+  }
+  if (single == nodata_marker) {
+    return fault(
+        " equals the no-data marker of the output, so it would turn into no-data; the "
+        "grid's NODATA_value is " +
+        FormatDouble(header_.nodata));
+  }
   cell = single;
   return Status::Ok();
 }
@@ -431,27 +492,21 @@ Status AsciiGridReader::ReadRow(std::span<float> row, float nodata_marker) {
   const int ncols = header_.ncols;
   const int row_number = ++rows_read_;
   const long long first_line = line_;
+  const uint64_t line_limit = RowLineLimit(ncols);
   int filled = 0;
   for (;;) {
+    if (Status s = SkipBlanks(line_limit); !s.ok()) return s;
     if (pos_ == end_) {
-      if (Status s = Fill(); !s.ok()) return s;
-      if (pos_ == end_) {
-        if (filled == ncols) return Status::Ok();
-        if (filled == 0) {
-          return Fault(line_, "the file ends after " + std::to_string(row_number - 1) + " of " +
-                                  std::to_string(header_.nrows) + " rows (nrows)");
-        }
-        return Fault(first_line, "row " + std::to_string(row_number) + " has only " +
-                                     std::to_string(filled) + " of " + std::to_string(ncols) +
-                                     " values (ncols)");
+      if (filled == ncols) return Status::Ok();
+      if (filled == 0) {
+        return Fault(line_, "the file ends after " + std::to_string(row_number - 1) + " of " +
+                                std::to_string(header_.nrows) + " rows (nrows)");
       }
+      return Fault(first_line, "row " + std::to_string(row_number) + " has only " +
+                                   std::to_string(filled) + " of " + std::to_string(ncols) +
+                                   " values (ncols)");
     }
-    const char c = buffer_[pos_];
-    if (IsBlank(c)) {
-      ++pos_;
-      continue;
-    }
-    if (IsLineEnd(c)) {
+    if (IsLineEnd(buffer_[pos_])) {
       if (Status s = SkipLineEnd(); !s.ok()) return s;
       // A row ends at a line end; a row still short goes on on the next line.
       if (filled == ncols) return Status::Ok();
@@ -490,19 +545,12 @@ Status AsciiGridReader::ReadRow(std::span<float> row, float nodata_marker) {
 }
 
 Status AsciiGridReader::Finish() {
+  const uint64_t line_limit = RowLineLimit(header_.ncols);
   for (;;) {
-    if (pos_ == end_) {
-      if (Status s = Fill(); !s.ok()) return s;
-      if (pos_ == end_) return Status::Ok();
-    }
-    const char c = buffer_[pos_];
-    if (IsBlank(c)) {
-      ++pos_;
-    } else if (IsLineEnd(c)) {
-      if (Status s = SkipLineEnd(); !s.ok()) return s;
-    } else {
-      break;
-    }
+    if (Status s = SkipBlanks(line_limit); !s.ok()) return s;
+    if (pos_ == end_) return Status::Ok();
+    if (!IsLineEnd(buffer_[pos_])) break;
+    if (Status s = SkipLineEnd(); !s.ok()) return s;
   }
   size_t stop = pos_;
   while (stop < end_ && !IsSpace(buffer_[stop])) ++stop;

@@ -5,14 +5,17 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/status.h"
 
 namespace terravox::engine {
+
+// The no-data value of a grid whose header gives none, as the format's description defines it.
+inline constexpr double kDefaultAsciiNoData = -9999;
 
 // The header as the file gives it. Keys are case-insensitive and come in any order: ncols,
 // nrows, xllcorner and yllcorner (or xllcenter and yllcenter), cellsize (or dx and dy), and an
@@ -25,7 +28,8 @@ struct AsciiGridHeader {
   double x = 0;            // xllcorner, or xllcenter when centred
   double y = 0;            // yllcorner, or yllcenter when centred
   bool centred = false;    // x and y name the centre of the south-west cell
-  std::optional<double> nodata;
+  // NODATA_value, or the format's default when the header has no such line.
+  double nodata = kDefaultAsciiNoData;
 };
 
 // The largest ncols and nrows read: one row of cells stays a few tens of megabytes.
@@ -67,11 +71,20 @@ class AsciiGridReader {
   // Reads the next row, north to south, into row (ncols cells): a no-data cell becomes
   // nodata_marker, every other cell its value as single precision. A row may run over several
   // lines but ends at a line end. Fails, naming the file, row and line, on a cell that is not a
-  // number, a value beyond single precision, a row with too few or too many values, or a file
-  // that ends early. REQUIRES: row.size() == ncols, fewer than nrows rows read so far.
+  // number, a value beyond single precision or so small that single precision holds it as 0
+  // (its subnormal values are kept), a value that is nodata_marker itself without being the
+  // grid's no-data value, a row with too few or too many values, a line longer than a row of
+  // ncols values may be (RowLineLimit), or a file that ends early.
+  // REQUIRES: row.size() == ncols, fewer than nrows rows read so far.
   Status ReadRow(std::span<float> row, float nodata_marker);
   // REQUIRES: all rows read. Fails when anything but blanks follows the last row.
   Status Finish();
+
+  // The longest line a row of ncols values may take: kMaxRowBytesPerValue bytes a value, and room
+  // for one value of the longest kind. A longer line is refused as soon as it passes the limit,
+  // so a file of endless blanks (a sparse file) costs no more than this.
+  static uint64_t RowLineLimit(int ncols);
+  static constexpr uint64_t kMaxRowBytesPerValue = 100;
 
  private:
   // How cells are compared with the no-data value: GDAL types the band as Int32 when no cell
@@ -84,6 +97,12 @@ class AsciiGridReader {
   Status ReadHeader();
   void ChooseCellType(const std::string& nodata_text);
   Result<bool> DataHasFractions(uint64_t data_offset);
+  // Settles the band's type from the rest of the data when a cell's value depends on it.
+  Status SettleCellType(std::string_view token, double value);
+  // Skips blanks (not line ends); fails when the line then passes limit bytes.
+  Status SkipBlanks(uint64_t limit);
+  Error LineTooLong(uint64_t limit) const;
+  uint64_t Offset() const { return buffer_offset_ + pos_; }
   // Refills the buffer, keeping its unread bytes; at the end of the source it adds none.
   Status Fill();
   // REQUIRES: a line end at pos_. Consumes it (CR LF as one) and counts the line.
@@ -100,9 +119,14 @@ class AsciiGridReader {
   uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
   bool at_end_ = false;
   long long line_ = 1;
+  uint64_t line_start_ = 0;  // file offset of the current line's first byte
   int rows_read_ = 0;
   AsciiGridHeader header_;
   CellType cell_type_ = CellType::kInt32;
+  // Whether cell_type_ is final. A band typed Int32 by its header turns Float32 when a fraction
+  // appears anywhere in the data; that is learnt from the cells as they come, and the rest of
+  // the file is scanned ahead only for a cell whose value would depend on it.
+  bool type_settled_ = false;
   double nodata_compare_ = 0;  // the no-data value as GDAL compares it
 };
 

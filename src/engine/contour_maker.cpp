@@ -3,12 +3,12 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
-#include <cmath>
 #include <memory>
 #include <string>
 
 #include "core/number_format.h"
 #include "core/paths.h"
+#include "engine/contour_guard.h"
 #include "engine/contour_maker.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
@@ -17,10 +17,6 @@
 
 namespace terravox::engine {
 namespace {
-
-// Beyond this many levels a typing slip in the interval (0.0001 for 1) would keep the run busy
-// for hours and fill the disk; it is refused instead.
-constexpr double kMaxContourLevels = 1e6;
 
 struct SrsReleaser {
   void operator()(OGRSpatialReference* srs) const { srs->Release(); }
@@ -47,27 +43,10 @@ class TemporaryShapefile {
   bool kept_ = false;
 };
 
-// Refuses an interval that would give absurdly many levels over the band's data range. The range
-// is read from the cells themselves: the GRID's statistics file is only a claim about them, and
-// a forged one (min = max) would let any interval through.
-Status CheckLevelCount(GDALRasterBand& band, double interval) {
-  double range[2] = {0, 0};
-  if (band.ComputeRasterMinMax(FALSE, range) != CE_None) {
-    CPLErrorReset();  // no valid cell: no levels, nothing to refuse
-    return Status::Ok();
-  }
-  const double levels = (range[1] - range[0]) / interval;
-  if (std::isfinite(levels) && levels <= kMaxContourLevels) return Status::Ok();
-  return EngineError("The contour interval " + FormatDouble(interval) +
-                     " gives too many levels for the data range " + FormatDouble(range[0]) +
-                     " to " + FormatDouble(range[1]));
-}
-
 // Runs GDAL's contour generator on band 1 of raster into a new line Shapefile at shp_path.
 Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std::string& name,
                      double interval, double level_base) {
   GDALRasterBand* band = raster.GetRasterBand(1);
-  if (Status status = CheckLevelCount(*band, interval); !status.ok()) return status;
 
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
   if (driver == nullptr) return EngineError("GDAL has no ESRI Shapefile driver");
@@ -110,6 +89,11 @@ Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std
 
 Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const std::string& folder,
                                               double interval, double level_base) {
+  // Refused before anything is written: a typing slip in the interval (0.0001 for 1) would keep
+  // the run busy for hours and fill the disk.
+  Result<ContourFigures> figures = ReadContourFigures(input);
+  if (!figures.ok()) return figures.error();
+  if (Status s = CheckContourWork(*figures, interval); !s.ok()) return s.error();
   EnsureGdalRegistered();
   GdalErrorScope scope;
   Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());

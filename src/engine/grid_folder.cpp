@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "core/paths.h"
+#include "engine/declared_size.h"
+#include "engine/grid_files.h"
 
 namespace terravox::engine {
 namespace {
@@ -17,11 +21,12 @@ namespace fs = std::filesystem;
 // table, overviews, masks, auxiliary files), each tried as given, in capitals and in lower case.
 constexpr const char* kParentSideExtensions[] = {".clr", ".aux", ".aux.xml", ".ovr", ".msk"};
 
-// An entry that is there but is not a folder (links followed).
+// An entry that is there but is not a folder (links followed); a link that leads nowhere counts,
+// so its GRID fails with a description rather than vanish from the listing.
 bool IsPresentFile(const std::string& path) {
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  return fs::exists(status) && !fs::is_directory(status);
+  if (!fs::exists(fs::symlink_status(path, ec))) return false;
+  return !fs::is_directory(fs::status(path, ec));
 }
 
 std::string WithCase(std::string text, bool upper) {
@@ -50,6 +55,25 @@ Status CheckNotSpecial(const fs::path& path) {
   }
 }
 
+// Not OK when a file the reader opens is a link that cannot be followed (a loop, or a link to
+// nothing): the reader would only say that the folder is no GRID.
+Status CheckComponentLinks(const std::string& grid) {
+  for (std::string_view name : kGridComponentFiles) {
+    const std::string path = GridFilePath(grid, name);
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) continue;
+    const fs::file_status target = fs::status(path, ec);
+    if (!ec && fs::exists(target)) continue;
+    std::string text = "'";
+    text.append(path).append("' is a link that cannot be followed (");
+    text.append(ec ? ec.message()
+                   : std::make_error_code(std::errc::no_such_file_or_directory).message());
+    text.append("), so the GRID is not read");
+    return EngineError(std::move(text));
+  }
+  return Status::Ok();
+}
+
 // The same for every entry of folder; sub-folders are not looked into, and a folder that cannot be
 // listed is left to GDAL.
 Status CheckFolderEntries(const fs::path& folder) {
@@ -68,11 +92,13 @@ bool IsGridFolder(const std::string& path) {
   if (path.empty() || !fs::is_directory(path, ec)) return false;
   // Any kind of file counts here: one that is no regular file makes the raster fail on reading,
   // with a description, rather than vanish from the listing.
-  return IsPresentFile(JoinPath(path, "hdr.adf")) && IsPresentFile(JoinPath(path, "w001001.adf"));
+  return IsPresentFile(GridFilePath(path, "hdr.adf")) &&
+         IsPresentFile(GridFilePath(path, "w001001.adf"));
 }
 
 Status CheckGridFilesAreRegular(const std::string& path) {
   const fs::path grid(path);
+  if (Status s = CheckComponentLinks(path); !s.ok()) return s;
   if (Status s = CheckFolderEntries(grid); !s.ok()) return s;
   const fs::path parent = grid.parent_path();
   const std::string name = grid.filename().string();
@@ -100,6 +126,16 @@ Result<GDALDatasetUniquePtr> OpenGridRaster(const std::string& path) {
   if (!dataset) return GdalErrorScope::LastError("'" + path + "' is not a GRID raster");
   if (dataset->GetRasterCount() < 1) {
     return Error(ErrorKind::kEngine, "'" + path + "' holds no raster band");
+  }
+  // Opening reads only the small files; the cells they claim are checked before anyone reads.
+  int block_width = 0;
+  int block_height = 0;
+  dataset->GetRasterBand(1)->GetBlockSize(&block_width, &block_height);
+  const int64_t backed = TileIndexEntries(path) * int64_t{block_width} * block_height;
+  if (Status s = CheckDeclaredSizeBacked(path, dataset->GetRasterXSize(), dataset->GetRasterYSize(),
+                                         backed);
+      !s.ok()) {
+    return s.error();
   }
   return dataset;
 }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/physical_memory.h"
 #include "core/run_control.h"
+#include "engine/declared_size.h"
 #include "engine/edge_padding.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
@@ -160,6 +162,12 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   Result<GridGeometry> geometry = GridGeometryOf(**source, input.GetDatasetPath());
   if (!geometry.ok()) return geometry.error();
 
+  // The padded cells, the slope and GDAL's strips of it are held at once: a size the machine
+  // cannot hold fails as the gridder's grids do, before anything is allocated.
+  const int64_t cell_count = int64_t{(*source)->GetRasterXSize()} * (*source)->GetRasterYSize();
+  if (Status s = CheckCellsFitInMemory(cell_count, 3, PhysicalMemoryBytes()); !s.ok()) {
+    return s.error();
+  }
   std::vector<float> padded;
   float nodata = 0;
   if (Status s = ReadPadded(**source, padded, &nodata); !s.ok()) return s.error();

@@ -19,7 +19,8 @@ class Workspace {
   const std::string& path() const { return path_; }
 
   // The datasets of a kind: for kRasterDatasetKind the ESRI GRID rasters of the folder (its
-  // sub-folders holding hdr.adf and w001001.adf), in name order; other kinds give none.
+  // sub-folders holding hdr.adf and w001001.adf, or HDR.ADF and W001001.ADF), in name order;
+  // other kinds give none.
   Result<DatasetEnum> ListDatasets(int kind) const;
 
   // The GRID of that name in this workspace, or none.

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <filesystem>
+#include <string>
 
 #include "engine/gis_test_util.h"
 #include "support/fake_host.h"
@@ -171,29 +173,65 @@ TEST_F(RasterWalkTest, NumberTextThatDoesNotConvertEscapes) {
   }
 }
 
-// A FIFO among a GRID's files once hung the run for ever: the raster now fails with a description
-// naming it, through each operation's usual path (the slope escapes when no old slope exists).
-TEST_F(RasterWalkTest, FifoAmongAGridsFilesFailsTheRasterNamingIt) {
-  AddRamps();
-  fs::remove(grid_ + "/a/sta.adf");
-  ASSERT_EQ(::mkfifo((grid_ + "/a/sta.adf").c_str(), 0600), 0);
-  const std::string expected =
-      "'" + grid_ + "/a/sta.adf' is not a regular file, so the GRID is not read";
-  for (bool slope : {true, false}) {
-    SCOPED_TRACE(slope ? "slope" : "contours");
-    FakeHost host;
-    host.values = host_.values;
-    host.values.run_slope = slope;
-    host.values.run_contour = !slope;
-    BatchMdl mdl;
+// A FIFO among a GRID's files once hung the run for ever, and a GRID whose hdr.adf was a link
+// that cannot be followed left the walk unseen: the raster now fails with a description naming
+// the file, through each operation's usual path (the slope escapes when no old slope exists).
+TEST_F(RasterWalkTest, GridFileThatCannotBeReadFailsTheRasterNamingIt) {
+  struct Row {
+    const char* file;
+    const char* link_to;  // none: a FIFO
+    const char* says;
+  };
+  const Row rows[] = {
+      {"sta.adf", nullptr, "is not a regular file"},
+      {"hdr.adf", "hdr.adf",
+       "is a link that cannot be followed (Too many levels of symbolic links)"},
+      {"hdr.adf", "gone", "is a link that cannot be followed (No such file or directory)"},
+  };
+  for (const Row& row : rows) {
+    for (bool slope : {true, false}) {
+      SCOPED_TRACE(std::string(row.says) + (slope ? ", slope" : ", contours"));
+      fs::remove_all(grid_);
+      fs::create_directory(grid_);
+      AddRamps();
+      const std::string path = grid_ + "/a/" + row.file;
+      fs::remove(path);
+      if (row.link_to != nullptr) {
+        fs::create_symlink(row.link_to, path);
+      } else {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      }
+      FakeHost host;
+      host.values = host_.values;
+      host.values.run_slope = slope;
+      host.values.run_contour = !slope;
+      BatchMdl mdl;
 
-    Status status = GetRasterLayersFromFolder(host, mdl);
+      Status status = GetRasterLayersFromFolder(host, mdl);
 
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.description(), expected);
-    EXPECT_TRUE(fs::is_empty(slope_));
-    EXPECT_TRUE(fs::is_empty(contour_));
+      ASSERT_FALSE(status.ok());
+      EXPECT_EQ(status.description(), "'" + path + "' " + row.says + ", so the GRID is not read");
+      EXPECT_TRUE(fs::is_empty(slope_));
+      EXPECT_TRUE(fs::is_empty(contour_));
+    }
   }
+}
+
+// GRIDs copied from some media name every file in capitals; GDAL's reader takes those names too.
+TEST_F(RasterWalkTest, GridsWithCapitalFileNamesAreWalked) {
+  AddRamps();
+  for (const auto& entry : fs::directory_iterator(grid_ + "/a")) {
+    std::string name = entry.path().filename().string();
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    fs::rename(entry.path(), grid_ + "/a/" + name);
+  }
+
+  ASSERT_TRUE(GetRasterLayersFromFolder(host_, mdl_).ok());
+
+  EXPECT_EQ(host_.captions.size(), 4u);
+  EXPECT_EQ(ReadGridBack(slope_ + "/a").cells, ReadGridBack(slope_ + "/b").cells);
+  EXPECT_FALSE(testing::ReadContourShapefile(contour_ + "/a.shp").lines.empty());
+  EXPECT_TRUE(host_.messages.empty());
 }
 
 TEST_F(RasterWalkTest, ContourAndFolderFailuresEscape) {

@@ -44,6 +44,8 @@ Read ReadAll(const std::string& text, size_t chunk_size = AsciiGridReader::kChun
   return read;
 }
 
+float Single(double value) { return static_cast<float>(value); }
+
 uint32_t Bits(float value) {
   uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
@@ -135,6 +137,20 @@ TEST(AsciiGridReaderTest, RefusesBrokenFilesWithADescription) {
        "`g.asc', line 7: row 2, column 2: `5\\x00' is not a number"},
       {"endless token", kHeader + "1 2 " + std::string(5000, '7'),
        "`g.asc', line 6: row 1: a value longer than 1000 characters"},
+      {"cell that single precision holds as 0", kHeader + "1 2.3e-308 3\n4 5 6\n",
+       "`g.asc', line 6: row 1, column 2: `2.3e-308' is too small for single precision, which "
+       "would hold it as 0"},
+      {"cell that even double holds as 0", kHeader + "1 2 3\n4 -1e-400 6\n",
+       "`g.asc', line 7: row 2, column 2: `-1e-400' is too small for single precision, which "
+       "would hold it as 0"},
+      {"cell equal to the output's no-data marker", kHeader + "1 2 3\n4 -3.4028235e38 6\n",
+       "`g.asc', line 7: row 2, column 2: `-3.4028235e38' equals the no-data marker of the "
+       "output, so it would turn into no-data; the grid's NODATA_value is -9999"},
+      {"blanks past the longest row line", kHeader + "1 2 3" + std::string(1400, ' ') + "\n",
+       "`g.asc', line 6: a line longer than 1300 characters, the most a row of 3 values (ncols) "
+       "may take"},
+      {"blanks past the longest header line", "ncols 3\n" + std::string(1001, '\t') + "\n",
+       "`g.asc', line 2: a header line longer than 1000 characters"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -223,8 +239,9 @@ TEST(AsciiGridReaderTest, NoDataIsComparedInTheBandsType) {
        "16777217",
        "16777217 16777219 1.5",
        {16777216.0f, 16777220.0f, 1.5f}},
-      {"zero with a point is compared in double", "0.0", "0 -0 1e-50", {m, m, 0}},
+      {"zero with a point is compared in double", "0.0", "0 -0 1e-40", {m, m, Single(1e-40)}},
       {"no-data beyond single precision", "-1e300", "-1e300 2.5 -1e300", {m, 2.5f, m}},
+      {"no NODATA_value line: -9999", "", "-9999 5 -9999.5", {m, 5, -9999.5f}},
       {"no-data at the single range's end",
        "-3.4028234663852886e+38",
        "-3.4028234663852886e+38 -3.4028235e38 7",
@@ -232,8 +249,8 @@ TEST(AsciiGridReaderTest, NoDataIsComparedInTheBandsType) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string text = "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value " +
-                       c.nodata + "\n" + c.row + "\n";
+    std::string text = "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n" +
+                       (c.nodata.empty() ? "" : "NODATA_value " + c.nodata + "\n") + c.row + "\n";
     Read read = ReadAll(text);
     ASSERT_EQ(read.error, "");
     ASSERT_EQ(read.cells.size(), c.expected.size());
@@ -251,6 +268,15 @@ TEST(AsciiGridReaderTest, NegativeZeroSurvivesOnlyInDecimalGrids) {
   Read decimal = ReadAll(header + "-0 1.5\n");
   ASSERT_EQ(decimal.error, "");
   EXPECT_EQ(Bits(decimal.cells[0]), Bits(-0.0f));
+}
+
+TEST(AsciiGridReaderTest, ZeroStaysZeroAndSubnormalSinglesStay) {
+  Read read =
+      ReadAll("ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n0e-999 -0.0 1e-40\n");
+  ASSERT_EQ(read.error, "");
+  EXPECT_EQ(Bits(read.cells[0]), Bits(0.0f));
+  EXPECT_EQ(Bits(read.cells[1]), Bits(-0.0f));
+  EXPECT_EQ(Bits(read.cells[2]), Bits(Single(1e-40)));
 }
 
 // Line ends, values and over-long values met at every offset of a chunk's edge read as in one

