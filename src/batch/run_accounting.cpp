@@ -113,7 +113,7 @@ void AccountTiles(RunAccount& run, const std::map<int, const ShardAccount*>& sha
       if (InShard(shard->shard, name)) {
         account.shard = shard->shard;
         if (account.why_not_processed == "not reached" && shard->state != ShardState::kFinished) {
-          account.why_not_processed = "shard " + ShardText(shard->shard) + " stopped";
+          account.why_not_processed = "shard " + ShardText(shard->shard) + " stopped before it";
         }
       }
     }
