@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # A private single-node Slurm cluster in a temporary folder, as the current user: munged,
-# slurmctld and slurmd with a generated slurm.conf. Submits a 3-task Terravox array over 12
-# generated tiles through scripts/slurm/submit.sh, waits for the final job, and checks every
-# output byte for byte against one local run. The daemons are stopped by their process ids.
+# slurmctld and slurmd with a generated slurm.conf. Plays a cluster user's day through
+# scripts/slurm/submit.sh and checks each verdict and every output byte for byte against one
+# local run:
+#   1. 3 shards at most 2 at once, a bad tile, one task requeued: the requeued task resumes, the
+#      final job says Stopped naming the bad tile, and the outputs equal one local --keep-going run;
+#   2. the tile mended, a --resume submission redoes only it: Finished, no old failure named;
+#      a --resume with another --tasks is refused before anything is queued;
+#   3. a new submission into the same report folder with two tasks cancelled while pending:
+#      Stopped, naming the two shards that never started;
+#   4. those two rerun with sbatch --array=1-2, and the final job again: Finished.
+# The daemons are stopped by their process ids.
 #   usage: scripts/cluster_demo.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: cluster_demo.sh BUILD_DIR}" && pwd)
@@ -13,6 +21,8 @@ cli=$build_dir/src/app/terravox-cli
 export GDAL_PAM_ENABLED=NO
 started=$EPOCHREALTIME
 elapsed() { awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
+say() { echo "cluster-demo: $*"; }
+fail() { echo "cluster-demo: $*" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/terravox-cluster.XXXXXX")
 chmod 755 "$work"  # munged wants its socket folder searchable by every user
@@ -82,6 +92,7 @@ SelectTypeParameters=CR_CPU
 MpiDefault=none
 ReturnToService=2
 MinJobAge=600
+KillWait=5
 NodeName=$node NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOWN
 PartitionName=demo Nodes=$node Default=YES MaxTime=INFINITE State=UP
 CONF
@@ -97,12 +108,12 @@ for _ in $(seq 150); do
   [ "$state" = idle ] && break
   sleep 0.2
 done
-[ "$state" = idle ] || { echo "cluster-demo: the node never came up ($state)" >&2; exit 1; }
-echo "cluster-demo: cluster up after $(elapsed) s"
+[ "$state" = idle ] || fail "the node never came up ($state)"
+say "cluster up after $(elapsed) s"
 
-# Twelve tiles of 60 x 60 points on gently varying planes, and the folders of a run.
+# Twelve tiles of 60 x 60 points on gently varying planes, tile05 with a height that is no number.
 data=$work/data
-for root in "$data/cluster" "$data/local"; do mkdir -p "$root"/{ascii,grid,slope,contour}; done
+reports=$data/reports
 mkdir -p "$data/xyz"
 python3 - "$data/xyz" <<'PY'
 import sys
@@ -112,31 +123,109 @@ for t in range(12):
             for x in range(0, 600, 10):
                 f.write(f"{x + 1000 * t} {y} {50 + t + 0.05 * x + 0.02 * y + (x * y) % 13 / 10}\r\n")
 PY
+cp "$data/xyz/tile05.xyz" "$work/tile05.good"
+printf '0 0 high\r\n' >"$data/xyz/tile05.xyz"
+for root in cluster local; do mkdir -p "$data/$root"/{ascii,grid,slope,contour}; done
+# The run's options, with the folders relative to $data as a user would give them.
 run_options() {
-  echo --input xyz --xyz-dir "$data/xyz" --ascii-dir "$1/ascii" --grid-dir "$1/grid" \
+  echo --input xyz --xyz-dir xyz --ascii-dir "$1/ascii" --grid-dir "$1/grid" \
     --slope-dir "$1/slope" --contour-dir "$1/contour" --contour-interval 2
 }
+submit() { (cd "$data" && bash "$repo/scripts/slurm/submit.sh" --cli "$cli" \
+  --report-dir reports "$@") | tee "$work/submit.out"; }
+job_of() { sed -n "s/.*$1 job \([0-9]*\).*/\1/p" "$work/submit.out"; }
+# Waits until none of the jobs is pending, running or completing.
+wait_jobs() {
+  for _ in $(seq 600); do
+    [ -z "$(squeue -h -j "$1" -t PD,R,CG,S 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  squeue >&2
+  fail "jobs $1 still queued"
+}
+exit_code() { scontrol show job "$1" | sed -n 's/.* ExitCode=\([0-9:]*\).*/\1/p'; }
+# Waits for the final job, prints what it said, and checks its exit code.
+final_says() {
+  wait_jobs "$1"
+  say "final job $1 (exit $(exit_code "$1")) said:"
+  sed 's/^/    /' "$reports/terravox-$1.out"
+  [ "$(exit_code "$1")" = "$2" ] || fail "the final job's exit code is not $2"
+}
+# The cluster's outputs against one local run (with the extra options given) of the same tiles.
+same_as_local() {
+  rm -rf "$data/local"
+  mkdir -p "$data/local"/{ascii,grid,slope,contour}
+  # shellcheck disable=SC2046  # the options hold no blanks: mktemp names do not
+  (cd "$data" && "$cli" run $(run_options local) "$@" --log "$work/local.log" 2>/dev/null) || true
+  diff -r "$data/local" "$data/cluster" >&2 || fail "the cluster's outputs differ from one local run"
+  say "outputs equal one local run${*:+ $*}, byte for byte ($(find "$data/cluster" -type f | wc -l) files)"
+}
 
-# shellcheck disable=SC2046  # the options hold no blanks: mktemp names do not
-bash scripts/slurm/submit.sh --tasks 3 --cpus 1 --cli "$cli" --report-dir "$data/reports" \
-  -- $(run_options "$data/cluster") | tee "$work/submit.out"
-final=$(sed -n 's/.*final job \([0-9]*\).*/\1/p' "$work/submit.out")
-for _ in $(seq 600); do
-  [ -z "$(squeue -h 2>/dev/null)" ] && break
-  sleep 0.2
-done
-[ -z "$(squeue -h)" ] || { echo "cluster-demo: jobs still queued" >&2; squeue >&2; exit 1; }
-final_exit=$(scontrol show job "$final" | sed -n 's/.* ExitCode=\([0-9:]*\).*/\1/p')
-echo "cluster-demo: final job $final exit code $final_exit; it said:"
-cat "$data/reports/terravox-$final.out"
-
+say "1. three shards, at most two at once, a bad tile; shard 1 requeued"
 # shellcheck disable=SC2046
-"$cli" run $(run_options "$data/local") --log "$work/local.log" 2>/dev/null
-if ! diff -r "$data/local" "$data/cluster" >&2; then
-  echo "cluster-demo: the cluster's outputs differ from one local run" >&2
-  exit 1
+submit --tasks 3 --cpus 1 --throttle 2 --requeue -- $(run_options cluster)
+array=$(job_of array)
+final=$(job_of final)
+scontrol hold "$final"  # so the requeued task ends before the final job starts
+for _ in $(seq 300); do [ -s "$reports/report.1.jsonl" ] && break; sleep 0.05; done
+scontrol requeue "${array}_1"
+# A requeued job waits a while before it may start again; the demo has no time to spare.
+for _ in $(seq 100); do [ "$(squeue -h -j "${array}_1" -o %t)" = PD ] && break; sleep 0.1; done
+scontrol update JobId="${array}_1" StartTime=now
+say "requeued task ${array}_1"
+wait_jobs "$array"
+scontrol release "$final"
+final_says "$final" 1:0
+grep -q 'tile05.*failed xyz2ascii' "$reports/terravox-$final.out" || fail "tile05 is not named"
+say "shard 1's report: its runs' ends"
+grep '"step":"run"' "$reports/report.1.jsonl" | sed 's/^/    /'
+starts=$(grep -c '"step":"start"' "$reports/report.1.jsonl")
+[ "$starts" -eq 2 ] || fail "shard 1 ran $starts times, not twice"
+python3 - "$reports/report.1.jsonl" <<'PY' || fail "the requeued task did work of its first attempt again"
+import json, sys
+done = set()
+for line in open(sys.argv[1]):
+    record = json.loads(line)
+    if record.get("outcome") == "ok":
+        key = (record["step"], record["input"])
+        assert key not in done, key
+        done.add(key)
+PY
+say "shard 1 ran twice; its second attempt resumed and did nothing of the first again"
+same_as_local --keep-going
+
+say "2. tile05 mended; --resume redoes only it"
+cp "$work/tile05.good" "$data/xyz/tile05.xyz"
+# shellcheck disable=SC2046
+submit --tasks 3 --cpus 1 --resume -- $(run_options cluster)
+final_says "$(job_of final)" 0:0
+grep -q '^failures: 0$' "$reports/terravox-$(job_of final).out" || fail "an old failure is named"
+same_as_local
+# shellcheck disable=SC2046
+if (cd "$data" && bash "$repo/scripts/slurm/submit.sh" --cli "$cli" --report-dir reports \
+  --tasks 4 --resume -- $(run_options cluster)) 2>"$work/refused.out"; then
+  fail "a --resume with another --tasks was submitted"
 fi
-[ "$final_exit" = "0:0" ] || { echo "cluster-demo: the final job did not finish" >&2; exit 1; }
-files=$(find "$data/cluster" -type f | wc -l)
+say "refused: $(cat "$work/refused.out")"
+
+say "3. a new submission into the same folder, tasks 1 and 2 cancelled while pending"
+# shellcheck disable=SC2046
+submit --tasks 3 --cpus 1 --sbatch --hold -- $(run_options cluster)
+array=$(job_of array)
+final=$(job_of final)
+scancel "${array}_1" "${array}_2"
+scontrol release "$array"
+final_says "$final" 1:0
+[ "$(grep -c '^ *shard [12]/3 never started$' "$reports/terravox-$final.out")" -eq 2 ] ||
+  fail "the final job does not name both shards that never started"
+
+say "4. shards 1 and 2 rerun with sbatch --array=1-2, then the final job again"
+rerun=$(sbatch --parsable --array=1-2 --cpus-per-task=1 --chdir="$reports" \
+  "$repo/scripts/slurm/terravox-array.sbatch" "$reports")
+final=$(sbatch --parsable --dependency="afterany:${rerun%%;*}" --chdir="$reports" \
+  "$repo/scripts/slurm/terravox-final.sbatch" "$reports")
+final_says "${final%%;*}" 0:0
+same_as_local
+
 stop_daemons
-echo "cluster-demo: passed: $files output files equal one local run, in $(elapsed) s"
+say "passed in $(elapsed) s"

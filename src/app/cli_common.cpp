@@ -3,6 +3,9 @@
 
 #include <iostream>
 
+#include "core/utf8_text.h"
+#include "gridder/error_log.h"
+
 namespace terravox::cli {
 
 void PrintError(const std::string& message) { std::cerr << "terravox-cli: " << message << '\n'; }
@@ -36,9 +39,27 @@ std::string DescribeOptions(const CLI::App& sub) {
   return text;
 }
 
+std::string TerminalText(std::string_view text) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  const std::string utf8 = EscapeNonUtf8(text);
+  std::string shown;
+  shown.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    // U+0080..U+009F: some terminals take these for escape sequences (U+009B is CSI).
+    if (static_cast<unsigned char>(utf8[i]) == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      shown.append({'\\', 'x', 'C', '2', '\\', 'x', kHexDigits[next >> 4], kHexDigits[next & 0xF]});
+      ++i;
+    } else {
+      shown.push_back(utf8[i]);
+    }
+  }
+  return EscapeControlCharacters(shown);
+}
+
 void PrintMessagesToStderr(HeadlessHost& host) {
   host.on_message = [](const std::string& text, const std::string& title) {
-    std::cerr << title << ": " << text << '\n';
+    std::cerr << TerminalText(title) << ": " << TerminalText(text) << '\n';
   };
 }
 

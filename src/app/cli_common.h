@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "batch/headless_host.h"
 
@@ -47,7 +48,13 @@ void PrintError(const std::string& message);
 // The option lines of the usage text for sub's options: name, value name, description.
 std::string DescribeOptions(const CLI::App& sub);
 
-// Makes the host's message boxes print "TITLE: TEXT" on stderr, without waiting.
+// The text as it may reach a terminal: control characters escaped as the error log escapes them
+// (\r, \n, \t, \xHH), C1 controls and bytes that are no UTF-8 as \xHH too, so no file name can
+// move the cursor, retitle the window or forge a line.
+std::string TerminalText(std::string_view text);
+
+// Makes the host's message boxes print "TITLE: TEXT" on stderr, without waiting; file names in
+// them as TerminalText shows them.
 void PrintMessagesToStderr(HeadlessHost& host);
 
 }  // namespace terravox::cli

@@ -9,6 +9,8 @@
 
 #include "app/cli_common.h"
 #include "app/cli_run_flags.h"
+#include "batch/check_cond.h"
+#include "batch/final_message.h"
 #include "batch/run_plan.h"
 
 namespace terravox::cli {
@@ -19,7 +21,19 @@ using nlohmann::json;
 struct PlanFlags {
   RunFlags run;
   bool json = false;
+  bool validate_only = false;
 };
+
+// Only the validation a run starts with, its boxes printed as the run prints them: what a
+// submission checks before it queues anything. Exit 0 when a run would get past it.
+int ValidateOnly(HeadlessHost& host, BatchMdl& mdl) {
+  PrintMessagesToStderr(host);
+  mdl.bRunOk = false;
+  Status escaped = CheckCond(host, mdl);
+  if (escaped.ok() && mdl.bRunOk) return kExitOk;
+  host.MsgBox(escaped.ok() ? kStoppedText : escaped.description(), kStoppedTitle);
+  return kExitFailed;
+}
 
 json ScanJson(const XyzScan& scan) {
   json out = {{"points", scan.points < 0 ? json(nullptr) : json(scan.points)},
@@ -119,6 +133,7 @@ int RunPlanCommand(const CLI::App& sub, const PlanFlags& flags,
   if (Status s = ApplyRunFlags(sub, flags.run, host, mdl, options); !s.ok()) {
     return UsageError(s.description());
   }
+  if (flags.validate_only) return ValidateOnly(host, mdl);
   RunPlan plan = PlanRun(host, mdl, options);
   if (flags.json) {
     std::cout << PlanJson(plan, options.shard).dump(2, ' ', false, json::error_handler_t::replace)
@@ -133,6 +148,9 @@ SubcommandRun DefinePlan(CLI::App& sub) {
   auto flags = std::make_shared<PlanFlags>();
   AddRunFlags(sub, flags->run);
   sub.add_flag("--json", flags->json, "print the plan as JSON rather than a table");
+  sub.add_flag("--validate-only", flags->validate_only,
+               "only validate the settings as run does first, printing what run\n"
+               "would print; exit 1 when run would stop at once");
   return [&sub, flags](const std::vector<std::string>& positional) {
     return RunPlanCommand(sub, *flags, positional);
   };

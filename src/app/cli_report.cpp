@@ -1,75 +1,75 @@
-// terravox-cli report: the summary of one or more per-file reports (a run's, or its shards'):
-// counts per step, failures with reasons, the slowest files. Optionally merges them into one
-// report in a run's order, and ends with the run's final message and exit code, as the final
-// job of a cluster run does.
+// terravox-cli report: the account of one or more per-file reports (a run's, or its shards'):
+// first what became of every shard and every tile, in a few lines; then counts per step,
+// failures with reasons, the slowest files. Optionally merges them into one report in a run's
+// order, and ends with the run's final message and exit code, as the final job of a cluster run
+// does.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "app/cli_common.h"
+#include "batch/final_message.h"
+#include "batch/report_reader.h"
+#include "batch/run_accounting.h"
 #include "batch/run_report.h"
 #include "core/folder_listing.h"
 #include "core/paths.h"
-#include "core/shard.h"
+#include "core/pending_file.h"
 
 namespace terravox::cli {
 namespace {
 
-// Keys stay in the order written, so a report reads step, input, output, outcome first.
-using json = nlohmann::ordered_json;
-
-constexpr const char* kFinishedText = "All files in the folders were finished";
-constexpr const char* kFinishedTitle = "Program is Finished";
-constexpr const char* kStoppedText = "There are some errors happened during processing";
-constexpr const char* kStoppedTitle = "Program is Stopped";
 constexpr size_t kSlowestShown = 5;
+// Shards and tiles named in the account before "and N more"; the details name them all.
+constexpr size_t kNamedInAccount = 10;
 
 struct ReportFlags {
   std::string merge;
   bool final_message = false;
   int shards = 0;
+  std::string submission;
 };
 
 struct Loaded {
-  std::vector<json> files;  // file records, in the order read
-  std::vector<json> runs;   // run-end records
-  bool complete = true;     // every report could be read
+  std::vector<Report> reports;
+  int skipped_lines = 0;
+  bool complete = true;  // every report could be read
 };
 
-Loaded Load(const std::vector<std::string>& paths) {
+// With --final a report that is not there belongs to a shard that never started: the account
+// says so. Any other report that cannot be read is an error.
+Loaded Load(const std::vector<std::string>& paths, bool final_job) {
   Loaded loaded;
   for (const std::string& path : paths) {
-    std::ifstream in(path);
-    if (!in) {
-      PrintError("cannot read the report " + path);
+    Result<Report> report = ReadReport(path);
+    if (!report.ok()) {
+      if (final_job && report.error().kind() == ErrorKind::kFileNotFound) continue;
+      PrintError(TerminalText(report.error().description()));
       loaded.complete = false;
       continue;
     }
-    for (std::string text; std::getline(in, text);) {
-      json line = json::parse(text, nullptr, false);
-      if (!line.is_object()) continue;  // a line cut off by a killed run
-      (line.value("step", "") == kRunEndStep ? loaded.runs : loaded.files).push_back(line);
-    }
+    loaded.skipped_lines += report->skipped_lines;
+    loaded.reports.push_back(std::move(report).value());
   }
   return loaded;
 }
 
 // The place of a record in one run: the XYZ step, then ASCII to GRID, each in listing order;
 // then the raster walk raster by raster, slope before contours.
-std::tuple<int, std::string, int> RunOrder(const json& record) {
-  const std::string step = record.value("step", "");
-  const int phase = step == kStepXyz2Ascii ? 0 : step == kStepAscii2Grid ? 1 : 2;
-  return {phase, LastPathPiece(record.value("input", "")), step == kStepContours ? 1 : 0};
+std::tuple<int, std::string, int> RunOrder(const FileRecord& record) {
+  const int phase = record.step == kStepXyz2Ascii ? 0 : record.step == kStepAscii2Grid ? 1 : 2;
+  return {phase, LastPathPiece(record.input), record.step == kStepContours ? 1 : 0};
 }
 
-void SortInRunOrder(std::vector<json>& records) {
-  std::stable_sort(records.begin(), records.end(), [](const json& a, const json& b) {
+void SortInRunOrder(std::vector<FileRecord>& records) {
+  std::stable_sort(records.begin(), records.end(), [](const FileRecord& a, const FileRecord& b) {
     auto [phase_a, name_a, rank_a] = RunOrder(a);
     auto [phase_b, name_b, rank_b] = RunOrder(b);
     if (phase_a != phase_b) return phase_a < phase_b;
@@ -78,23 +78,88 @@ void SortInRunOrder(std::vector<json>& records) {
   });
 }
 
-// Finished only when every expected shard reported its end and each finished. A resumed shard
-// appends to its report: its last end counts.
-bool RunFinished(const Loaded& loaded, int shards_expected) {
-  if (!loaded.complete || loaded.runs.empty()) return false;
-  std::map<std::string, bool> finished;  // shard ("" for a whole run) -> its last end
-  int count = 0;
-  for (const json& run : loaded.runs) {
-    const std::string shard = run.value("shard", "");
-    finished[shard] = run.value("outcome", "") == "finished";
-    if (Result<Shard> parsed = ParseShard(shard); parsed.ok()) count = parsed->count;
+std::string ShardText(const Shard& shard) {
+  return std::to_string(shard.index) + "/" + std::to_string(shard.count);
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
+std::string ShardLine(const ShardAccount& shard) {
+  switch (shard.state) {
+    case ShardState::kFinished:
+      return "finished";
+    case ShardState::kStopped:
+      return "stopped: " + shard.reason;
+    case ShardState::kNeverStarted:
+      return "never started";
+    case ShardState::kOther:
+      return "not counted: " + shard.reason;
   }
-  for (const auto& [shard, done] : finished) {
-    if (!done) return false;
+  return "";
+}
+
+std::string TileLine(const TileAccount& tile) {
+  std::string text = tile.tile;
+  if (tile.shard.count > 1) text += " (shard " + ShardText(tile.shard) + ")";
+  std::string sep = ": ";
+  for (const FileRecord& failed : tile.failed) {
+    text += sep + "failed " + failed.step + " " + failed.input;
+    if (!failed.error.empty()) text += " (" + failed.error + ")";
+    sep = "; ";
   }
-  if (shards_expected > 0) count = shards_expected;
-  if (count > 1) return finished.size() == static_cast<size_t>(count) && !finished.contains("");
-  return true;
+  if (!tile.not_processed.empty()) {
+    text +=
+        sep + "not processed: " + Joined(tile.not_processed) + " (" + tile.why_not_processed + ")";
+  }
+  return text;
+}
+
+// Prints up to limit lines of items, then how many more there are.
+template <typename Item, typename Line>
+void PrintList(const std::vector<const Item*>& items, size_t limit, Line line) {
+  for (size_t i = 0; i < items.size() && i < limit; ++i) {
+    std::printf("  %s\n", TerminalText(line(*items[i])).c_str());
+  }
+  if (items.size() > limit) std::printf("  and %zu more (listed below)\n", items.size() - limit);
+}
+
+void PrintAccount(const RunAccount& run, const Loaded& loaded) {
+  std::map<ShardState, int> states;
+  std::vector<const ShardAccount*> unfinished;
+  for (const ShardAccount& shard : run.shards) {
+    ++states[shard.state];
+    if (shard.state != ShardState::kFinished) unfinished.push_back(&shard);
+  }
+  std::string whose = run.submission.empty() ? "" : " of submission " + run.submission;
+  std::printf("run%s in %d shard%s: %d finished, %d stopped, %d never started, %d not counted\n",
+              TerminalText(whose).c_str(), run.shard_count, run.shard_count == 1 ? "" : "s",
+              states[ShardState::kFinished], states[ShardState::kStopped],
+              states[ShardState::kNeverStarted], states[ShardState::kOther]);
+  auto shard_line = [](const ShardAccount& shard) {
+    return "shard " + ShardText(shard.shard) + " " + ShardLine(shard);
+  };
+  PrintList(unfinished, kNamedInAccount, shard_line);
+  std::printf("tiles: %d in the reports, %d done in every step, %zu not\n", run.tiles,
+              run.tiles - static_cast<int>(run.not_done.size()), run.not_done.size());
+  std::vector<const TileAccount*> not_done;
+  for (const TileAccount& tile : run.not_done) not_done.push_back(&tile);
+  PrintList(not_done, kNamedInAccount, TileLine);
+  if (loaded.skipped_lines > 0) {
+    std::printf("%d report line%s skipped: no record (cut off, malformed or of a wrong type)\n",
+                loaded.skipped_lines, loaded.skipped_lines == 1 ? "" : "s");
+  }
+  if (unfinished.size() > kNamedInAccount) {
+    std::printf("\nshards not finished:\n");
+    PrintList(unfinished, unfinished.size(), shard_line);
+  }
+  if (not_done.size() > kNamedInAccount) {
+    std::printf("\ntiles not done:\n");
+    PrintList(not_done, not_done.size(), TileLine);
+  }
 }
 
 std::string Seconds(double seconds) {
@@ -103,75 +168,101 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-void PrintSummary(const Loaded& loaded) {
+void PrintDetails(const std::vector<FileRecord>& files) {
   const char* kSteps[] = {kStepXyz2Ascii, kStepAscii2Grid, kStepSlope, kStepContours};
-  std::map<std::string, std::map<std::string, int>> counts;
+  std::map<std::string, std::map<FileOutcome, int>> counts;
   std::map<std::string, double> seconds;
-  for (const json& record : loaded.files) {
-    const std::string step = record.value("step", "");
-    ++counts[step][record.value("outcome", "")];
-    seconds[step] += record.value("seconds", 0.0);
+  for (const FileRecord& record : files) {
+    ++counts[record.step][record.outcome];
+    seconds[record.step] += record.seconds;
   }
-  std::printf("%-12s %8s %8s %8s %10s\n", "step", "ok", "failed", "skipped", "seconds");
+  std::printf("\n%-12s %8s %8s %8s %10s\n", "step", "ok", "failed", "skipped", "seconds");
   for (const char* step : kSteps) {
     if (!counts.contains(step)) continue;
-    std::map<std::string, int>& c = counts[step];
-    std::printf("%-12s %8d %8d %8d %10s\n", step, c["ok"], c["failed"], c["skipped"],
-                Seconds(seconds[step]).c_str());
+    std::map<FileOutcome, int>& c = counts[step];
+    std::printf("%-12s %8d %8d %8d %10s\n", step, c[FileOutcome::kOk], c[FileOutcome::kFailed],
+                c[FileOutcome::kSkipped], Seconds(seconds[step]).c_str());
   }
 
-  std::vector<const json*> failures;
-  std::vector<const json*> timed;
-  for (const json& record : loaded.files) {
-    if (record.value("outcome", "") == "failed") failures.push_back(&record);
-    if (record.value("outcome", "") != "skipped") timed.push_back(&record);
+  std::vector<const FileRecord*> failures;
+  std::vector<const FileRecord*> timed;
+  for (const FileRecord& record : files) {
+    if (record.outcome == FileOutcome::kFailed) failures.push_back(&record);
+    if (record.outcome != FileOutcome::kSkipped) timed.push_back(&record);
   }
   std::printf("\nfailures: %zu\n", failures.size());
-  for (const json* record : failures) {
-    std::printf("  %-10s %s\n      %s\n", record->value("step", "").c_str(),
-                record->value("input", "").c_str(), record->value("error", "").c_str());
+  for (const FileRecord* record : failures) {
+    std::printf("  %-10s %s\n      %s\n", TerminalText(record->step).c_str(),
+                TerminalText(record->input).c_str(), TerminalText(record->error).c_str());
   }
-  std::stable_sort(timed.begin(), timed.end(), [](const json* a, const json* b) {
-    return a->value("seconds", 0.0) > b->value("seconds", 0.0);
+  std::stable_sort(timed.begin(), timed.end(), [](const FileRecord* a, const FileRecord* b) {
+    return a->seconds > b->seconds;
   });
   if (timed.size() > kSlowestShown) timed.resize(kSlowestShown);
   std::printf("\nslowest files:\n");
-  for (const json* record : timed) {
-    std::printf("  %8s s  %-10s %s\n", Seconds(record->value("seconds", 0.0)).c_str(),
-                record->value("step", "").c_str(), record->value("input", "").c_str());
+  for (const FileRecord* record : timed) {
+    std::printf("  %8s s  %-10s %s\n", Seconds(record->seconds).c_str(),
+                TerminalText(record->step).c_str(), TerminalText(record->input).c_str());
   }
 }
 
-Status WriteMerged(const std::string& path, std::vector<json> files, bool finished) {
-  SortInRunOrder(files);
-  std::ofstream out(path, std::ios::trunc);
-  if (!out) return Error(ErrorKind::kOther, "cannot write " + path);
-  for (const json& record : files) {
-    out << record.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+// The merged report is written beside OUT and renamed over it, so a link at OUT is replaced,
+// never written through; OUT must be a regular file if it exists.
+Status WriteMerged(const std::string& path, const RunAccount& run, const RunEnd& end) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    return Error(ErrorKind::kOther, "cannot write " + path +
+                                        (S_ISLNK(info.st_mode) ? ": it is a symbolic link"
+                                                               : ": it is not a regular file"));
   }
-  json end = {{"step", kRunEndStep},
-              {"outcome", finished ? "finished" : "stopped"},
-              {"message", finished ? kFinishedTitle : kStoppedTitle}};
-  out << end.dump() << '\n';
-  out.close();
-  if (!out) return Error(ErrorKind::kOther, "cannot write " + path);
+  std::vector<FileRecord> files = run.files;
+  SortInRunOrder(files);
+  std::string text = RunStartLine({.submission = run.submission,
+                                   .shard = {},
+                                   .steps = run.steps,
+                                   .keep_going = run.keep_going,
+                                   .resume = false}) +
+                     "\n";
+  for (const FileRecord& record : files) text += FileRecordLine(record) + "\n";
+  text += RunEndLine(end, {}) + "\n";
+  PendingFile merged;
+  Status s = merged.Create(path);
+  if (s.ok()) s = merged.Write(text);
+  if (s.ok()) s = merged.Commit();
+  if (!s.ok()) return Error(ErrorKind::kOther, "cannot write " + path + ": " + s.description());
   return Status::Ok();
 }
 
 int RunReport(const ReportFlags& flags, const std::vector<std::string>& positional) {
   if (positional.empty()) return UsageError("report takes one or more report files");
-  Loaded loaded = Load(positional);
-  const bool finished = RunFinished(loaded, flags.shards);
-  PrintSummary(loaded);
+  Loaded loaded = Load(positional, flags.final_message);
+  // Nothing to account for: the errors said why.
+  if (loaded.reports.empty() && !loaded.complete) return kExitFailed;
+  const RunAccount run = AccountRun(loaded.reports, flags.submission, flags.shards);
+  const bool finished = loaded.complete && run.finished;
+  PrintAccount(run, loaded);
+  PrintDetails(run.files);
+
+  RunEnd end{.finished = finished, .message = finished ? kFinishedTitle : kStoppedTitle};
+  if (finished) {
+    end.text = kFinishedText;
+  } else {
+    std::vector<FileRecord> failures;
+    for (const FileRecord& record : run.files) {
+      if (record.outcome == FileOutcome::kFailed) failures.push_back(record);
+    }
+    SortInRunOrder(failures);
+    // As a run that keeps going would say it; otherwise the run's own words.
+    end.text = run.keep_going ? StoppedTextNaming(failures) : kStoppedText;
+  }
   if (!flags.merge.empty()) {
-    if (Status s = WriteMerged(flags.merge, loaded.files, finished); !s.ok()) {
-      PrintError(s.description());
+    if (Status s = WriteMerged(flags.merge, run, end); !s.ok()) {
+      PrintError(TerminalText(s.description()));
       return kExitFailed;
     }
   }
   if (!flags.final_message) return loaded.complete ? kExitOk : kExitFailed;
-  std::cerr << (finished ? kFinishedTitle : kStoppedTitle) << ": "
-            << (finished ? kFinishedText : kStoppedText) << '\n';
+  std::cerr << end.message << ": " << TerminalText(end.text) << '\n';
   return finished ? kExitOk : kExitFailed;
 }
 
@@ -181,17 +272,22 @@ SubcommandRun DefineReport(CLI::App& sub) {
       ->option_text("OUT");
   sub.add_flag("--final", flags->final_message,
                "end with the run's final message and exit code: finished only when\n"
-               "every shard reported that it finished");
-  sub.add_option("--shards", flags->shards, "the number of shards expected (with --final)")
+               "every shard finished and every tile went through every step;\n"
+               "a missing report is a shard that never started");
+  sub.add_option("--shards", flags->shards, "the number of shards of the run (else as reported)")
       ->option_text("N");
+  sub.add_option("--submission", flags->submission,
+                 "count only the runs of this submission (else the one most\n"
+                 "of the reports' runs belong to)")
+      ->option_text("ID");
   return
       [flags](const std::vector<std::string>& positional) { return RunReport(*flags, positional); };
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"report", "FILE... [--merge OUT] [--final] [--shards N]",
-     "Summarise per-file reports (run --report): counts per step, failures with reasons,\n"
-     "      the slowest files.",
+    {"report", "FILE... [--merge OUT] [--final] [--shards N] [--submission ID]",
+     "Account for per-file reports (run --report): every shard and every tile first, then\n"
+     "      counts per step, failures with reasons, the slowest files.",
      &DefineReport});
 
 }  // namespace

@@ -47,7 +47,7 @@ int RunRun(const CLI::App& sub, const RunFlags& flags, const std::vector<std::st
   }
 
   ProgressLine status_line(std::cerr, StderrIsTerminal());
-  host.on_status = [&](const std::string& caption) { status_line.Show(caption); };
+  host.on_status = [&](const std::string& caption) { status_line.Show(TerminalText(caption)); };
   PrintMessagesToStderr(host);
   host.on_message = [&, print = host.on_message](const std::string& text,
                                                  const std::string& title) {
@@ -56,7 +56,7 @@ int RunRun(const CLI::App& sub, const RunFlags& flags, const std::vector<std::st
   };
   run_options.on_log_line = [&](const std::string& line) {
     status_line.EndLine();
-    std::cerr << line << '\n';
+    std::cerr << TerminalText(line) << '\n';
   };
 
   RunControl control;

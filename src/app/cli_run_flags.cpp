@@ -9,7 +9,8 @@ const char* const kRunSynopsis =
     "--input xyz|ascii|grid [--xyz-dir D] [--cell-size S]\n"
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
-    "        [--shard K/N] [--jobs N] [--report FILE] [--resume]";
+    "        [--shard K/N] [--jobs N] [--report FILE] [--resume] [--keep-going]\n"
+    "        [--submission ID]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -48,7 +49,16 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
       ->option_text("FILE");
   sub.add_flag("--resume", flags.resume,
                "skip files whose outputs exist, are newer than their input and\n"
-               "are recorded as ok in the --report file; append to it");
+               "were recorded as ok in the --report file with the same settings\n"
+               "and input; append to it");
+  sub.add_flag("--keep-going", flags.keep_going,
+               "a file that fails a step holds back only its own later steps:\n"
+               "every other file goes through every step; the run then ends\n"
+               "stopped, naming the failures");
+  sub.add_option("--submission", flags.submission,
+                 "the submission this run belongs to, recorded in the report\n"
+                 "(scripts/slurm/submit.sh gives each submission its own)")
+      ->option_text("ID");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -94,6 +104,8 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
   options.error_log_path = ShardPath(log, options.shard);
   if (!flags.report.empty()) options.report_path = ShardPath(flags.report, options.shard);
   options.resume = flags.resume;
+  options.keep_going = flags.keep_going;
+  options.submission = flags.submission;
   return Status::Ok();
 }
 

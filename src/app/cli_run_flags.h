@@ -27,6 +27,8 @@ struct RunFlags {
   std::string shard;
   std::string report;
   bool resume = false;
+  bool keep_going = false;
+  std::string submission;
   int jobs = 0;
 };
 

@@ -26,7 +26,7 @@ extern "C" void OnStopSignal(int signal_number) {
 #endif
   }
   g_received = signal_number;
-  if (RunControl* control = g_control.load()) control->RequestStop();
+  if (RunControl* control = g_control.load()) control->RequestStop(signal_number);
 }
 
 #ifndef _WIN32

@@ -1,5 +1,5 @@
 // ASCII2GRID: every file of the ASCII folder becomes a GRID of its base name; the first failure
-// is shown and ends the loop.
+// is shown and ends the loop (a run that keeps going shows each failure and goes on).
 #include "batch/ascii2grid.h"
 
 #include <cstdint>
@@ -62,14 +62,14 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
 using PreparedGrid = std::optional<Result<engine::PendingDir>>;
 
 // The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
-// when the run has one thread.
+// when the run has one thread. Files the loop skips (skip[i]) are not worked out.
 std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& options,
                                                         const std::vector<std::string>& files,
+                                                        const std::vector<char>& skip,
                                                         const std::string& ascii_folder,
                                                         const std::string& grid_folder) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
-  // A resumed run skips files the prefetcher would work out for nothing.
-  if (limits.threads < 2 || files.size() < 2 || options.resume) return nullptr;
+  if (limits.threads < 2 || files.size() < 2) return nullptr;
   std::vector<std::string> inputs;
   std::vector<std::string> names;
   for (const std::string& file : files) {
@@ -77,20 +77,39 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
     names.push_back(BaseName(file));
   }
   // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
-  std::vector<uint64_t> estimates(inputs.size(), uint64_t{64} << 20);
+  std::vector<uint64_t> estimates(skip.size(), 0);
+  for (size_t i = 0; i < skip.size(); ++i) estimates[i] = skip[i] ? 0 : uint64_t{64} << 20;
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), names = std::move(names), grid_folder](size_t i) {
+      [inputs = std::move(inputs), names = std::move(names), grid_folder, skip](size_t i) {
         // A link may lead into a GRID an earlier file replaces: such a file is read in its turn.
         std::error_code ec;
-        if (std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
+        if (skip[i] || std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
         return PreparedGrid(
             engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]));
       });
 }
 
+// Tells of one file's failure: the report's record, then the step's box, and the status line
+// emptied once the box is closed.
+void ShowFailure(Host& host, const RunOptions& options, const std::string& input_path,
+                 const Status& status, const FileClock& clock) {
+  if (!input_path.empty()) {
+    ReportFile(options, {.step = kStepAscii2Grid,
+                         .input = input_path,
+                         .output = JoinPath(host.GridFolder(), BaseName(LastPathPiece(input_path))),
+                         .outcome = FileOutcome::kFailed,
+                         .error = status.description(),
+                         .seconds = clock.Seconds()});
+  }
+  host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
+  host.SetStatus("");
+}
+
+// Converts the folder's files. A failing file ends the loop with its error, unless the run keeps
+// going: then it is shown and reported here, any_failed is set, and the loop goes on.
 Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_path,
-                     FileClock& clock) {
+                     FileClock& clock, bool& any_failed) {
   const std::string grid_folder = host.GridFolder();
   RemoveDeadTemporaries(grid_folder);
   FileList& file1 = host.FolderList();
@@ -114,8 +133,16 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   }
   const int count = static_cast<int>(grids.size());
 
+  // Known before any file is worked out: the files a resumed run skips, and the tiles that
+  // failed an earlier step of a run that keeps going.
+  std::vector<char> skip(grids.size());
+  for (size_t i = 0; i < grids.size(); ++i) {
+    skip[i] = TileFailedEarlier(options, grids[i]) ||
+              AlreadyDone(options, kStepAscii2Grid, JoinPath(host.AsciiFolder(), grids[i]),
+                          {JoinPath(grid_folder, BaseName(grids[i]))});
+  }
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
-      PrefetchGrids(options, grids, host.AsciiFolder(), grid_folder);
+      PrefetchGrids(options, grids, skip, host.AsciiFolder(), grid_folder);
   for (int i = 0; i < count; ++i) {
     if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string& file_name = grids[i];
@@ -124,13 +151,25 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
     host.Repaint();
     const std::string grid_path = JoinPath(grid_folder, BaseName(file_name));
     const std::string ascii_path = JoinPath(host.AsciiFolder(), file_name);
-    if (SkipIfDone(options, kStepAscii2Grid, ascii_path, {grid_path}, grid_path)) continue;
+    if (skip[i]) {
+      if (!TileFailedEarlier(options, file_name)) {
+        ReportSkipped(options, kStepAscii2Grid, ascii_path, grid_path);
+      }
+      continue;
+    }
     clock = FileClock();
     PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
-    if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
-                              prepared ? &*prepared : nullptr);
-        !s.ok()) {
-      return s;
+    auto convert = [&] {
+      return ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
+                        prepared ? &*prepared : nullptr);
+    };
+    if (!options.keep_going) {
+      if (Status s = convert(); !s.ok()) return s;
+    } else if (Status s = RunUnderHandler(convert); !s.ok()) {
+      if (IsCancelled(s)) return s;
+      ShowFailure(host, options, input_path, s, clock);
+      any_failed = true;
+      continue;
     }
     ReportFile(options, {.step = kStepAscii2Grid,
                          .input = input_path,
@@ -147,21 +186,14 @@ Status ASCII2GRID(Host& host, BatchMdl& mdl, const RunOptions& options) {
   // The last input path formed; empty until the first file's path is.
   std::string input_path;
   FileClock clock;
-  Status status = RunUnderHandler([&] { return ConvertFolder(host, options, input_path, clock); });
+  bool any_failed = false;
+  Status status =
+      RunUnderHandler([&] { return ConvertFolder(host, options, input_path, clock, any_failed); });
+  if (any_failed) mdl.bRunOk = false;
   if (status.ok()) return Status::Ok();
   // A stopped run is not this file's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;
-  if (!input_path.empty()) {
-    ReportFile(options, {.step = kStepAscii2Grid,
-                         .input = input_path,
-                         .output = JoinPath(host.GridFolder(), BaseName(LastPathPiece(input_path))),
-                         .outcome = FileOutcome::kFailed,
-                         .error = status.description(),
-                         .seconds = clock.Seconds()});
-  }
-
-  host.MsgBox(input_path + " Error-" + status.description(), kInterruptedTitle);
-  host.SetStatus("");
+  ShowFailure(host, options, input_path, status, clock);
   mdl.bRunOk = false;
   return Status::Ok();
 }

@@ -4,45 +4,51 @@
 
 #include <tbb/global_control.h>
 
+#include <csignal>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "batch/ascii2grid.h"
+#include "batch/box_recorder.h"
 #include "batch/check_cond.h"
+#include "batch/final_message.h"
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
 #include "batch/resume_index.h"
 #include "batch/run_report.h"
 #include "batch/xyz2ascii.h"
+#include "core/number_format.h"
+#include "core/number_parse.h"
+#include "core/paths.h"
 #include "core/run_control.h"
 #include "core/status.h"
 
 namespace terravox {
 namespace {
 
-constexpr const char* kFinishedText = "All files in the folders were finished";
-constexpr const char* kFinishedTitle = "Program is Finished";
-constexpr const char* kStoppedText = "There are some errors happened during processing";
-constexpr const char* kStoppedTitle = "Program is Stopped";
-
 // Steps 4 to 6 of a run: each step only under its condition, the flag tested after each of
-// them whether or not it ran, so a failure anywhere skips every later step. Returns an error
-// only for one that escaped a step; a handled failure shows as a cleared flag.
+// them whether or not it ran, so a failure anywhere skips every later step (unless the run keeps
+// going past failed files, which the steps then leave out themselves). Returns an error only
+// for one that escaped a step; a handled failure shows as a cleared flag.
 Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
+  auto goes_on = [&] { return mdl.bRunOk || options.keep_going; };
 
   if (host.InputIsXyz()) {
     Status s = RunUnderHandler([&] { return XYZ2ASCII(host, mdl, options); });
     if (!s.ok()) return s;
   }
-  if (!mdl.bRunOk) return Status::Ok();
+  if (!goes_on()) return Status::Ok();
 
   if (host.InputIsXyz() || host.InputIsAscii()) {
     Status s = RunUnderHandler([&] { return ASCII2GRID(host, mdl, options); });
     if (!s.ok()) return s;
   }
-  if (!mdl.bRunOk) return Status::Ok();
+  if (!goes_on()) return Status::Ok();
 
   if (host.RunContour() || host.RunSlope()) {
     Status s = RunUnderHandler([&] { return GetRasterLayersFromFolder(host, mdl, options); });
@@ -51,34 +57,119 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   return Status::Ok();
 }
 
-// Opens the report and the resume index the options ask for and wires them into the steps'
-// hooks. The error names the report that cannot be read or written.
-Status PrepareReport(RunOptions& options, std::optional<ReportWriter>& report) {
+// The steps a run with these settings takes, in the report's names.
+std::vector<std::string> StepNames(const Host& host) {
+  std::vector<std::string> steps;
+  if (host.InputIsXyz()) steps.emplace_back(kStepXyz2Ascii);
+  if (host.InputIsXyz() || host.InputIsAscii()) steps.emplace_back(kStepAscii2Grid);
+  if (host.RunSlope()) steps.emplace_back(kStepSlope);
+  if (host.RunContour()) steps.emplace_back(kStepContours);
+  return steps;
+}
+
+// A number as the run will read it, so "2.50" and "2.5" are one setting; the text when it is
+// no number (the step then fails on it).
+template <typename Parsed, typename Format>
+std::string Canonical(const std::string& text, Parsed parse, Format format) {
+  auto value = parse(text);
+  return value.ok() ? format(*value) : text;
+}
+
+// The settings that shape each step's outputs besides its input, as the report keeps them: a
+// resumed run redoes a file whose record holds others.
+std::map<std::string, std::string> StepSettings(const Host& host, const BatchMdl& mdl) {
+  const std::string cell_size = host.CellSizeGiven()
+                                    ? Canonical(host.CellSizeText(), ParseSingle, FormatSingle)
+                                    : std::string("derived");
+  return {
+      {kStepXyz2Ascii, "cell size " + cell_size + ", separator \"" + mdl.strSeparator + "\""},
+      {kStepContours, "interval " + Canonical(host.ContourInterval(), ParseDouble, FormatDouble) +
+                          ", start " + Canonical(host.ContourBase(), ParseDouble, FormatDouble)}};
+}
+
+// What the run learns of its files as the steps report them: the failures in order, and the
+// tiles (base names) they belong to.
+struct FileFailures {
+  std::vector<FileRecord> records;
+  std::set<std::string> tiles;
+};
+
+// Opens the report and the resume index the options ask for, writes the run's start, and wires
+// them into the steps' hooks; the hooks also collect the failures, with or without a report.
+// The error names the report that cannot be read or written, or resumed by this shard.
+Status PrepareReport(const Host& host, const BatchMdl& mdl, RunOptions& options,
+                     std::optional<ReportWriter>& report, FileFailures& failures) {
+  options.on_file = [&report, &failures,
+                     settings = StepSettings(host, mdl)](const FileRecord& given) {
+    if (given.outcome == FileOutcome::kFailed) {
+      failures.records.push_back(given);
+      failures.tiles.insert(BaseName(LastPathPiece(given.input)));
+    }
+    if (!report) return;
+    FileRecord record = given;
+    if (record.outcome != FileOutcome::kSkipped) {
+      auto found = settings.find(record.step);
+      if (found != settings.end()) record.settings = found->second;
+      const InputState state = InputStateOf(record.input);
+      record.input_size = state.size;
+      record.input_time = state.time;
+    }
+    report->Write(record);
+  };
+  options.tile_failed = [&failures](const std::string& tile) {
+    return failures.tiles.contains(tile);
+  };
   if (options.report_path.empty()) return Status::Ok();
   if (options.resume) {
     Result<ResumeIndex> index = ResumeIndex::Load(options.report_path);
     if (!index.ok()) return index.error();
-    options.already_done = [index = std::make_shared<ResumeIndex>(std::move(index).value())](
+    // The report's records of another shard count would be taken for this shard's.
+    if (std::optional<Shard> last = index->LastShard();
+        last && last->count != options.shard.count) {
+      auto text = [](const Shard& shard) {
+        return std::to_string(shard.index) + "/" + std::to_string(shard.count);
+      };
+      return Error(ErrorKind::kOther, "Cannot resume from the report " + options.report_path +
+                                          ": it was written by shard " + text(*last) + " of " +
+                                          std::to_string(last->count) + ", and this run is shard " +
+                                          text(options.shard) + " of " +
+                                          std::to_string(options.shard.count));
+    }
+    options.already_done = [index = std::make_shared<ResumeIndex>(std::move(index).value()),
+                            settings = StepSettings(host, mdl)](
                                const std::string& step, const std::string& input,
                                const std::vector<std::string>& outputs) {
-      return index->Done(step, input, outputs);
+      auto found = settings.find(step);
+      return index->Done(step, input, outputs, found == settings.end() ? "" : found->second);
     };
   }
   Result<ReportWriter> writer = ReportWriter::Open(options.report_path, options.resume);
   if (!writer.ok()) return writer.error();
   report.emplace(std::move(writer).value());
-  options.on_file = [&report](const FileRecord& record) { report->Write(record); };
+  report->WriteRunStart({.submission = options.submission,
+                         .shard = options.shard,
+                         .steps = StepNames(host),
+                         .keep_going = options.keep_going,
+                         .resume = options.resume});
   return Status::Ok();
+}
+
+std::string SignalName(int signal_number) {
+  if (signal_number == SIGINT) return "SIGINT";
+  if (signal_number == SIGTERM) return "SIGTERM";
+  return signal_number == 0 ? "" : "signal " + std::to_string(signal_number);
 }
 
 }  // namespace
 
-RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) {
+RunOutcome RunBatch(Host& window, BatchMdl& mdl, const RunOptions& given_options) {
   // --jobs N caps every thread of work the run starts, the ones inside one file included:
   // --jobs 1 runs on one core.
   tbb::global_control cores(tbb::global_control::max_allowed_parallelism,
                             static_cast<size_t>(PrefetchLimitsFor(given_options).threads));
   RunControlScope control_scope(given_options.control);
+  // The boxes pass through to the window; the last one tells the report why a run stopped.
+  BoxRecorder host(window);
   // A failure of the last run must not carry over into this one.
   mdl.bRunOk = false;
   // A folder that could not be tested stops the run like an error escaping a step.
@@ -86,8 +177,9 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) 
 
   RunOptions options = given_options;
   std::optional<ReportWriter> report;
+  FileFailures failures;
   if (escaped.ok()) {
-    Status prepared = PrepareReport(options, report);
+    Status prepared = PrepareReport(host, mdl, options, report, failures);
     // After a failed validation, which has said what is wrong, the report only records it.
     if (mdl.bRunOk) escaped = prepared.ok() ? RunSteps(host, mdl, options) : prepared;
   }
@@ -102,16 +194,24 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) 
     if (text.empty()) text = kStoppedText;
     title = kStoppedTitle;
     outcome = IsCancelled(escaped) ? RunOutcome::kInterrupted : RunOutcome::kStopped;
-  } else if (mdl.bRunOk) {
+  } else if (mdl.bRunOk && !(options.keep_going && !failures.records.empty())) {
     title = kFinishedTitle;
     text = kFinishedText;
     outcome = RunOutcome::kFinished;
   } else {
     title = kStoppedTitle;
-    text = kStoppedText;
+    // A run that kept going has done all else it could: the user is told what is left.
+    text = options.keep_going ? StoppedTextNaming(failures.records) : kStoppedText;
     outcome = RunOutcome::kStopped;
   }
-  if (report) report->WriteRunEnd(outcome == RunOutcome::kFinished, title, options.shard);
+  if (report) {
+    RunEnd end{.finished = outcome == RunOutcome::kFinished, .message = title, .text = text};
+    if (outcome == RunOutcome::kInterrupted && options.control != nullptr) {
+      end.signal = SignalName(options.control->stop_signal());
+    }
+    if (outcome == RunOutcome::kStopped && text == kStoppedText) end.cause = host.last_box();
+    report->WriteRunEnd(end, options.shard);
+  }
   host.MsgBox(text, title);
   // Cleared only after the box closes: while it is open the last caption tells where the run was.
   host.SetStatus("");

@@ -14,6 +14,7 @@
 #include "batch/prepared_outputs.h"
 #include "batch/slopes.h"
 #include "batch/step_files.h"
+#include "batch/step_messages.h"
 #include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -28,18 +29,36 @@
 namespace terravox {
 namespace {
 
-// Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
-// handled a failure of its own.
+// What the walk does with one raster's slope and contours: skip them as done by an earlier run
+// (resumed), or leave the raster out because its tile failed an earlier step (keeping going).
+struct RasterPlan {
+  bool slope_done = false;
+  bool contours_done = false;
+  bool tile_failed = false;
+};
+
+// Shows a file's failure that no step handled, in a run that keeps going: the raster and the
+// error, as the ASCII step shows its own, then the status line emptied.
+void ShowKeptGoingFailure(Host& host, const std::string& input, const Status& status) {
+  host.MsgBox(input + " Error-" + status.description(), kInterruptedTitle);
+  host.SetStatus("");
+}
+
+// Runs the checked operations on one raster. failed is set when a failure was reported and
+// handled on the way (by CreateSlopes itself, or for a run that keeps going).
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
-                   const engine::RasterDataset& raster, bool& slope_failed,
+                   const engine::RasterDataset& raster, const RasterPlan& plan, bool& failed,
                    PreparedRaster* prepared) {
   const std::string input = raster.GetDatasetPath();
   const std::string name = LastPathPiece(input);
+  if (plan.tile_failed) return Status::Ok();
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
     const std::string output = JoinPath(host.SlopeFolder(), name);
-    if (!SkipIfDone(options, kStepSlope, input, {output}, output)) {
+    if (plan.slope_done) {
+      ReportSkipped(options, kStepSlope, input, output);
+    } else {
       FileClock clock;
       // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own
       // shows that whatever the run's flag held before.
@@ -58,10 +77,11 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                            .error = ok ? "" : failure,
                            .seconds = clock.Seconds(),
                            .cells = ReportedCells(options, input)});
-      if (!s.ok()) return s;
-      if (!slope_mdl.bRunOk) {
+      if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
+      if (!s.ok()) ShowKeptGoingFailure(host, input, s);
+      if (!ok) {
         mdl.bRunOk = false;
-        slope_failed = true;
+        failed = true;
       }
     }
   }
@@ -75,9 +95,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     Result<double> dbase = ParseDouble(host.ContourBase());
     if (!dbase.ok()) return dbase.status();
     const std::string output = JoinPath(host.ContourFolder(), name) + ".shp";
-    const std::string stem = JoinPath(host.ContourFolder(), name);
-    if (SkipIfDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"},
-                   output)) {
+    if (plan.contours_done) {
+      ReportSkipped(options, kStepContours, input, output);
       return Status::Ok();
     }
     FileClock clock;
@@ -90,18 +109,47 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                          .error = s.ok() ? "" : s.description(),
                          .seconds = clock.Seconds(),
                          .cells = ReportedCells(options, input)});
-    if (!s.ok()) return s;
+    if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
+    if (!s.ok()) {
+      ShowKeptGoingFailure(host, input, s);
+      mdl.bRunOk = false;
+      failed = true;
+    }
   }
   return Status::Ok();
+}
+
+// The plan of each raster, known before any is worked out so the work ahead leaves out what the
+// walk will skip.
+std::vector<RasterPlan> PlanRasters(Host& host, const RunOptions& options,
+                                    const std::vector<engine::RasterDataset>& rasters) {
+  std::vector<RasterPlan> plans;
+  for (const engine::RasterDataset& raster : rasters) {
+    const std::string input = raster.GetDatasetPath();
+    const std::string name = LastPathPiece(input);
+    RasterPlan plan;
+    plan.tile_failed = TileFailedEarlier(options, name);
+    if (host.RunSlope()) {
+      plan.slope_done =
+          AlreadyDone(options, kStepSlope, input, {JoinPath(host.SlopeFolder(), name)});
+    }
+    if (host.RunContour()) {
+      const std::string stem = JoinPath(host.ContourFolder(), name);
+      plan.contours_done =
+          AlreadyDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"});
+    }
+    plans.push_back(plan);
+  }
+  return plans;
 }
 
 // The slopes and contours of the rasters ahead of the walk, made on other threads under
 // temporary names; none when the run has one thread.
 std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
-    Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters) {
+    Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters,
+    const std::vector<RasterPlan>& plans) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
-  // A resumed run skips files the prefetcher would work out for nothing.
-  if (limits.threads < 2 || rasters.size() < 2 || options.resume) return nullptr;
+  if (limits.threads < 2 || rasters.size() < 2) return nullptr;
   // The settings cannot change during a run: read once here, they serve every thread. Numbers
   // that do not read are left to the walk, which fails on them in its turn.
   const bool slope = host.RunSlope();
@@ -121,25 +169,27 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
     }
   }
   std::vector<uint64_t> estimates;
-  for (const engine::RasterDataset& raster : rasters) {
+  for (size_t i = 0; i < rasters.size(); ++i) {
     // The slope holds the cells about four times over: padded input, GDAL's output, the result.
     const uint64_t cells_bytes =
-        FileSizeOf(engine::GridFilePath(raster.GetDatasetPath(), "w001001.adf"));
-    estimates.push_back(4 * cells_bytes + (uint64_t{16} << 20));
+        FileSizeOf(engine::GridFilePath(rasters[i].GetDatasetPath(), "w001001.adf"));
+    const bool idle = plans[i].tile_failed || (plans[i].slope_done && plans[i].contours_done);
+    estimates.push_back(idle ? 0 : 4 * cells_bytes + (uint64_t{16} << 20));
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
-      [rasters, slope, slope_folder, contour_workspace, interval, base](size_t i) {
+      [rasters, plans, slope, slope_folder, contour_workspace, interval, base](size_t i) {
         PreparedRaster prepared;
         const engine::RasterDataset& raster = rasters[i];
+        if (plans[i].tile_failed) return prepared;
         engine::SurfaceAnalyser analyser;
-        if (slope) {
+        if (slope && !plans[i].slope_done) {
           const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
         }
-        if (contour_workspace) {
+        if (contour_workspace && !plans[i].contours_done) {
           analyser.Environment().SetOutputWorkspace(*contour_workspace);
           prepared.contours.Set(analyser.MakeContours(raster, interval, &base));
         }
@@ -164,25 +214,27 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
        raster = rasters->NextDataset()) {
     if (InShard(options.shard, LastPathPiece(raster->GetDatasetPath()))) listed.push_back(*raster);
   }
-  std::unique_ptr<Prefetcher<PreparedRaster>> prefetched = PrefetchOutputs(host, options, listed);
+  const std::vector<RasterPlan> plans = PlanRasters(host, options, listed);
+  std::unique_ptr<Prefetcher<PreparedRaster>> prefetched =
+      PrefetchOutputs(host, options, listed, plans);
 
   // The rasters are counted in a 16-bit counter: the 32,768th one overflows it.
   int visited = 0;
-  bool slope_failed = false;
+  bool failed = false;
   for (size_t i = 0; i < listed.size(); ++i) {
     if (Status s = StartItem(visited, static_cast<int>(listed.size())); !s.ok()) return s;
     if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
     ++visited;
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));
-    if (Status s = VisitRaster(host, mdl, options, listed[i], slope_failed,
+    if (Status s = VisitRaster(host, mdl, options, listed[i], plans[i], failed,
                                prepared ? &*prepared : nullptr);
         !s.ok()) {
       return s;
     }
   }
-  // A slope failure reported on the way must not be turned back into success.
-  if (!slope_failed) mdl.bRunOk = true;
+  // A failure reported on the way must not be turned back into success.
+  if (!failed) mdl.bRunOk = true;
   return Status::Ok();
 }
 

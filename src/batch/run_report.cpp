@@ -1,4 +1,4 @@
-// ReportWriter and ReadFileRecords on nlohmann::json.
+// The report's lines on nlohmann::json, ReportWriter, and ReadFileRecords on ReadReport.
 #include "batch/run_report.h"
 
 #include <fcntl.h>
@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "core/utf8_text.h"
 
 namespace terravox {
 namespace {
@@ -17,15 +18,23 @@ using json = nlohmann::ordered_json;
 
 json Figure(int64_t value) { return value < 0 ? json(nullptr) : json(value); }
 
-FileOutcome OutcomeFromName(const std::string& name) {
-  if (name == "ok") return FileOutcome::kOk;
-  if (name == "skipped") return FileOutcome::kSkipped;
-  return FileOutcome::kFailed;
+std::string ShardText(const Shard& shard) {
+  return std::to_string(shard.index) + "/" + std::to_string(shard.count);
 }
 
-int64_t FigureFrom(const json& object, const char* key) {
-  auto it = object.find(key);
-  return it == object.end() || !it->is_number_integer() ? -1 : it->get<int64_t>();
+// Adds key: text, and key_hex: its bytes when the text is no UTF-8.
+void AddName(json& line, const std::string& key, const std::string& text) {
+  if (IsUtf8(text)) {
+    line[key] = text;
+    return;
+  }
+  line[key] = EscapeNonUtf8(text);
+  line[key + "_hex"] = ToHex(text);
+}
+
+std::string Dump(const json& line) {
+  // Every text is UTF-8 by now: names through AddName, other texts through EscapeNonUtf8.
+  return line.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 }  // namespace
@@ -60,47 +69,45 @@ void ReportWriter::WriteLine(std::string line) {
   (void)WriteAll(fd_.get(), line);
 }
 
-void ReportWriter::Write(const FileRecord& record) {
-  json line = {{"step", record.step},
-               {"input", record.input},
-               {"output", record.output},
-               {"outcome", OutcomeName(record.outcome)},
-               {"error", record.error},
-               {"seconds", record.seconds},
-               {"points", Figure(record.points)},
-               {"cells", Figure(record.cells)}};
-  // Replacement rather than an exception for a name that is no UTF-8.
-  WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace));
+std::string FileRecordLine(const FileRecord& record) {
+  json line = {{"step", record.step}};
+  AddName(line, "input", record.input);
+  AddName(line, "output", record.output);
+  line["outcome"] = OutcomeName(record.outcome);
+  line["error"] = EscapeNonUtf8(record.error);
+  line["seconds"] = record.seconds;
+  line["points"] = Figure(record.points);
+  line["cells"] = Figure(record.cells);
+  line["settings"] = EscapeNonUtf8(record.settings);
+  line["input_size"] = Figure(record.input_size);
+  line["input_time"] = record.input_time == -1 ? json(nullptr) : json(record.input_time);
+  return Dump(line);
 }
 
-void ReportWriter::WriteRunEnd(bool finished, const std::string& message, const Shard& shard) {
-  json line = {
-      {"step", kRunEndStep}, {"outcome", finished ? "finished" : "stopped"}, {"message", message}};
-  if (shard.count > 1) {
-    line["shard"] = std::to_string(shard.index) + "/" + std::to_string(shard.count);
-  }
-  WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace));
+std::string RunStartLine(const RunStart& start) {
+  json line = {{"step", kRunStartStep},           {"submission", EscapeNonUtf8(start.submission)},
+               {"shard", ShardText(start.shard)}, {"steps", start.steps},
+               {"keep_going", start.keep_going},  {"resume", start.resume}};
+  return Dump(line);
+}
+
+std::string RunEndLine(const RunEnd& end, const Shard& shard) {
+  json line = {{"step", kRunEndStep},
+               {"outcome", end.finished ? "finished" : "stopped"},
+               {"message", EscapeNonUtf8(end.message)},
+               {"text", EscapeNonUtf8(end.text)}};
+  if (!end.signal.empty()) line["signal"] = end.signal;
+  if (!end.cause.empty()) line["cause"] = EscapeNonUtf8(end.cause);
+  if (shard.count > 1) line["shard"] = ShardText(shard);
+  return Dump(line);
 }
 
 Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return Error(ErrorKind::kOther, "Cannot read the report " + path);
+  Result<Report> report = ReadReport(path);
+  if (!report.ok()) return report.error();
   std::vector<FileRecord> records;
-  std::string text;
-  while (std::getline(in, text)) {
-    json line = json::parse(text, nullptr, false);
-    if (!line.is_object()) continue;  // a line cut off by a kill
-    if (line.value("step", "") == kRunEndStep) continue;
-    FileRecord record;
-    record.step = line.value("step", "");
-    record.input = line.value("input", "");
-    record.output = line.value("output", "");
-    record.outcome = OutcomeFromName(line.value("outcome", ""));
-    record.error = line.value("error", "");
-    record.seconds = line.value("seconds", 0.0);
-    record.points = FigureFrom(line, "points");
-    record.cells = FigureFrom(line, "cells");
-    records.push_back(std::move(record));
+  for (ReportSegment& segment : report->segments) {
+    for (FileRecord& record : segment.files) records.push_back(std::move(record));
   }
   return records;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/report_reader.h"
 #include "core/file_record.h"
 #include "core/shard.h"
 #include "core/status.h"
@@ -12,8 +13,20 @@
 
 namespace terravox {
 
-// The step name of the record that ends a run.
+// The step names of the records that start and end a run.
+inline constexpr const char* kRunStartStep = "start";
 inline constexpr const char* kRunEndStep = "run";
+
+// The lines of a report, without their line end. A name that is no UTF-8 is written readable
+// (its stray bytes as \xHH) under its key and exactly, in hex, under key + "_hex", so two such
+// names never read back as one.
+std::string FileRecordLine(const FileRecord& record);
+// {"step":"start","submission":...,"shard":"K/N","steps":[...],"keep_going":..,"resume":..}
+std::string RunStartLine(const RunStart& start);
+// {"step":"run","outcome":"finished"|"stopped","message":TITLE,"text":TEXT}, plus "signal" when
+// a signal stopped the run, "cause" when a box told why before, and "shard":"K/N" for one of
+// several shards.
+std::string RunEndLine(const RunEnd& end, const Shard& shard);
 
 class ReportWriter {
  public:
@@ -22,11 +35,11 @@ class ReportWriter {
   // file. The error names the report and the reason.
   static Result<ReportWriter> Open(const std::string& path, bool append);
 
-  // {"step","input","output","outcome","error","seconds","points","cells"}; unknown figures
-  // are null.
-  void Write(const FileRecord& record);
-  // {"step":"run","outcome":"finished"|"stopped","message":...}, plus "shard":"K/N" for a shard.
-  void WriteRunEnd(bool finished, const std::string& message, const Shard& shard);
+  // {"step","input","output","outcome","error","seconds","points","cells","settings",
+  // "input_size","input_time"}; unknown figures are null.
+  void Write(const FileRecord& record) { WriteLine(FileRecordLine(record)); }
+  void WriteRunStart(const RunStart& start) { WriteLine(RunStartLine(start)); }
+  void WriteRunEnd(const RunEnd& end, const Shard& shard) { WriteLine(RunEndLine(end, shard)); }
 
  private:
   explicit ReportWriter(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -35,8 +48,8 @@ class ReportWriter {
   UniqueFd fd_;
 };
 
-// The file records of a report (the run-end records left out). A missing file is an error; a
-// line that is no JSON object (one cut off by a killed run) is skipped.
+// The file records of a report, of every run that wrote to it (ReadReport). A missing file is an
+// error; a line that is no record (one cut off by a killed run) is skipped.
 Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path);
 
 }  // namespace terravox

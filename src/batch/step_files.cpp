@@ -1,6 +1,7 @@
 // Shard filter, resume skip and report calls for the steps.
 #include "batch/step_files.h"
 
+#include "core/paths.h"
 #include "engine/raster_size.h"
 
 namespace terravox {
@@ -10,12 +11,20 @@ void KeepShardFiles(const RunOptions& options, FileList& files) {
   files.KeepOnly([&](const std::string& name) { return InShard(options.shard, name); });
 }
 
-bool SkipIfDone(const RunOptions& options, const char* step, const std::string& input,
-                const std::vector<std::string>& outputs, const std::string& output) {
-  if (!options.already_done || !options.already_done(step, input, outputs)) return false;
+bool AlreadyDone(const RunOptions& options, const char* step, const std::string& input,
+                 const std::vector<std::string>& outputs) {
+  return options.already_done && options.already_done(step, input, outputs);
+}
+
+void ReportSkipped(const RunOptions& options, const char* step, const std::string& input,
+                   const std::string& output) {
   ReportFile(options,
              {.step = step, .input = input, .output = output, .outcome = FileOutcome::kSkipped});
-  return true;
+}
+
+bool TileFailedEarlier(const RunOptions& options, std::string_view file_name) {
+  return options.keep_going && options.tile_failed &&
+         options.tile_failed(BaseName(LastPathPiece(file_name)));
 }
 
 void ReportFile(const RunOptions& options, const FileRecord& record) {
@@ -23,7 +32,7 @@ void ReportFile(const RunOptions& options, const FileRecord& record) {
 }
 
 int64_t ReportedCells(const RunOptions& options, const std::string& grid_path) {
-  if (!options.on_file) return -1;
+  if (options.report_path.empty()) return -1;
   Result<int64_t> cells = engine::RasterCellCount(grid_path);
   return cells.ok() ? *cells : -1;
 }

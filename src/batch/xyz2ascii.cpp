@@ -37,14 +37,14 @@ Status DeleteOldOutput(const std::string& path, const std::string& input_path) {
 
 // The grids of the files ahead of the loop, worked out on other threads; none when the run
 // has one thread, or when the XYZ folder is the ASCII folder (a grid written there may be a later
-// file's input, which must then be read as the loop leaves it).
+// file's input, which must then be read as the loop leaves it). Files a resumed run skips
+// (skip[i]) are not worked out.
 std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
     Host& host, const BatchMdl& mdl, const RunOptions& options, const FileList& files,
-    const std::string& xyz_folder, const std::string& ascii_folder) {
+    const std::vector<char>& skip, const std::string& xyz_folder, const std::string& ascii_folder) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   std::error_code ec;
-  // A resumed run skips files the prefetcher would work out for nothing.
-  if (limits.threads < 2 || files.ListCount() < 2 || options.resume ||
+  if (limits.threads < 2 || files.ListCount() < 2 ||
       std::filesystem::equivalent(xyz_folder, ascii_folder, ec)) {
     return nullptr;
   }
@@ -61,15 +61,17 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
     inputs.push_back(JoinPath(xyz_folder, files.List(i)));
     outputs.push_back(JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc"));
     // The points and their placing hold about twice the file's bytes.
-    estimates.push_back(2 * FileSizeOf(inputs.back()) + (uint64_t{16} << 20));
+    estimates.push_back(skip[i] ? 0 : 2 * FileSizeOf(inputs.back()) + (uint64_t{16} << 20));
   }
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,
       [inputs = std::move(inputs), outputs = std::move(outputs), how = GriddingFor(mdl, options),
-       cell_size = std::move(cell_size)](size_t i) {
+       cell_size = std::move(cell_size), skip](size_t i) {
         // A link may lead to a grid an earlier file writes: such a file is read in its turn.
         std::error_code link_ec;
-        if (std::filesystem::is_symlink(inputs[i], link_ec)) return std::optional<GriddedFile>();
+        if (skip[i] || std::filesystem::is_symlink(inputs[i], link_ec)) {
+          return std::optional<GriddedFile>();
+        }
         return std::optional<GriddedFile>(GridXyzFile(inputs[i], outputs[i], how, cell_size));
       });
 }
@@ -84,8 +86,15 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   KeepShardFiles(options, files);
   if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
+  // What a resumed run skips is known before any file is worked out, so the work ahead leaves
+  // those files out.
+  std::vector<char> skip(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    skip[i] = AlreadyDone(options, kStepXyz2Ascii, JoinPath(host.XyzFolder(), files.List(i)),
+                          {JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc")});
+  }
   std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> prefetched =
-      PrefetchGrids(host, mdl, options, files, host.XyzFolder(), ascii_folder);
+      PrefetchGrids(host, mdl, options, files, skip, host.XyzFolder(), ascii_folder);
   for (int i = 0; i < count; ++i) {
     if (Status s = StartItem(i, count); !s.ok()) return s;
     host.SetStatus("Running : XYZ-->ASCII(" + FormatCounter(i + 1) + "/" +
@@ -95,7 +104,10 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
     std::string xyz_path = JoinPath(host.XyzFolder(), name);
     std::string output_name = BaseName(name) + ".asc";
     std::string asc_path = JoinPath(ascii_folder, output_name);
-    if (SkipIfDone(options, kStepXyz2Ascii, xyz_path, {asc_path}, asc_path)) continue;
+    if (skip[i]) {
+      ReportSkipped(options, kStepXyz2Ascii, xyz_path, asc_path);
+      continue;
+    }
     FileClock clock;
     if (Status s = DeleteOldOutput(asc_path, xyz_path); !s.ok()) return s;
     std::optional<GriddedFile> gridded;

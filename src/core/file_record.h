@@ -23,6 +23,11 @@ struct FileRecord {
   double seconds = 0;
   int64_t points = -1;  // XYZ points read, -1 when not known
   int64_t cells = -1;   // cells of the grid made or read, -1 when not known
+  // What a resumed run compares before it trusts the output: the run's settings that shape this
+  // step's output, and the input's bytes and modification time (ns) when it was recorded.
+  std::string settings{};
+  int64_t input_size = -1;
+  int64_t input_time = -1;
 };
 
 // "ok", "failed", "skipped".

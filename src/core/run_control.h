@@ -27,10 +27,18 @@ class RunControl {
   RunControl(const RunControl&) = delete;
   RunControl& operator=(const RunControl&) = delete;
 
-  // Any thread, and a signal handler: a lock-free store.
-  void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
+  // Any thread, and a signal handler: lock-free stores. signal_number names the signal that
+  // asked, for the report; 0 when none did.
+  void RequestStop(int signal_number = 0) {
+    if (signal_number != 0) signal_.store(signal_number, std::memory_order_relaxed);
+    stop_.store(true, std::memory_order_relaxed);
+  }
+  int stop_signal() const { return signal_.load(std::memory_order_relaxed); }
   bool stop_requested() const { return stop_.load(std::memory_order_relaxed); }
-  void Reset() { stop_.store(false, std::memory_order_relaxed); }
+  void Reset() {
+    stop_.store(false, std::memory_order_relaxed);
+    signal_.store(0, std::memory_order_relaxed);
+  }
 
   // Set before the run starts; called on the running thread only.
   void SetProgressSink(ProgressSink sink) { sink_ = std::move(sink); }
@@ -49,12 +57,14 @@ class RunControl {
 
  private:
   std::atomic<bool> stop_{false};
+  std::atomic<int> signal_{0};
   ProgressSink sink_;
   int item_ = 0;
   int items_ = 0;
 };
 
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler stores the stop flag");
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler stores the signal");
 
 // Makes control the current run's control on this thread for the scope's lifetime.
 class RunControlScope {

@@ -52,6 +52,12 @@ struct RunOptions {
   // Skip a file whose outputs exist, are newer than it and are recorded as ok in the report
   // at report_path; new records are then appended to it.
   bool resume = false;
+  // The submission this run belongs to (a cluster job's), recorded in the report; may be empty.
+  std::string submission;
+  // A file that fails a step is reported and its own later steps are skipped, while every other
+  // file goes on through every step; the run then ends stopped, naming the failures. Off in the
+  // window, which keeps the stop at the first failing step.
+  bool keep_going = false;
 
   // Set by the batch run from the fields above; the steps call them per file when set.
   std::function<void(const FileRecord& record)> on_file;
@@ -59,6 +65,8 @@ struct RunOptions {
   std::function<bool(const std::string& step, const std::string& input,
                      const std::vector<std::string>& outputs)>
       already_done;
+  // With keep_going: true when a tile (a base name) failed an earlier step of this run.
+  std::function<bool(const std::string& tile)> tile_failed;
 };
 
 // The report beside an error log: "/tmp/xyz2ascii.log" gives "/tmp/xyz2ascii.report.jsonl".

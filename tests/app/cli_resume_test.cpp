@@ -94,7 +94,7 @@ TEST_F(CliResumeTest, ResumedRunDoesOnlyWhatTheKilledRunLeft) {
   std::map<Key, std::string> outcome_now;
   for (size_t i = killed.size(); i < all.size(); ++i) {
     ASSERT_TRUE(all[i].is_object()) << "line " << i;
-    if (all[i]["step"] == "run") continue;
+    if (!all[i].contains("input")) continue;
     Key key = KeyOf(all[i]);
     EXPECT_FALSE(outcome_now.contains(key)) << key.first << " " << key.second;
     outcome_now[key] = all[i]["outcome"];
@@ -147,13 +147,54 @@ TEST_F(CliResumeTest, OutputOlderThanItsInputOrNotRecordedOkIsDoneAgain) {
   std::map<Key, std::string> outcome_now;
   const std::vector<json> all = ReportLines(report);
   for (size_t i = lines_before; i < all.size(); ++i) {
-    if (all[i]["step"] != "run") outcome_now[KeyOf(all[i])] = all[i]["outcome"];
+    if (all[i].contains("input")) outcome_now[KeyOf(all[i])] = all[i]["outcome"];
   }
   EXPECT_EQ(outcome_now[Key("xyz2ascii", PathIn("in/xyz/t00.xyz"))], "ok");
   EXPECT_EQ(outcome_now[Key("xyz2ascii", PathIn("in/xyz/t01.xyz"))], "skipped");
   EXPECT_EQ(outcome_now[Key("ascii2grid", PathIn("out/ascii/t00.asc"))], "ok");
   EXPECT_EQ(outcome_now[Key("contours", PathIn("out/grid/t01"))], "ok");
   EXPECT_EQ(outcome_now[Key("slope", PathIn("out/grid/t01"))], "skipped");
+}
+
+TEST_F(CliResumeTest, ResumeWithAnotherCellSizeRedoesEveryTile) {
+  MakeTiles(PathIn("in"), 3, 5);
+  MakeTiles(PathIn("out"), 0, 0);
+  const std::string report = PathIn("r.jsonl");
+  const std::vector<std::string> options = With(ChainOptions("run", PathIn("out"), PathIn("in")),
+                                                {"--report", report, "--log", PathIn("x.log")});
+  ASSERT_EQ(RunCli(options, MakeDir("io")).exit_code, 0);  // the derived cell size, 10
+  const size_t lines_before = ReportLines(report).size();
+
+  Process resumed = RunCli(With(options, {"--resume", "--cell-size", "20"}), MakeDir("io"));
+  EXPECT_EQ(resumed.exit_code, 0) << resumed.err;
+  const std::vector<json> all = ReportLines(report);
+  int redone = 0;
+  for (size_t i = lines_before; i < all.size(); ++i) {
+    if (!all[i].contains("input")) continue;
+    EXPECT_EQ(all[i]["outcome"], "ok") << all[i].dump();
+    ++redone;
+  }
+  EXPECT_EQ(redone, 4 * 3);
+}
+
+TEST_F(CliResumeTest, ResumeOfAReportOfAnotherShardCountIsRefused) {
+  MakeTiles(PathIn("in"), 3, 5);
+  MakeTiles(PathIn("out"), 0, 0);
+  const std::vector<std::string> options =
+      With(ChainOptions("run", PathIn("out"), PathIn("in")),
+           {"--report", PathIn("r.jsonl"), "--log", PathIn("x.log"), "--shard"});
+  RunCli(With(options, {"0/2"}), MakeDir("io"));
+  ASSERT_TRUE(fs::exists(PathIn("r.shard-0.jsonl")));
+  const std::string before = testing::ReadFile(PathIn("r.shard-0.jsonl"));
+
+  Process resumed = RunCli(With(options, {"0/3", "--resume"}), MakeDir("io"));
+  EXPECT_EQ(resumed.exit_code, 1);
+  EXPECT_TRUE(resumed.err.ends_with("Program is Stopped: Cannot resume from the report " +
+                                    PathIn("r.shard-0.jsonl") +
+                                    ": it was written by shard 0/2 of 2, and this run is shard "
+                                    "0/3 of 3\n"))
+      << resumed.err;
+  EXPECT_EQ(testing::ReadFile(PathIn("r.shard-0.jsonl")), before);
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ std::vector<std::string> Comparable(const std::string& report, const std::string
   std::vector<std::string> lines;
   for (json line : ReportLines(report)) {
     line.erase("seconds");
+    line.erase("input_time");
+    line.erase("cause");
     lines.push_back(Replace(line.dump(), root, "ROOT"));
   }
   return lines;
@@ -115,7 +117,7 @@ TEST_F(CliShardTest, ThreeShardsDoWhatOneRunDoesEachTileOnce) {
     for (int k = 0; k < kShards; ++k) {
       reports.push_back(PathIn("reports/r.shard-" + std::to_string(k) + ".jsonl"));
       for (const json& line : ReportLines(reports.back())) {
-        if (line["step"] == "run") continue;
+        if (!line.contains("input")) continue;
         const std::string tile = fs::path(line["input"].get<std::string>()).stem().string();
         EXPECT_TRUE(InShard({k, kShards}, tile)) << tile << " in shard " << k;
         ++done[{line["step"], tile}];
@@ -135,6 +137,34 @@ TEST_F(CliShardTest, ThreeShardsDoWhatOneRunDoesEachTileOnce) {
     EXPECT_EQ(Comparable(PathIn("reports/merged.jsonl"), PathIn("shards")),
               Comparable(PathIn("reports/one.jsonl"), PathIn("one")));
   }
+}
+
+TEST_F(CliShardTest, KeepingGoingShardsDoWhatOneKeepingGoingRunDoesWhenFilesFail) {
+  // t03 fails the XYZ step; t05's slope fails (see SetUp): without keeping going, one run would
+  // stop after the XYZ step while the other shards went on.
+  testing::WriteFile(PathIn("in/xyz/t03.xyz"), "0 0 high\r\n");
+  const std::vector<std::string> keep = {"--keep-going", "--log", PathIn("reports/x.log")};
+  Process one = RunCli(With(Options("one"), keep), MakeDir("io"));
+  EXPECT_EQ(one.exit_code, 1);
+  std::vector<std::string> reports;
+  for (int k = 0; k < kShards; ++k) {
+    const std::string shard = std::to_string(k) + "/" + std::to_string(kShards);
+    reports.push_back(PathIn("reports/r." + std::to_string(k) + ".jsonl"));
+    RunCli(With(Options("shards"),
+                With(keep, {"--shard", shard, "--report", PathIn("reports/r.%K.jsonl")})),
+           MakeDir("io"));
+  }
+  EXPECT_EQ(Snapshot(PathIn("shards")), Snapshot(PathIn("one")));
+  EXPECT_TRUE(fs::exists(PathIn("one/slope/t04")));
+
+  Process merge = RunCli(With({"report", "--final", "--shards", "3"}, reports), MakeDir("io"));
+  EXPECT_EQ(merge.exit_code, 1);
+  // Run order: the XYZ failure first, then the slope's; each names its file.
+  const std::string stopped(kStopped, std::size(kStopped) - 2);  // without its line end
+  const std::string named =
+      stopped + "; failed: xyz2ascii " + PathIn("in/xyz/t03.xyz") + " (Type mismatch); slope ";
+  EXPECT_EQ(merge.err.rfind(named + PathIn("shards/grid/t05"), 0), 0u) << merge.err;
+  EXPECT_NE(one.err.find(named + PathIn("one/grid/t05")), std::string::npos) << one.err;
 }
 
 TEST_F(CliShardTest, FinalMessageNeedsEveryShardFinished) {

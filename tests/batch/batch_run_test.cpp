@@ -306,6 +306,44 @@ TEST_F(BatchRunTest, FailedGridConversionSkipsTheRasterWalk) {
   EXPECT_TRUE(fs::is_empty(host_.values.slope_folder));
 }
 
+TEST_F(BatchRunTest, KeepingGoingAFailedFileHoldsBackOnlyItsOwnLaterSteps) {
+  struct Row {
+    const char* name;
+    Input input;
+    const char* bad_file;  // in the step's input folder
+    const char* failure;   // as the final box names it
+  };
+  const Row rows[] = {
+      {"XYZ step", Input::kXyz, "xyz/c.xyz", "xyz2ascii "},
+      {"ASCII step", Input::kAscii, "ascii/c.asc", "ascii2grid "},
+  };
+  const Settings grids = SettingsOver("made", Input::kGrid);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string root = std::string("keep-") + (row.input == Input::kXyz ? "xyz" : "asc");
+    FakeHost host;
+    host.values = SettingsOver(root, row.input);
+    host.values.run_slope = true;
+    WriteFile(PathIn(root + "/" + row.bad_file), "0 0 not-a-height\r\n");
+    // A GRID of the failed tile from an earlier run must not be walked either.
+    fs::copy(grids.grid_folder + "/a", host.values.grid_folder + "/c", fs::copy_options::recursive);
+    RunOptions options = options_;
+    options.keep_going = true;
+    BatchMdl mdl;
+
+    EXPECT_EQ(RunBatch(host, mdl, options), RunOutcome::kStopped);
+
+    EXPECT_EQ(Tree(host.values.slope_folder), Tree(grids.grid_folder)) << "slopes of a and b only";
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().title, kStoppedTitle);
+    EXPECT_EQ(host.messages.back().text.rfind(std::string(kStoppedText) + "; failed: " +
+                                                  row.failure + PathIn(root + "/" + row.bad_file),
+                                              0),
+              0u)
+        << host.messages.back().text;
+  }
+}
+
 TEST_F(BatchRunTest, UnwritableErrorLogEndsTheRunNamingTheLog) {
   options_.error_log_path = PathIn("no-such-folder/xyz2ascii.log");
   WriteFile(host_.values.xyz_folder + "/ab.xyz", "0 0 not-a-height\r\n");

@@ -1,6 +1,7 @@
 // The per-file report of a run and the resume index read from it: what each step records, how a
 // report written by a killed run reads back, and when a file counts as done.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/report_reader.h"
 #include "batch/resume_index.h"
 #include "batch/run_report.h"
 #include "support/fake_host.h"
@@ -85,7 +87,8 @@ TEST_F(RunReportTest, EachStepRecordsEachFile) {
     EXPECT_GE(records[i].seconds, 0);
   }
   EXPECT_NE(ReadFile(PathIn("r.jsonl"))
-                .find(R"({"step":"run","outcome":"finished","message":"Program is Finished"})"),
+                .find(R"({"step":"run","outcome":"finished","message":"Program is Finished",)"
+                      R"("text":"All files in the folders were finished"})"),
             std::string::npos);
 }
 
@@ -129,6 +132,52 @@ TEST_F(RunReportTest, LineCutByAKillIsSkippedAndAppendingStartsANewLine) {
   EXPECT_FALSE(ReadFileRecords(PathIn("none.jsonl")).ok());
 }
 
+TEST_F(RunReportTest, LinesThatAreNoRecordAreCountedAndSkipped) {
+  const std::string good = FileRecordLine({.step = kStepSlope, .input = "g/a", .output = "s/a"});
+  const std::string bad[] = {
+      std::string(100000, '[') + std::string(100000, ']'),
+      R"({"step":5})",
+      R"({"step":"slope","input":"g/b","outcome":7})",
+      R"({"step":"slope","input":"g/b","outcome":"done"})",
+      R"({"step":"slope","input":"g/b","outcome":"ok","points":"many"})",
+      R"({"step":"run","outcome":"finished","shard":"9"})",
+      R"({"step":"start","steps":[1]})",
+      "{\"step\":\"slope\",\"input\":\"" + std::string(2 << 20, 'x') + "\",\"outcome\":\"ok\"}",
+      "not json",
+  };
+  std::string text = good + "\n";
+  for (const std::string& line : bad) text += line + "\n" + good + "\n";
+  WriteFile(PathIn("r.jsonl"), text + R"({"step":"slope","input":"g/c","out)");
+  Result<Report> report = ReadReport(PathIn("r.jsonl"));
+  ASSERT_TRUE(report.ok());
+  EXPECT_EQ(report->skipped_lines, static_cast<int>(std::size(bad)) + 1);
+  ASSERT_EQ(report->segments.size(), 1u);
+  EXPECT_EQ(report->segments[0].files.size(), std::size(bad) + 1);
+
+  // Only a regular file is read: a FIFO is refused at once, not waited on.
+  ASSERT_EQ(mkfifo(PathIn("fifo").c_str(), 0600), 0);
+  for (const char* path : {"fifo", "", "none"}) {
+    Result<Report> refused = ReadReport(PathIn(path));
+    ASSERT_FALSE(refused.ok()) << path;
+    EXPECT_EQ(refused.error().description().rfind("Cannot read the report " + PathIn(path), 0), 0u);
+  }
+}
+
+TEST_F(RunReportTest, NamesThatAreNoUtf8ReadBackAsTheirOwnBytes) {
+  const std::string names[] = {PathIn("t\xff.xyz"), PathIn("t\xfe.xyz"), PathIn("t\xc3.xyz")};
+  {
+    Result<ReportWriter> writer = ReportWriter::Open(PathIn("r.jsonl"), false);
+    ASSERT_TRUE(writer.ok());
+    for (const std::string& name : names) writer->Write({.step = kStepXyz2Ascii, .input = name});
+  }
+  Result<std::vector<FileRecord>> records = ReadFileRecords(PathIn("r.jsonl"));
+  ASSERT_TRUE(records.ok());
+  ASSERT_EQ(records->size(), std::size(names));
+  for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ((*records)[i].input, names[i]);
+  EXPECT_NE(ReadFile(PathIn("r.jsonl")).find(R"("input":")" + PathIn(R"(t\\xFF.xyz")")),
+            std::string::npos);
+}
+
 TEST_F(RunReportTest, ReportIsNeverWrittenThroughALink) {
   WriteFile(PathIn("precious"), "keep me");
   fs::create_symlink(PathIn("precious"), PathIn("r.jsonl"));
@@ -141,10 +190,11 @@ TEST_F(RunReportTest, ReportIsNeverWrittenThroughALink) {
   EXPECT_EQ(ReadFile(PathIn("precious")), "keep me");
 }
 
-TEST_F(RunReportTest, DoneNeedsAnOkRecordAndOutputsNewerThanTheInput) {
+TEST_F(RunReportTest, DoneNeedsTheLastRecordOkWithTheSameSettingsInputAndNewerOutputs) {
   const auto now = fs::file_time_type::clock::now();
-  WriteFile(PathIn("in.xyz"), "x");
-  fs::last_write_time(PathIn("in.xyz"), now - std::chrono::minutes(10));
+  const std::string in = PathIn("in.xyz");
+  WriteFile(in, "x");
+  fs::last_write_time(in, now - std::chrono::minutes(10));
   WriteFile(PathIn("new.asc"), "x");
   WriteFile(PathIn("old.asc"), "x");
   fs::last_write_time(PathIn("old.asc"), now - std::chrono::minutes(20));
@@ -154,11 +204,28 @@ TEST_F(RunReportTest, DoneNeedsAnOkRecordAndOutputsNewerThanTheInput) {
   WriteFile(PathIn("grid_half/w001001.adf"), "x");
   fs::last_write_time(PathIn("grid_half/w001001.adf"), now - std::chrono::minutes(20));
 
+  const InputState state = InputStateOf(in);
+  auto made = [&](const char* step, FileOutcome outcome = FileOutcome::kOk) {
+    return FileRecord{.step = step,
+                      .input = in,
+                      .outcome = outcome,
+                      .settings = "cfg",
+                      .input_size = state.size,
+                      .input_time = state.time};
+  };
   {
     Result<ReportWriter> writer = ReportWriter::Open(PathIn("r.jsonl"), false);
     ASSERT_TRUE(writer.ok());
-    writer->Write({.step = "s", .input = PathIn("in.xyz")});
-    writer->Write({.step = "f", .input = PathIn("in.xyz"), .outcome = FileOutcome::kFailed});
+    writer->Write(made("s"));
+    writer->Write(made("f", FileOutcome::kFailed));
+    writer->Write(made("redone"));
+    writer->Write(made("redone", FileOutcome::kFailed));
+    writer->Write(made("resumed"));
+    writer->Write(made("resumed", FileOutcome::kSkipped));
+    writer->Write({.step = "unrecorded", .input = in, .settings = "cfg"});
+    FileRecord grown = made("grown");
+    ++grown.input_size;
+    writer->Write(grown);
   }
   Result<ResumeIndex> index = ResumeIndex::Load(PathIn("r.jsonl"));
   ASSERT_TRUE(index.ok());
@@ -166,23 +233,29 @@ TEST_F(RunReportTest, DoneNeedsAnOkRecordAndOutputsNewerThanTheInput) {
     const char* name;
     const char* step;
     std::vector<std::string> outputs;
+    const char* settings;
     bool done;
   };
   const Row rows[] = {
-      {"newer output", "s", {PathIn("new.asc")}, true},
-      {"GRID of newer files", "s", {PathIn("grid_new")}, true},
-      {"an older output among them", "s", {PathIn("new.asc"), PathIn("old.asc")}, false},
-      {"GRID with an older file", "s", {PathIn("grid_half")}, false},
-      {"missing output", "s", {PathIn("none.asc")}, false},
-      {"recorded as failed", "f", {PathIn("new.asc")}, false},
-      {"not recorded", "t", {PathIn("new.asc")}, false},
+      {"newer output", "s", {PathIn("new.asc")}, "cfg", true},
+      {"GRID of newer files", "s", {PathIn("grid_new")}, "cfg", true},
+      {"skipped by a resumed run after it", "resumed", {PathIn("new.asc")}, "cfg", true},
+      {"other settings", "s", {PathIn("new.asc")}, "cfg2", false},
+      {"an older output among them", "s", {PathIn("new.asc"), PathIn("old.asc")}, "cfg", false},
+      {"GRID with an older file", "s", {PathIn("grid_half")}, "cfg", false},
+      {"missing output", "s", {PathIn("none.asc")}, "cfg", false},
+      {"recorded as failed", "f", {PathIn("new.asc")}, "cfg", false},
+      {"failed when done again", "redone", {PathIn("new.asc")}, "cfg", false},
+      {"input not recorded", "unrecorded", {PathIn("new.asc")}, "cfg", false},
+      {"input of another size", "grown", {PathIn("new.asc")}, "cfg", false},
+      {"not recorded", "t", {PathIn("new.asc")}, "cfg", false},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(index->Done(row.step, PathIn("in.xyz"), row.outputs), row.done) << row.name;
+    EXPECT_EQ(index->Done(row.step, in, row.outputs, row.settings), row.done) << row.name;
   }
   Result<ResumeIndex> empty = ResumeIndex::Load(PathIn("none.jsonl"));
   ASSERT_TRUE(empty.ok());
-  EXPECT_FALSE(empty->Done("s", PathIn("in.xyz"), {PathIn("new.asc")}));
+  EXPECT_FALSE(empty->Done("s", in, {PathIn("new.asc")}, "cfg"));
 }
 
 }  // namespace
