@@ -2,6 +2,7 @@
 #include "ui/frm_main.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -67,6 +68,20 @@ class OpaqueTitleStyle : public QProxyStyle {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
   }
 };
+
+// A group of radio buttons is one tab stop, at its selected button; the arrow keys move the
+// choice within the group. Qt would stop at the group's first button in the tab chain instead.
+QButtonGroup* MakeRadioGroup(QWidget* container, std::initializer_list<QRadioButton*> buttons) {
+  auto* group = new QButtonGroup(container);
+  for (QRadioButton* button : buttons) {
+    group->addButton(button);
+    button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+  QObject::connect(group, &QButtonGroup::buttonToggled, [](QAbstractButton* button, bool on) {
+    button->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+  });
+  return group;
+}
 
 PictureBox* MakeArrow(QWidget* container, const char* name, Twips place) {
   auto* picture = new PictureBox(DownArrowPicture(), container);
@@ -153,6 +168,11 @@ void FrmMain::CreateControls() {
   Option5 = Make<QRadioButton>(Frame3, "Option5", "Unknown Cell Size", {1680, 263, 1815, 255});
   Option5->setChecked(true);
   Option4 = Make<QRadioButton>(Frame3, "Option4", "Cell Size", {120, 263, 975, 255});
+  // Qt groups auto-exclusive buttons by parent but looks for the checked one among all
+  // descendants, so the cell-size buttons inside Frame3 would join the input kinds of Frame5:
+  // a click on the selected kind then cleared it. Two explicit groups keep them apart.
+  MakeRadioGroup(Frame5, {Option1, Option2, Option3});
+  MakeRadioGroup(Frame3, {Option4, Option5});
   Combo1 = new QComboBox(Frame3);
   Combo1->setObjectName("Combo1");
   Combo1->setGeometry(TwipsRect(Frame3, 4440, 240, 1095, 300));

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -177,6 +178,26 @@ TEST_F(MainWindowActionsTest, GoFinishesARunOverAnEmptyGridFolder) {
       (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
   EXPECT_EQ(window_.Text5->text().toStdString(), PathIn("slopes"));
+}
+
+// A second click on the selected kind keeps its run: the XYZ file becomes a GRID, and a GRID run
+// walks the GRIDs.
+TEST_F(MainWindowActionsTest, GoAfterASecondClickOnTheKindRunsThatKind) {
+  QTest::mouseClick(window_.Check1, Qt::LeftButton);  // slopes only
+  WriteFile(MakeDir("xyz") + "/hill.xyz", "0 0 1\r\n5 0 2\r\n0 5 3\r\n5 5 5\r\n");
+  window_.Text7->setText(QString::fromStdString(PathIn("xyz")));
+  for (QLineEdit* box : {window_.Text6, window_.Text1, window_.Text5}) {
+    box->setText(QString::fromStdString(MakeDir(box->objectName().toStdString())));
+  }
+  for (QRadioButton* kind : {window_.Option1, window_.Option3}) {
+    SCOPED_TRACE(kind->text().toStdString());
+    QTest::mouseClick(kind, Qt::LeftButton);
+    QTest::mouseClick(kind, Qt::LeftButton);
+    std::filesystem::remove_all(PathIn("Text5/hill"));
+    ClickGoAndWait(window_);
+    EXPECT_EQ(messages_.back().title, "Program is Finished");
+    EXPECT_TRUE(std::filesystem::exists(PathIn("Text5/hill/hdr.adf")));
+  }
 }
 
 TEST_F(MainWindowActionsTest, GoWithAMissingFolderStopsAfterTheValidationMessage) {
