@@ -18,6 +18,7 @@
 #include <QShowEvent>
 #include <QStyleOptionComplex>
 #include <QThread>
+#include <QToolTip>
 
 #include "batch/batch_run.h"
 #include "ui/frm_about.h"
@@ -326,6 +327,7 @@ void FrmMain::OnGoClicked() {
   worker_host_ = std::make_unique<WorkerHost>(*host_, *this);
   FileProgress->setValue(0);
   FileProgress->show();
+  busy_.emplace(*this);
   qApp->installEventFilter(this);
   run_thread_ = QThread::create([this, options] { RunBatch(*worker_host_, mdl_, options); });
   // Emitted on the worker as it ends, so it arrives after every seam call the run made.
@@ -339,6 +341,7 @@ void FrmMain::OnRunEnded() {
   run_thread_ = nullptr;
   worker_host_.reset();
   qApp->removeEventFilter(this);
+  busy_.reset();
   FileProgress->hide();
   FileProgress->setValue(0);
   emit runFinished();
@@ -354,7 +357,17 @@ void FrmMain::SetStatusCaption(const std::string& caption) {
   const QString full = QString::fromStdString(caption);
   // A long path is shortened in its middle, so that the raster's name at its end stays visible.
   Label6->setText(Label6->fontMetrics().elidedText(full, Qt::ElideMiddle, Label6->width()));
-  Label6->setToolTip(Label6->text() == full ? QString() : full);
+  const QString old_tip = Label6->toolTip();
+  const QString tip = Label6->text() == full ? QString() : full;
+  Label6->setToolTip(tip);
+  // A tooltip on show tells the caption it was shown for: it follows the new one, or goes.
+  if (!old_tip.isEmpty() && QToolTip::isVisible() && QToolTip::text() == old_tip) {
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(QCursor::pos(), tip, Label6);
+    }
+  }
   if (run_thread_ != nullptr && !caption.empty()) FileProgress->setValue(0);
 }
 

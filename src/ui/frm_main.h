@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/batch_mdl.h"
@@ -158,6 +159,7 @@ class FrmMain : public QWidget {
   std::unique_ptr<Host> worker_host_;
   QThread* run_thread_ = nullptr;
   RunControl control_;
+  std::optional<BusyCursor> busy_;
   // A close was asked for and agreed to during the run: it goes on once the run has ended.
   bool close_after_run_ = false;
   bool asking_ = false;  // the stop question is open

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -172,6 +174,8 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   EXPECT_TRUE(window_.Option1->isChecked());
   EXPECT_FALSE(window_.Check1->isChecked());
   EXPECT_FALSE(window_.Text1->text().endsWith('x'));
+  EXPECT_EQ(window_.cursor().shape(), Qt::BusyCursor);  // over every control
+  EXPECT_EQ(window_.Text1->cursor().shape(), Qt::BusyCursor);
   ASSERT_TRUE(ended.wait(120000));
   const qint64 run_ms = clock.elapsed();
   timer.stop();
@@ -192,6 +196,7 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   EXPECT_GT(paints.during_run, 4);
   EXPECT_FALSE(window_.FileProgress->isVisible());
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
+  EXPECT_EQ(window_.Text1->cursor().shape(), Qt::IBeamCursor);
 
   // The same settings run without a worker, as the command line runs them.
   const fs::path root = dir();
@@ -347,10 +352,16 @@ TEST_F(MainWindowRunTest, TheStatusLineShortensALongPathInItsMiddle) {
   EXPECT_TRUE(shown.ends_with("the_raster_name")) << shown;
   EXPECT_EQ(window_.Label6->toolTip().toStdString(), caption);
   EXPECT_EQ(window_.host().StatusText(), caption);
+  // A tooltip on show follows the caption, and goes with the shortening.
+  QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), window_.Label6->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(window_.Label6, &hover);
+  window_.SetStatusCaption(caption + "2");
+  EXPECT_EQ(QToolTip::text().toStdString(), caption + "2");
 
   window_.SetStatusCaption("Running : short");
   EXPECT_EQ(window_.Label6->text().toStdString(), "Running : short");
   EXPECT_TRUE(window_.Label6->toolTip().isEmpty());
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000));
 }
 
 }  // namespace
