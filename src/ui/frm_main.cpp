@@ -115,9 +115,13 @@ FrmMain::FrmMain(BatchMdl& mdl, QWidget* parent)
         box.exec();
       }),
       question_([this](const std::string& text) {
-        return QMessageBox::question(this, QString::fromUtf8(kAppTitle),
-                                     QString::fromStdString(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAppTitle),
+                        QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, this);
+        FitTitle(box);
+        question_box_ = &box;
+        const bool yes = box.exec() == QMessageBox::Yes;
+        question_box_ = nullptr;
+        return yes;
       }) {
   mdl_.strSeparator.assign(1, ' ');
   setWindowTitle(QStringLiteral("XYZ to Terravox"));
@@ -344,6 +348,9 @@ void FrmMain::OnRunEnded() {
   busy_.reset();
   FileProgress->hide();
   FileProgress->setValue(0);
+  // The stop question is about a run that is over now: it goes, and its answer with it.
+  if (asking_) run_ended_while_asking_ = true;
+  if (question_box_ != nullptr) question_box_->done(QMessageBox::No);
   emit runFinished();
   if (close_after_run_) close();
 }
@@ -383,8 +390,9 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Shortcut:
     case QEvent::ShortcutOverride:
     case QEvent::ContextMenu:
-      // Message boxes of the run are windows of their own and take input as usual.
-      return static_cast<QWidget*>(watched)->window() == this;
+      // Message boxes of the run are windows of their own and take input as usual; so does
+      // "Exit", which asks whether to stop the run.
+      return static_cast<QWidget*>(watched)->window() == this && watched != Command5;
     default:
       return false;
   }
@@ -394,6 +402,15 @@ void FrmMain::MsgBox(const std::string& text, const std::string& title) {
   message_(text, title.empty() ? kAppTitle : title);
 }
 
+bool FrmMain::AskToStopRun() {
+  asking_ = true;
+  run_ended_while_asking_ = false;
+  const bool stop = question_("A run is in progress. Stop it?");
+  asking_ = false;
+  // A run that ended while the question was open is over: no answer stops or closes anything.
+  return stop && !run_ended_while_asking_;
+}
+
 void FrmMain::closeEvent(QCloseEvent* event) {
   if (run_thread_ != nullptr) {
     // Once a close was agreed to, or while the question is open, asking again changes nothing.
@@ -401,21 +418,13 @@ void FrmMain::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
-    asking_ = true;
-    const bool stop = question_("A run is in progress. Stop it?");
-    asking_ = false;
-    if (!stop) {
-      event->ignore();
-      return;
-    }
-    if (run_thread_ != nullptr) {
+    if (AskToStopRun()) {
       // The close waits for the run to end; it goes on from OnRunEnded.
       close_after_run_ = true;
       control_.RequestStop();
-      event->ignore();
-      return;
     }
-    // The run ended while the question was open: the close goes on now.
+    event->ignore();
+    return;
   }
   // A second close request while the box is up must not open another one.
   if (!about_shown_) {

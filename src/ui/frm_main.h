@@ -1,6 +1,6 @@
 // FrmMain: the main window. Its controls hold every setting of a batch run; "Go" runs the batch
-// on a worker thread while the window keeps painting and ignores input; closing it shows the
-// about box first, and during a run asks whether to stop the run.
+// on a worker thread while the window keeps painting and ignores input but "Exit"; closing it
+// shows the about box first, and during a run asks whether to stop the run.
 #pragma once
 
 #include <QWidget>
@@ -24,6 +24,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -59,7 +60,8 @@ class FrmMain : public QWidget {
   // Shows the about box modally and returns once it has closed. By default a new frmAbout.
   void SetAboutBoxSeam(std::function<void(FrmMain&)> seam) { about_box_ = std::move(seam); }
   void SetRunOptions(RunOptions options) { run_options_ = std::move(options); }
-  // Asks a yes/no question over the window; true for Yes. By default a QMessageBox.
+  // Asks a yes/no question over the window; true for Yes. By default a QMessageBox, which closes
+  // itself (as No) when the run it asks about ends first.
   void SetQuestionSeam(std::function<bool(const std::string& text)> seam) {
     question_ = std::move(seam);
   }
@@ -143,6 +145,7 @@ class FrmMain : public QWidget {
   void OnGoClicked();
   void OnRunEnded();
   void OnFileProgress(int percent);
+  bool AskToStopRun();
 
   BatchMdl& mdl_;
   std::unique_ptr<Host> host_;
@@ -163,6 +166,8 @@ class FrmMain : public QWidget {
   // A close was asked for and agreed to during the run: it goes on once the run has ended.
   bool close_after_run_ = false;
   bool asking_ = false;  // the stop question is open
+  bool run_ended_while_asking_ = false;
+  QMessageBox* question_box_ = nullptr;  // the default question while it is open
 };
 
 }  // namespace terravox
