@@ -27,6 +27,12 @@
 namespace terravox {
 namespace {
 
+// The part of a raster's progress its slope takes: half when its contours follow.
+double SlopeShare(bool slope, bool contours) {
+  if (!slope) return 0.0;
+  return contours ? 0.5 : 1.0;
+}
+
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
@@ -34,7 +40,9 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                    PreparedRaster* prepared) {
   const std::string input = raster.GetDatasetPath();
   const std::string name = LastPathPiece(input);
+  const double slope_share = SlopeShare(host.RunSlope(), host.RunContour());
   if (host.RunSlope()) {
+    ProgressSpan slope_span(0.0, slope_share);
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
     const std::string output = JoinPath(host.SlopeFolder(), name);
@@ -65,7 +73,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     }
   }
   if (host.RunContour()) {
-    // The contours are the raster's second piece of work: their progress starts afresh.
+    ProgressSpan contour_span(slope_share, 1.0);
     if (Status s = CheckRun(0.0); !s.ok()) return s;
     host.SetStatus("Running : ESRI GRID--> Get Contour " + raster.GetDatasetPath());
     host.Repaint();
@@ -131,13 +139,18 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
         PreparedRaster prepared;
         const engine::RasterDataset& raster = rasters[i];
         engine::SurfaceAnalyser analyser;
+        const double slope_share = SlopeShare(slope, contour_workspace.has_value());
         if (slope) {
           const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
+          // The same shares as the walk's own: computing and writing, then the contours.
+          std::optional<ProgressSpan> span(std::in_place, 0.0, slope_share / 2);
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
+          span.emplace(slope_share / 2, slope_share);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
         }
         if (contour_workspace) {
+          ProgressSpan span(slope_share, 1.0);
           analyser.Environment().SetOutputWorkspace(*contour_workspace);
           prepared.contours.Set(analyser.MakeContours(raster, interval, &base));
         }

@@ -21,6 +21,7 @@
 #include <QToolTip>
 
 #include "batch/batch_run.h"
+#include "core/step_progress.h"
 #include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"
 #include "ui/main_window_host.h"
@@ -221,15 +222,15 @@ void FrmMain::CreateControls() {
   Command4 = Make<QPushButton>(this, "Command4", "Go", {5160, 5040, 855, 375});
   Label6 = MakeLabel(this, "Label6", "", {120, 5520, 7095, 375});
 
-  // Not one of the classic controls: it fills the margin under the status line only during a
-  // run, so no control moves and the idle window looks as it always did.
-  FileProgress = new QProgressBar(this);
-  FileProgress->setObjectName("FileProgress");
-  FileProgress->setGeometry(TwipsRect(this, 120, 5910, 6975, 75));
-  FileProgress->setRange(0, 100);
-  FileProgress->setTextVisible(false);
-  FileProgress->setFocusPolicy(Qt::NoFocus);
-  FileProgress->hide();
+  // Not one of the classic controls: it fills the margin under the status line, as wide as it,
+  // only during a run, so no control moves and the idle window looks as it always did.
+  StepProgressBar = new QProgressBar(this);
+  StepProgressBar->setObjectName("StepProgressBar");
+  StepProgressBar->setGeometry(TwipsRect(this, 120, 5910, 7095, 75));
+  StepProgressBar->setRange(0, StepProgress::kScale);
+  StepProgressBar->setTextVisible(false);
+  StepProgressBar->setFocusPolicy(Qt::NoFocus);
+  StepProgressBar->hide();
 }
 
 void FrmMain::SetTabOrder() {
@@ -318,25 +319,27 @@ void FrmMain::OnGoClicked() {
   if (run_thread_ != nullptr) return;
   control_.Reset();
   close_after_run_ = false;
-  // Percent steps only: a sink called per row must not flood the window's event queue.
-  control_.SetProgressSink([this, last = -1](double fraction) mutable {
-    const int percent = static_cast<int>(fraction * 100);
-    if (percent == last) return;
-    last = percent;
+  // Changed values only: a sink called per row must not flood the window's event queue.
+  control_.SetProgressSink([this, meter = StepProgress(), last = -1](double fraction) mutable {
+    const int step = control_.step();
+    const int done = meter.Update(step, control_.item(), control_.items(), fraction);
+    if (done == last) return;
+    last = done;
     QMetaObject::invokeMethod(
-        this, [this, percent] { OnFileProgress(percent); }, Qt::QueuedConnection);
+        this, [this, step, done] { OnStepProgress(step, done); }, Qt::QueuedConnection);
   });
   RunOptions options = run_options_;
   options.control = &control_;
   worker_host_ = std::make_unique<WorkerHost>(*host_, *this);
-  FileProgress->setValue(0);
-  FileProgress->show();
+  StepProgressBar->setValue(0);
+  bar_step_ = progress_step_ = progress_done_ = 0;
   busy_.emplace(*this);
   qApp->installEventFilter(this);
   run_thread_ = QThread::create([this, options] { RunBatch(*worker_host_, mdl_, options); });
   // Emitted on the worker as it ends, so it arrives after every seam call the run made.
   connect(run_thread_, &QThread::finished, this, &FrmMain::OnRunEnded, Qt::QueuedConnection);
   run_thread_->start();
+  ShowStepProgress();
 }
 
 void FrmMain::OnRunEnded() {
@@ -346,8 +349,8 @@ void FrmMain::OnRunEnded() {
   worker_host_.reset();
   qApp->removeEventFilter(this);
   busy_.reset();
-  FileProgress->hide();
-  FileProgress->setValue(0);
+  ShowStepProgress();
+  StepProgressBar->setValue(0);
   // The stop question is about a run that is over now: it goes, and its answer with it.
   if (asking_) run_ended_while_asking_ = true;
   if (question_box_ != nullptr) question_box_->done(QMessageBox::No);
@@ -355,8 +358,17 @@ void FrmMain::OnRunEnded() {
   if (close_after_run_) close();
 }
 
-void FrmMain::OnFileProgress(int percent) {
-  if (run_thread_ != nullptr) FileProgress->setValue(percent);
+void FrmMain::OnStepProgress(int step, int done) {
+  if (run_thread_ == nullptr) return;
+  progress_step_ = step;
+  progress_done_ = done;
+  // A new step's progress waits for the step's first caption, which comes right after it.
+  if (step == bar_step_) StepProgressBar->setValue(done);
+}
+
+void FrmMain::ShowStepProgress() {
+  // The bar tells how far the captioned step is: no caption, no bar.
+  StepProgressBar->setVisible(run_thread_ != nullptr && !status_caption_.empty());
 }
 
 void FrmMain::SetStatusCaption(const std::string& caption) {
@@ -375,7 +387,11 @@ void FrmMain::SetStatusCaption(const std::string& caption) {
       QToolTip::showText(QCursor::pos(), tip, Label6);
     }
   }
-  if (run_thread_ != nullptr && !caption.empty()) FileProgress->setValue(0);
+  if (run_thread_ != nullptr && !caption.empty() && bar_step_ != progress_step_) {
+    bar_step_ = progress_step_;
+    StepProgressBar->setValue(progress_done_);
+  }
+  ShowStepProgress();
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -116,8 +116,9 @@ class FrmMain : public QWidget {
   QPushButton* Command5;
   QPushButton* Command4;
   QLabel* Label6;
-  // The current file's progress during a run, in the margin under the status line.
-  QProgressBar* FileProgress;
+  // How far the step named in the status line is (files done plus the current file's share), in
+  // the margin under it; shown while a run's caption is.
+  QProgressBar* StepProgressBar;
 
  signals:
   // A run started by "Go" has ended, after its last message box closed.
@@ -144,7 +145,8 @@ class FrmMain : public QWidget {
   void OnSelectClicked(std::int16_t code);
   void OnGoClicked();
   void OnRunEnded();
-  void OnFileProgress(int percent);
+  void OnStepProgress(int step, int done);
+  void ShowStepProgress();
   bool AskToStopRun();
 
   BatchMdl& mdl_;
@@ -163,6 +165,10 @@ class FrmMain : public QWidget {
   QThread* run_thread_ = nullptr;
   RunControl control_;
   std::optional<BusyCursor> busy_;
+  // The step the bar shows, and the latest progress reported (step and its done part).
+  int bar_step_ = 0;
+  int progress_step_ = 0;
+  int progress_done_ = 0;
   // A close was asked for and agreed to during the run: it goes on once the run has ended.
   bool close_after_run_ = false;
   bool asking_ = false;  // the stop question is open

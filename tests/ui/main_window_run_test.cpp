@@ -140,7 +140,7 @@ class MainWindowRunTest : private testing::QtAppReady, public testing::TempDirTe
     return QTest::qWaitFor(
         [&] {
           return window_.status_caption().find(part) != std::string::npos &&
-                 window_.FileProgress->value() > 0;
+                 window_.StepProgressBar->value() > 0;
         },
         30000);
   }
@@ -159,7 +159,7 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   QObject::connect(&timer, &QTimer::timeout, [&] { ticks.push_back(clock.elapsed()); });
   PaintCounter paints(window_);
   window_.Label6->installEventFilter(&paints);
-  window_.FileProgress->installEventFilter(&paints);
+  window_.StepProgressBar->installEventFilter(&paints);
   QSignalSpy ended(&window_, &FrmMain::runFinished);
 
   clock.start();
@@ -180,7 +180,7 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   const qint64 run_ms = clock.elapsed();
   timer.stop();
   window_.Label6->removeEventFilter(&paints);
-  window_.FileProgress->removeEventFilter(&paints);
+  window_.StepProgressBar->removeEventFilter(&paints);
 
   EXPECT_EQ(ended.count(), 1);
   EXPECT_EQ(
@@ -194,7 +194,7 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
     EXPECT_GE(count, 10) << "second starting at " << from << " ms of " << run_ms;
   }
   EXPECT_GT(paints.during_run, 4);
-  EXPECT_FALSE(window_.FileProgress->isVisible());
+  EXPECT_FALSE(window_.StepProgressBar->isVisible());
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
   EXPECT_EQ(window_.Text1->cursor().shape(), Qt::IBeamCursor);
 
@@ -357,6 +357,31 @@ TEST_F(MainWindowRunTest, TheQuestionClosesItselfWhenTheRunEnds) {
       (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
   EXPECT_EQ(about_shown_, 0);
   EXPECT_TRUE(window_.isVisible());
+}
+
+// The bar tells how far the step in the caption above it is: it grows through the XYZ step's
+// second file while another thread grids it, and never goes back under one step's captions.
+TEST_F(MainWindowRunTest, TheBarShowsTheProgressOfTheCaptionedStep) {
+  RunOptions options;
+  options.jobs = 2;  // files worked out ahead of the step, on threads of their own
+  window_.SetRunOptions(options);
+  Prepare("run", {50, 1500});
+  std::vector<std::pair<std::string, int>> shown;  // the caption's step, the bar
+  QObject::connect(window_.StepProgressBar, &QProgressBar::valueChanged, [&](int value) {
+    const std::string& caption = window_.status_caption();
+    shown.emplace_back(caption.substr(0, caption.find_first_of("(/")), value);
+  });
+  QSignalSpy ended(&window_, &FrmMain::runFinished);
+  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ASSERT_TRUE(ended.wait(60000));
+  for (size_t i = 1; i < shown.size(); ++i) {
+    if (shown[i].first == shown[i - 1].first) {
+      EXPECT_GE(shown[i].second, shown[i - 1].second) << shown[i].first;
+    }
+  }
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const auto& at) {
+    return at.first == "Running : XYZ-->ASCII" && at.second > 500 && at.second < 1000;
+  }));
 }
 
 TEST_F(MainWindowRunTest, TheStatusLineShortensALongPathInItsMiddle) {
