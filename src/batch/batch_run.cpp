@@ -4,6 +4,7 @@
 
 #include <tbb/global_control.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@
 #include "batch/xyz2ascii.h"
 #include "core/run_control.h"
 #include "core/status.h"
+#include "core/user_state.h"
+#include "gridder/error_log.h"
 
 namespace terravox {
 namespace {
@@ -51,6 +54,25 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   return Status::Ok();
 }
 
+// A report of the user's own that cannot be written is told in the error log, once, and the run
+// goes on as if none had been asked for.
+void LogReportFailure(const RunOptions& options, const Status& failure) {
+  if (options.on_log_line) options.on_log_line(failure.description());
+  (void)AppendErrorLog(options.error_log_path, failure.description());
+}
+
+// Opens the report at options.report_path; one of the user's own in a folder of the user's own.
+Result<ReportWriter> OpenReport(const RunOptions& options) {
+  if (options.report_in_user_state) {
+    const std::string folder = std::filesystem::path(options.report_path).parent_path().string();
+    if (Status s = MakePrivateFolder(folder); !s.ok()) {
+      return Error(ErrorKind::kOther,
+                   "Cannot write the report " + options.report_path + ": " + s.description());
+    }
+  }
+  return ReportWriter::Open(options.report_path, options.resume);
+}
+
 // Opens the report and the resume index the options ask for and wires them into the steps'
 // hooks. The error names the report that cannot be read or written.
 Status PrepareReport(RunOptions& options, std::optional<ReportWriter>& report) {
@@ -64,7 +86,11 @@ Status PrepareReport(RunOptions& options, std::optional<ReportWriter>& report) {
       return index->Done(step, input, outputs);
     };
   }
-  Result<ReportWriter> writer = ReportWriter::Open(options.report_path, options.resume);
+  Result<ReportWriter> writer = OpenReport(options);
+  if (!writer.ok() && options.report_in_user_state) {
+    LogReportFailure(options, writer.status());
+    return Status::Ok();
+  }
   if (!writer.ok()) return writer.error();
   report.emplace(std::move(writer).value());
   options.on_file = [&report](const FileRecord& record) { report->Write(record); };

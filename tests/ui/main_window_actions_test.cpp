@@ -200,6 +200,23 @@ TEST_F(MainWindowActionsTest, GoAfterASecondClickOnTheKindRunsThatKind) {
   }
 }
 
+// The window's report goes into the user's own state folder, made for this user alone, never
+// into /tmp, where another user's file would refuse every run.
+TEST_F(MainWindowActionsTest, TheReportGoesIntoTheUsersStateFolder) {
+  setenv("HOME", PathIn("home").c_str(), 1);  // each test runs in a process of its own
+  for (const std::string& state_home : {PathIn("state"), std::string("relative: unset")}) {
+    setenv("XDG_STATE_HOME", state_home.c_str(), 1);
+    FrmMain window(mdl_);
+    window.SetMessageSeam([](const std::string&, const std::string&) {});
+    window.Text1->setText(QString::fromStdString(MakeDir("grids")));
+    ClickGoAndWait(window);
+    const std::string folder = state_home[0] == '/' ? state_home : PathIn("home/.local/state");
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/terravox/xyz2ascii.report.jsonl"));
+    EXPECT_EQ(std::filesystem::status(folder + "/terravox").permissions(),
+              std::filesystem::perms::owner_all);
+  }
+}
+
 TEST_F(MainWindowActionsTest, GoWithAMissingFolderStopsAfterTheValidationMessage) {
   QTest::mouseClick(window_.Option3, Qt::LeftButton);
   window_.Text1->setText(QString::fromStdString(PathIn("no such folder")));
