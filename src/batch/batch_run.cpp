@@ -137,7 +137,22 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) 
     text = kStoppedText;
     outcome = RunOutcome::kStopped;
   }
-  if (report) report->WriteRunEnd(outcome == RunOutcome::kFinished, title, options.shard);
+  if (report) {
+    report->WriteRunEnd(outcome == RunOutcome::kFinished, title, options.shard);
+    // A report lost on the way (a full disk) is said. The window's run ends as it would have;
+    // a run asked for its report is not finished without it.
+    if (const Status& written = report->status(); !written.ok()) {
+      if (options.report_in_user_state) {
+        LogReportFailure(options, written);
+      } else if (outcome == RunOutcome::kFinished) {
+        outcome = RunOutcome::kStopped;
+        title = kStoppedTitle;
+        text = written.description();
+      } else {
+        host.MsgBox(written.description(), kStoppedTitle);
+      }
+    }
+  }
   host.MsgBox(text, title);
   // Cleared only after the box closes: while it is open the last caption tells where the run was.
   host.SetStatus("");
