@@ -53,7 +53,8 @@ bool WriteLattice(const QString& path, int n) {
   return static_cast<bool>(out);
 }
 
-// The window halfway through the second of two large XYZ files, its progress bar showing.
+// The window halfway through the second of two large XYZ files, its progress bar showing
+// three quarters of the step.
 bool SaveMidRun(const QString& folder) {
   QTemporaryDir work;
   const QDir root(work.path());
@@ -79,7 +80,7 @@ bool SaveMidRun(const QString& folder) {
   const bool midway = QTest::qWaitFor(
       [&] {
         return window.status_caption().find("hills_south") != std::string::npos &&
-               window.FileProgress->value() >= 40;
+               window.StepProgressBar->value() >= 700;
       },
       60000);
   const bool saved = midway && Save(window, folder, "main_window_running.png");

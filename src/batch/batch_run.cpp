@@ -5,6 +5,7 @@
 #include <tbb/global_control.h>
 
 #include <csignal>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,6 +27,8 @@
 #include "core/paths.h"
 #include "core/run_control.h"
 #include "core/status.h"
+#include "core/user_state.h"
+#include "gridder/error_log.h"
 
 namespace terravox {
 namespace {
@@ -55,6 +58,25 @@ Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
     if (!s.ok()) return s;
   }
   return Status::Ok();
+}
+
+// A report of the user's own that cannot be written is told in the error log, once, and the run
+// goes on as if none had been asked for.
+void LogReportFailure(const RunOptions& options, const Status& failure) {
+  if (options.on_log_line) options.on_log_line(failure.description());
+  (void)AppendErrorLog(options.error_log_path, failure.description());
+}
+
+// Opens the report at options.report_path; one of the user's own in a folder of the user's own.
+Result<ReportWriter> OpenReport(const RunOptions& options) {
+  if (options.report_in_user_state) {
+    const std::string folder = std::filesystem::path(options.report_path).parent_path().string();
+    if (Status s = MakePrivateFolder(folder); !s.ok()) {
+      return Error(ErrorKind::kOther,
+                   "Cannot write the report " + options.report_path + ": " + s.description());
+    }
+  }
+  return ReportWriter::Open(options.report_path, options.resume);
 }
 
 // The steps a run with these settings takes, in the report's names.
@@ -143,7 +165,11 @@ Status PrepareReport(const Host& host, const BatchMdl& mdl, RunOptions& options,
       return index->Done(step, input, outputs, found == settings.end() ? "" : found->second);
     };
   }
-  Result<ReportWriter> writer = ReportWriter::Open(options.report_path, options.resume);
+  Result<ReportWriter> writer = OpenReport(options);
+  if (!writer.ok() && options.report_in_user_state) {
+    LogReportFailure(options, writer.status());
+    return Status::Ok();
+  }
   if (!writer.ok()) return writer.error();
   report.emplace(std::move(writer).value());
   report->WriteRunStart({.submission = options.submission,
@@ -211,6 +237,19 @@ RunOutcome RunBatch(Host& window, BatchMdl& mdl, const RunOptions& given_options
     }
     if (outcome == RunOutcome::kStopped && text == kStoppedText) end.cause = host.last_box();
     report->WriteRunEnd(end, options.shard);
+    // A report lost on the way (a full disk) is said. The window's run ends as it would have;
+    // a run asked for its report is not finished without it.
+    if (const Status& written = report->status(); !written.ok()) {
+      if (options.report_in_user_state) {
+        LogReportFailure(options, written);
+      } else if (outcome == RunOutcome::kFinished) {
+        outcome = RunOutcome::kStopped;
+        title = kStoppedTitle;
+        text = written.description();
+      } else {
+        host.MsgBox(written.description(), kStoppedTitle);
+      }
+    }
   }
   host.MsgBox(text, title);
   // Cleared only after the box closes: while it is open the last caption tells where the run was.

@@ -5,6 +5,7 @@
 // outputs taking their names) happens in file order, exactly as with one thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,8 @@ class Prefetcher {
         estimates_(std::move(memory_estimates)),
         limits_(limits),
         compute_(std::move(compute)),
-        results_(estimates_.size()) {
+        results_(estimates_.size()),
+        progress_(estimates_.size()) {
     for (int t = 0; t < limits_.threads; ++t) workers_.emplace_back([this] { Work(); });
   }
   Prefetcher(const Prefetcher&) = delete;
@@ -74,9 +76,23 @@ class Prefetcher {
       changed_.notify_all();
       return result;
     }
-    changed_.wait(lock, [&] { return results_[i].has_value(); });
+    // While a thread works the item out, its progress is the step's: shown as it comes.
+    awaited_ = i;
+    int shown = 0;
+    for (;;) {
+      changed_.wait(lock, [&] { return results_[i].has_value() || progress_[i] > shown; });
+      if (results_[i].has_value()) break;
+      shown = progress_[i];
+      lock.unlock();
+      // A stop request reaches the thread working the item out too: its result comes soon.
+      (void)CheckRun(shown / kProgressScale);
+      lock.lock();
+    }
+    awaited_ = kNone;
     in_use_ -= estimates_[i];
     changed_.notify_all();
+    lock.unlock();
+    (void)CheckRun(1.0);  // the item's work is done; a stop is seen at the step's next check
     return std::move(*results_[i]);
   }
 
@@ -90,13 +106,17 @@ class Prefetcher {
   }
 
   void Work() {
-    // A stop request of the run reaches the work done ahead too; its progress is the step's own.
-    RunControlScope scope(control_, /*report_progress=*/false);
+    // A stop request of the run reaches the work done ahead too; its progress is kept for the
+    // step, which shows it once it waits for the item.
+    size_t working = 0;
+    const ProgressRelay relay = [this, &working](double fraction) { Relay(working, fraction); };
+    RunControlScope scope(control_, relay);
     std::unique_lock lock(mutex_);
     for (;;) {
       changed_.wait(lock, [&] { return stopping_ || MayBegin(); });
       if (stopping_) return;
       const size_t i = next_++;
+      working = i;
       in_use_ += estimates_[i];
       lock.unlock();
       T result = compute_(i);
@@ -106,6 +126,20 @@ class Prefetcher {
     }
   }
 
+  // Keeps item i's progress; wakes the step only when it waits for that item and the progress
+  // moved on by a step of the scale, so a loop reporting per row costs no lock.
+  void Relay(size_t i, double fraction) {
+    const int scaled = static_cast<int>(fraction * kProgressScale);
+    if (scaled <= progress_[i]) return;
+    progress_[i] = scaled;
+    if (awaited_ != i) return;
+    { std::lock_guard lock(mutex_); }  // the step is now waiting or will see the new value
+    changed_.notify_all();
+  }
+
+  static constexpr double kProgressScale = 1000.0;
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
   RunControl* const control_;
   const std::vector<uint64_t> estimates_;
   const PrefetchLimits limits_;
@@ -114,8 +148,10 @@ class Prefetcher {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::optional<T>> results_;
-  size_t next_ = 0;   // the first item no one has begun
-  size_t taken_ = 0;  // items the step has reached
+  std::vector<std::atomic<int>> progress_;  // per item, in parts of kProgressScale
+  std::atomic<size_t> awaited_{kNone};      // the item the step waits for
+  size_t next_ = 0;                         // the first item no one has begun
+  size_t taken_ = 0;                        // items the step has reached
   uint64_t in_use_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> workers_;  // last: they start once everything above is ready

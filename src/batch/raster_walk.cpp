@@ -44,6 +44,12 @@ void ShowKeptGoingFailure(Host& host, const std::string& input, const Status& st
   host.SetStatus("");
 }
 
+// The part of a raster's progress its slope takes: half when its contours follow.
+double SlopeShare(bool slope, bool contours) {
+  if (!slope) return 0.0;
+  return contours ? 0.5 : 1.0;
+}
+
 // Runs the checked operations on one raster. failed is set when a failure was reported and
 // handled on the way (by CreateSlopes itself, or for a run that keeps going).
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
@@ -52,7 +58,9 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
   const std::string input = raster.GetDatasetPath();
   const std::string name = LastPathPiece(input);
   if (plan.tile_failed) return Status::Ok();
+  const double slope_share = SlopeShare(host.RunSlope(), host.RunContour());
   if (host.RunSlope()) {
+    ProgressSpan slope_span(0.0, slope_share);
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
     const std::string output = JoinPath(host.SlopeFolder(), name);
@@ -86,7 +94,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     }
   }
   if (host.RunContour()) {
-    // The contours are the raster's second piece of work: their progress starts afresh.
+    ProgressSpan contour_span(slope_share, 1.0);
     if (Status s = CheckRun(0.0); !s.ok()) return s;
     host.SetStatus("Running : ESRI GRID--> Get Contour " + raster.GetDatasetPath());
     host.Repaint();
@@ -183,13 +191,18 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
         const engine::RasterDataset& raster = rasters[i];
         if (plans[i].tile_failed) return prepared;
         engine::SurfaceAnalyser analyser;
+        const double slope_share = SlopeShare(slope, contour_workspace.has_value());
         if (slope && !plans[i].slope_done) {
           const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
+          // The same shares as the walk's own: computing and writing, then the contours.
+          std::optional<ProgressSpan> span(std::in_place, 0.0, slope_share / 2);
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
+          span.emplace(slope_share / 2, slope_share);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
         }
         if (contour_workspace && !plans[i].contours_done) {
+          ProgressSpan span(slope_share, 1.0);
           analyser.Environment().SetOutputWorkspace(*contour_workspace);
           prepared.contours.Set(analyser.MakeContours(raster, interval, &base));
         }

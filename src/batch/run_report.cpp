@@ -60,13 +60,17 @@ Result<ReportWriter> ReportWriter::Open(const std::string& path, bool append) {
       last != '\n') {
     if (Status s = WriteAll(report.get(), "\n"); !s.ok()) return failure(s.description());
   }
-  return ReportWriter(std::move(report));
+  return ReportWriter(std::move(report), path);
 }
 
 void ReportWriter::WriteLine(std::string line) {
+  // A report that cannot be written must not stop the work it reports on: the run says so at
+  // its end.
+  if (!status_.ok()) return;
   line += '\n';
-  // A report that cannot be written must not stop the work it reports on.
-  (void)WriteAll(fd_.get(), line);
+  if (Status s = WriteAll(fd_.get(), line); !s.ok()) {
+    status_ = Error(ErrorKind::kOther, "Cannot write the report " + path_ + ": " + s.description());
+  }
 }
 
 std::string FileRecordLine(const FileRecord& record) {

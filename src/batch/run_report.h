@@ -30,9 +30,9 @@ std::string RunEndLine(const RunEnd& end, const Shard& shard);
 
 class ReportWriter {
  public:
-  // Opens path, emptied first unless append. Like the error log, the window's report lives in a
-  // shared folder: it is never opened through a symbolic link and only written as a regular
-  // file. The error names the report and the reason.
+  // Opens path, emptied first unless append. Like the error log, it is never opened through a
+  // symbolic link and only written as a regular file, so a path in a folder others can write
+  // to cannot redirect our writes. The error names the report and the reason.
   static Result<ReportWriter> Open(const std::string& path, bool append);
 
   // {"step","input","output","outcome","error","seconds","points","cells","settings",
@@ -41,11 +41,17 @@ class ReportWriter {
   void WriteRunStart(const RunStart& start) { WriteLine(RunStartLine(start)); }
   void WriteRunEnd(const RunEnd& end, const Shard& shard) { WriteLine(RunEndLine(end, shard)); }
 
+  // OK while every line was written whole; else the first failure, naming the report and the
+  // reason (a full disk, say). Nothing is written after a failure, so no line follows a cut one.
+  const Status& status() const { return status_; }
+
  private:
-  explicit ReportWriter(UniqueFd fd) : fd_(std::move(fd)) {}
+  ReportWriter(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
   // One write per line, so a killed run cuts no line but the one being written.
   void WriteLine(std::string line);
   UniqueFd fd_;
+  std::string path_;
+  Status status_ = Status::Ok();
 };
 
 // The file records of a report, of every run that wrote to it (ReadReport). A missing file is an

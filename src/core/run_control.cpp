@@ -12,6 +12,8 @@ thread_local double span_begin = 0.0;
 thread_local double span_end = 1.0;
 // False on the threads that work for the run's thread: only the run's own thread reports.
 thread_local bool reports_progress = true;
+// Where the progress of such a thread goes instead; null: nowhere.
+thread_local const ProgressRelay* progress_relay = nullptr;
 
 }  // namespace
 
@@ -22,14 +24,23 @@ bool IsCancelled(const Status& status) {
 }
 
 RunControlScope::RunControlScope(RunControl* control, bool report_progress)
-    : previous_(current_control), previous_reports_(reports_progress) {
+    : previous_(current_control),
+      previous_reports_(reports_progress),
+      previous_relay_(progress_relay) {
   current_control = control;
   reports_progress = report_progress;
+  progress_relay = nullptr;
+}
+
+RunControlScope::RunControlScope(RunControl* control, const ProgressRelay& relay)
+    : RunControlScope(control, /*report_progress=*/false) {
+  progress_relay = &relay;
 }
 
 RunControlScope::~RunControlScope() {
   current_control = previous_;
   reports_progress = previous_reports_;
+  progress_relay = previous_relay_;
 }
 
 RunControl* CurrentRunControl() { return current_control; }
@@ -55,9 +66,12 @@ ProgressSpan::~ProgressSpan() {
 Status CheckRun(double fraction) {
   if (current_control == nullptr) return Status::Ok();
   if (current_control->stop_requested()) return CancelledError();
-  if (!reports_progress) return Status::Ok();
-  current_control->ReportProgress(span_begin +
-                                  (span_end - span_begin) * std::clamp(fraction, 0.0, 1.0));
+  const double done = span_begin + (span_end - span_begin) * std::clamp(fraction, 0.0, 1.0);
+  if (reports_progress) {
+    current_control->ReportProgress(done);
+  } else if (progress_relay != nullptr) {
+    (*progress_relay)(done);
+  }
   return Status::Ok();
 }
 

@@ -47,13 +47,17 @@ class RunControl {
   }
 
   // Which file of its step the run is at: index from 0, count 0 when the step does not know
-  // how many come. Running thread only, like the sink that reads them.
+  // how many come. Running thread only, like the sink that reads them. A step's first file
+  // (index 0) begins the next step.
   void SetItem(int index, int count) {
+    if (index == 0) ++step_;
     item_ = index;
     items_ = count;
   }
   int item() const { return item_; }
   int items() const { return items_; }
+  // The steps begun so far: 0 before the first file of the run.
+  int step() const { return step_; }
 
  private:
   std::atomic<bool> stop_{false};
@@ -61,10 +65,15 @@ class RunControl {
   ProgressSink sink_;
   int item_ = 0;
   int items_ = 0;
+  int step_ = 0;
 };
 
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler stores the stop flag");
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler stores the signal");
+
+// Where a thread that works for the run's own thread sends its progress: called on that thread
+// with the fraction (0 to 1) of the piece of work it is on.
+using ProgressRelay = std::function<void(double fraction)>;
 
 // Makes control the current run's control on this thread for the scope's lifetime.
 class RunControlScope {
@@ -72,6 +81,9 @@ class RunControlScope {
   // report_progress false: a thread that works for the run's own thread sees its stop request
   // but leaves the progress to it.
   explicit RunControlScope(RunControl* control, bool report_progress = true);
+  // A thread that works for the run's own thread: it sees the stop request, and its progress
+  // goes to relay, which must outlive the scope, instead of the run's sink.
+  RunControlScope(RunControl* control, const ProgressRelay& relay);
   ~RunControlScope();
   RunControlScope(const RunControlScope&) = delete;
   RunControlScope& operator=(const RunControlScope&) = delete;
@@ -79,6 +91,7 @@ class RunControlScope {
  private:
   RunControl* previous_;
   bool previous_reports_;
+  const ProgressRelay* previous_relay_;
 };
 
 // The run control of this thread, for handing to the threads that work for it; null if none.

@@ -12,7 +12,9 @@
 #include "core/physical_memory.h"
 
 #include "core/file_record.h"
+#include "core/paths.h"
 #include "core/shard.h"
+#include "core/user_state.h"
 
 namespace terravox {
 
@@ -49,6 +51,10 @@ struct RunOptions {
   Shard shard;
   // Where to write the per-file report (JSON Lines); empty for none.
   std::string report_path;
+  // The report is the user's own record (the window's): its folder is made for this user alone,
+  // and a report that cannot be written never stops the run or changes its message; the error
+  // log gets one line saying why instead. Otherwise such a report stops the run.
+  bool report_in_user_state = false;
   // Skip a file whose outputs exist, are newer than it and are recorded as ok in the report
   // at report_path; new records are then appended to it.
   bool resume = false;
@@ -69,19 +75,13 @@ struct RunOptions {
   std::function<bool(const std::string& tile)> tile_failed;
 };
 
-// The report beside an error log: "/tmp/xyz2ascii.log" gives "/tmp/xyz2ascii.report.jsonl".
-inline std::string ReportPathBeside(const std::string& error_log_path) {
-  const size_t dot = error_log_path.rfind('.');
-  const size_t separator = error_log_path.find_last_of("/\\");
-  const bool has_extension =
-      dot != std::string::npos && (separator == std::string::npos || dot > separator + 1);
-  return error_log_path.substr(0, has_extension ? dot : std::string::npos) + ".report.jsonl";
-}
-
-// The window's run options: the fixed error log, and the report beside it.
+// The window's run options: the fixed error log, and the report in the user's state folder.
 inline RunOptions WindowRunOptions() {
   RunOptions options;
-  options.report_path = ReportPathBeside(options.error_log_path);
+  if (const std::string folder = UserStateFolder(); !folder.empty()) {
+    options.report_path = JoinPath(folder, "xyz2ascii.report.jsonl");
+  }
+  options.report_in_user_state = true;
   return options;
 }
 // The threads a file gets: the count asked for; else one in a one-job run (the plain run on one

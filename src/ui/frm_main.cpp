@@ -2,6 +2,7 @@
 #include "ui/frm_main.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,8 +18,10 @@
 #include <QShowEvent>
 #include <QStyleOptionComplex>
 #include <QThread>
+#include <QToolTip>
 
 #include "batch/batch_run.h"
+#include "core/step_progress.h"
 #include "ui/frm_about.h"
 #include "ui/frm_fd_sel.h"
 #include "ui/main_window_host.h"
@@ -68,6 +71,20 @@ class OpaqueTitleStyle : public QProxyStyle {
   }
 };
 
+// A group of radio buttons is one tab stop, at its selected button; the arrow keys move the
+// choice within the group. Qt would stop at the group's first button in the tab chain instead.
+QButtonGroup* MakeRadioGroup(QWidget* container, std::initializer_list<QRadioButton*> buttons) {
+  auto* group = new QButtonGroup(container);
+  for (QRadioButton* button : buttons) {
+    group->addButton(button);
+    button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+  QObject::connect(group, &QButtonGroup::buttonToggled, [](QAbstractButton* button, bool on) {
+    button->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+  });
+  return group;
+}
+
 PictureBox* MakeArrow(QWidget* container, const char* name, Twips place) {
   auto* picture = new PictureBox(DownArrowPicture(), container);
   picture->setObjectName(name);
@@ -99,9 +116,13 @@ FrmMain::FrmMain(BatchMdl& mdl, QWidget* parent)
         box.exec();
       }),
       question_([this](const std::string& text) {
-        return QMessageBox::question(this, QString::fromUtf8(kAppTitle),
-                                     QString::fromStdString(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAppTitle),
+                        QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, this);
+        FitTitle(box);
+        question_box_ = &box;
+        const bool yes = box.exec() == QMessageBox::Yes;
+        question_box_ = nullptr;
+        return yes;
       }) {
   mdl_.strSeparator.assign(1, ' ');
   setWindowTitle(QStringLiteral("XYZ to Terravox"));
@@ -153,6 +174,11 @@ void FrmMain::CreateControls() {
   Option5 = Make<QRadioButton>(Frame3, "Option5", "Unknown Cell Size", {1680, 263, 1815, 255});
   Option5->setChecked(true);
   Option4 = Make<QRadioButton>(Frame3, "Option4", "Cell Size", {120, 263, 975, 255});
+  // Qt groups auto-exclusive buttons by parent but looks for the checked one among all
+  // descendants, so the cell-size buttons inside Frame3 would join the input kinds of Frame5:
+  // a click on the selected kind then cleared it. Two explicit groups keep them apart.
+  MakeRadioGroup(Frame5, {Option1, Option2, Option3});
+  MakeRadioGroup(Frame3, {Option4, Option5});
   Combo1 = new QComboBox(Frame3);
   Combo1->setObjectName("Combo1");
   Combo1->setGeometry(TwipsRect(Frame3, 4440, 240, 1095, 300));
@@ -196,15 +222,15 @@ void FrmMain::CreateControls() {
   Command4 = Make<QPushButton>(this, "Command4", "Go", {5160, 5040, 855, 375});
   Label6 = MakeLabel(this, "Label6", "", {120, 5520, 7095, 375});
 
-  // Not one of the classic controls: it fills the margin under the status line only during a
-  // run, so no control moves and the idle window looks as it always did.
-  FileProgress = new QProgressBar(this);
-  FileProgress->setObjectName("FileProgress");
-  FileProgress->setGeometry(TwipsRect(this, 120, 5910, 6975, 75));
-  FileProgress->setRange(0, 100);
-  FileProgress->setTextVisible(false);
-  FileProgress->setFocusPolicy(Qt::NoFocus);
-  FileProgress->hide();
+  // Not one of the classic controls: it fills the margin under the status line, as wide as it,
+  // only during a run, so no control moves and the idle window looks as it always did.
+  StepProgressBar = new QProgressBar(this);
+  StepProgressBar->setObjectName("StepProgressBar");
+  StepProgressBar->setGeometry(TwipsRect(this, 120, 5910, 7095, 75));
+  StepProgressBar->setRange(0, StepProgress::kScale);
+  StepProgressBar->setTextVisible(false);
+  StepProgressBar->setFocusPolicy(Qt::NoFocus);
+  StepProgressBar->hide();
 }
 
 void FrmMain::SetTabOrder() {
@@ -293,24 +319,27 @@ void FrmMain::OnGoClicked() {
   if (run_thread_ != nullptr) return;
   control_.Reset();
   close_after_run_ = false;
-  // Percent steps only: a sink called per row must not flood the window's event queue.
-  control_.SetProgressSink([this, last = -1](double fraction) mutable {
-    const int percent = static_cast<int>(fraction * 100);
-    if (percent == last) return;
-    last = percent;
+  // Changed values only: a sink called per row must not flood the window's event queue.
+  control_.SetProgressSink([this, meter = StepProgress(), last = -1](double fraction) mutable {
+    const int step = control_.step();
+    const int done = meter.Update(step, control_.item(), control_.items(), fraction);
+    if (done == last) return;
+    last = done;
     QMetaObject::invokeMethod(
-        this, [this, percent] { OnFileProgress(percent); }, Qt::QueuedConnection);
+        this, [this, step, done] { OnStepProgress(step, done); }, Qt::QueuedConnection);
   });
   RunOptions options = run_options_;
   options.control = &control_;
   worker_host_ = std::make_unique<WorkerHost>(*host_, *this);
-  FileProgress->setValue(0);
-  FileProgress->show();
+  StepProgressBar->setValue(0);
+  bar_step_ = progress_step_ = progress_done_ = 0;
+  busy_.emplace(*this);
   qApp->installEventFilter(this);
   run_thread_ = QThread::create([this, options] { RunBatch(*worker_host_, mdl_, options); });
   // Emitted on the worker as it ends, so it arrives after every seam call the run made.
   connect(run_thread_, &QThread::finished, this, &FrmMain::OnRunEnded, Qt::QueuedConnection);
   run_thread_->start();
+  ShowStepProgress();
 }
 
 void FrmMain::OnRunEnded() {
@@ -319,14 +348,27 @@ void FrmMain::OnRunEnded() {
   run_thread_ = nullptr;
   worker_host_.reset();
   qApp->removeEventFilter(this);
-  FileProgress->hide();
-  FileProgress->setValue(0);
+  busy_.reset();
+  ShowStepProgress();
+  StepProgressBar->setValue(0);
+  // The stop question is about a run that is over now: it goes, and its answer with it.
+  if (asking_) run_ended_while_asking_ = true;
+  if (question_box_ != nullptr) question_box_->done(QMessageBox::No);
   emit runFinished();
   if (close_after_run_) close();
 }
 
-void FrmMain::OnFileProgress(int percent) {
-  if (run_thread_ != nullptr) FileProgress->setValue(percent);
+void FrmMain::OnStepProgress(int step, int done) {
+  if (run_thread_ == nullptr) return;
+  progress_step_ = step;
+  progress_done_ = done;
+  // A new step's progress waits for the step's first caption, which comes right after it.
+  if (step == bar_step_) StepProgressBar->setValue(done);
+}
+
+void FrmMain::ShowStepProgress() {
+  // The bar tells how far the captioned step is: no caption, no bar.
+  StepProgressBar->setVisible(run_thread_ != nullptr && !status_caption_.empty());
 }
 
 void FrmMain::SetStatusCaption(const std::string& caption) {
@@ -334,8 +376,22 @@ void FrmMain::SetStatusCaption(const std::string& caption) {
   const QString full = QString::fromStdString(caption);
   // A long path is shortened in its middle, so that the raster's name at its end stays visible.
   Label6->setText(Label6->fontMetrics().elidedText(full, Qt::ElideMiddle, Label6->width()));
-  Label6->setToolTip(Label6->text() == full ? QString() : full);
-  if (run_thread_ != nullptr && !caption.empty()) FileProgress->setValue(0);
+  const QString old_tip = Label6->toolTip();
+  const QString tip = Label6->text() == full ? QString() : full;
+  Label6->setToolTip(tip);
+  // A tooltip on show tells the caption it was shown for: it follows the new one, or goes.
+  if (!old_tip.isEmpty() && QToolTip::isVisible() && QToolTip::text() == old_tip) {
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(QCursor::pos(), tip, Label6);
+    }
+  }
+  if (run_thread_ != nullptr && !caption.empty() && bar_step_ != progress_step_) {
+    bar_step_ = progress_step_;
+    StepProgressBar->setValue(progress_done_);
+  }
+  ShowStepProgress();
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -350,8 +406,9 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Shortcut:
     case QEvent::ShortcutOverride:
     case QEvent::ContextMenu:
-      // Message boxes of the run are windows of their own and take input as usual.
-      return static_cast<QWidget*>(watched)->window() == this;
+      // Message boxes of the run are windows of their own and take input as usual; so does
+      // "Exit", which asks whether to stop the run.
+      return static_cast<QWidget*>(watched)->window() == this && watched != Command5;
     default:
       return false;
   }
@@ -361,6 +418,15 @@ void FrmMain::MsgBox(const std::string& text, const std::string& title) {
   message_(text, title.empty() ? kAppTitle : title);
 }
 
+bool FrmMain::AskToStopRun() {
+  asking_ = true;
+  run_ended_while_asking_ = false;
+  const bool stop = question_("A run is in progress. Stop it?");
+  asking_ = false;
+  // A run that ended while the question was open is over: no answer stops or closes anything.
+  return stop && !run_ended_while_asking_;
+}
+
 void FrmMain::closeEvent(QCloseEvent* event) {
   if (run_thread_ != nullptr) {
     // Once a close was agreed to, or while the question is open, asking again changes nothing.
@@ -368,21 +434,13 @@ void FrmMain::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
-    asking_ = true;
-    const bool stop = question_("A run is in progress. Stop it?");
-    asking_ = false;
-    if (!stop) {
-      event->ignore();
-      return;
-    }
-    if (run_thread_ != nullptr) {
+    if (AskToStopRun()) {
       // The close waits for the run to end; it goes on from OnRunEnded.
       close_after_run_ = true;
       control_.RequestStop();
-      event->ignore();
-      return;
     }
-    // The run ended while the question was open: the close goes on now.
+    event->ignore();
+    return;
   }
   // A second close request while the box is up must not open another one.
   if (!about_shown_) {

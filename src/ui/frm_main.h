@@ -1,6 +1,6 @@
 // FrmMain: the main window. Its controls hold every setting of a batch run; "Go" runs the batch
-// on a worker thread while the window keeps painting and ignores input; closing it shows the
-// about box first, and during a run asks whether to stop the run.
+// on a worker thread while the window keeps painting and ignores input but "Exit"; closing it
+// shows the about box first, and during a run asks whether to stop the run.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/batch_mdl.h"
@@ -23,6 +24,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -58,7 +60,8 @@ class FrmMain : public QWidget {
   // Shows the about box modally and returns once it has closed. By default a new frmAbout.
   void SetAboutBoxSeam(std::function<void(FrmMain&)> seam) { about_box_ = std::move(seam); }
   void SetRunOptions(RunOptions options) { run_options_ = std::move(options); }
-  // Asks a yes/no question over the window; true for Yes. By default a QMessageBox.
+  // Asks a yes/no question over the window; true for Yes. By default a QMessageBox, which closes
+  // itself (as No) when the run it asks about ends first.
   void SetQuestionSeam(std::function<bool(const std::string& text)> seam) {
     question_ = std::move(seam);
   }
@@ -113,8 +116,9 @@ class FrmMain : public QWidget {
   QPushButton* Command5;
   QPushButton* Command4;
   QLabel* Label6;
-  // The current file's progress during a run, in the margin under the status line.
-  QProgressBar* FileProgress;
+  // How far the step named in the status line is (files done plus the current file's share), in
+  // the margin under it; shown while a run's caption is.
+  QProgressBar* StepProgressBar;
 
  signals:
   // A run started by "Go" has ended, after its last message box closed.
@@ -141,7 +145,9 @@ class FrmMain : public QWidget {
   void OnSelectClicked(std::int16_t code);
   void OnGoClicked();
   void OnRunEnded();
-  void OnFileProgress(int percent);
+  void OnStepProgress(int step, int done);
+  void ShowStepProgress();
+  bool AskToStopRun();
 
   BatchMdl& mdl_;
   std::unique_ptr<Host> host_;
@@ -158,9 +164,16 @@ class FrmMain : public QWidget {
   std::unique_ptr<Host> worker_host_;
   QThread* run_thread_ = nullptr;
   RunControl control_;
+  std::optional<BusyCursor> busy_;
+  // The step the bar shows, and the latest progress reported (step and its done part).
+  int bar_step_ = 0;
+  int progress_step_ = 0;
+  int progress_done_ = 0;
   // A close was asked for and agreed to during the run: it goes on once the run has ended.
   bool close_after_run_ = false;
   bool asking_ = false;  // the stop question is open
+  bool run_ended_while_asking_ = false;
+  QMessageBox* question_box_ = nullptr;  // the default question while it is open
 };
 
 }  // namespace terravox

@@ -2,13 +2,18 @@
 // seam with its default, a modal box with no icon and only OK.
 #pragma once
 
+#include <QCursor>
 #include <QFont>
+#include <QPointer>
 #include <QRect>
+#include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-class QWidget;
+class QMessageBox;
 
 namespace terravox {
 
@@ -18,6 +23,27 @@ using MessageSeam = std::function<void(const std::string& text, const std::strin
 
 // A modal box over parent with no icon and only OK; an empty title gives the program's title.
 void ShowMessageBox(QWidget* parent, const std::string& text, const std::string& title);
+
+// Widens a message box so that the title bar has room for its whole title: a box sized to a
+// short text would show "Pro… ped" for "Program is Stopped".
+void FitTitle(QMessageBox& box);
+
+// The busy cursor over a window and every control in it while this lives. Controls with a
+// cursor of their own (a text box's I-beam) get it back afterwards.
+class BusyCursor {
+ public:
+  explicit BusyCursor(QWidget& window);
+  ~BusyCursor();
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  struct Changed {
+    QPointer<QWidget> widget;
+    std::optional<QCursor> own;  // none: it showed its parent's
+  };
+  std::vector<Changed> changed_;
+};
 
 // Twips (1/1440 inch) to pixels at the logical DPI of the screen the widget is on: 15 twips make
 // a pixel at 96 DPI.

@@ -1,8 +1,10 @@
 // terravox-cli run as a process: the same files, messages and outcome as the batch run
 // in-process for the same settings; exit codes, usage, and the status line on a terminal.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -20,6 +22,7 @@ namespace terravox {
 namespace {
 
 namespace fs = std::filesystem;
+using ::terravox::testing::kCli;
 using ::terravox::testing::LatticeAsciiGrid;
 using ::terravox::testing::LatticeXyz;
 using ::terravox::testing::OpenTerminal;
@@ -219,6 +222,23 @@ TEST_F(CliRunTest, ExitCodeTellsFinishedFromStopped) {
     EXPECT_TRUE(seen.transcript.ends_with(std::string(row.last_line) + "\n")) << seen.transcript;
     fs::remove_all(PathIn("program"));
   }
+}
+
+// A report lost on a full disk is said: a run asked for its report does not finish without it.
+// The disk is a tiny tmpfs, filled up, in a mount namespace of the run's own.
+TEST_F(CliRunTest, AReportOnAFullDiskStopsTheRun) {
+  const std::string full = MakeDir("full");
+  const std::string err = PathIn("err.txt");
+  const std::string command =
+      "unshare -rm sh -c 'mount -t tmpfs -o size=8k tmpfs \"" + full +
+      "\" || exit; cat /dev/zero >\"" + full + "/fill\" 2>/dev/null; exec \"" + kCli +
+      "\" run --input grid --grid-dir \"" + MakeDir("grid") + "\" --report \"" + full +
+      "/r.jsonl\" --log \"" + PathIn("x.log") + "\" 2>\"" + err + "\"' 2>/dev/null";
+  const int status = std::system(command.c_str());
+  if (!fs::exists(err)) GTEST_SKIP() << "no private mount of a tmpfs here";
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+  EXPECT_EQ(ReadFile(err), "Program is Stopped: Cannot write the report " + full +
+                               "/r.jsonl: No space left on device\n");
 }
 
 TEST_F(CliRunTest, BadUsageExitsTwoWithTheUsageAndTouchesNothing) {

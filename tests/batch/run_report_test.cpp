@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -188,6 +189,30 @@ TEST_F(RunReportTest, ReportIsNeverWrittenThroughALink) {
               0u);
   }
   EXPECT_EQ(ReadFile(PathIn("precious")), "keep me");
+}
+
+// The user's own report (the window's) that cannot be written never stops the run: the run ends
+// as it would have, and the error log says why, once.
+TEST_F(RunReportTest, AnOwnReportThatCannotBeWrittenLeavesTheRunAsItWas) {
+  for (const std::string blocker : {"folder", "dangling link", "folder others write to"}) {
+    SCOPED_TRACE(blocker);
+    const fs::path report = fs::path(MakeDir(blocker + "/terravox")) / "r.jsonl";
+    if (blocker == "folder") fs::create_directories(report);
+    if (blocker == "dangling link") fs::create_symlink("nowhere", report);
+    if (blocker == "folder others write to") fs::permissions(report.parent_path(), fs::perms::all);
+    FakeHost host;
+    host.values.grid_folder = MakeDir("grid");
+    RunOptions options;
+    options.error_log_path = PathIn(blocker + "/x.log");
+    options.report_path = report.string();
+    options.report_in_user_state = true;
+    BatchMdl mdl;
+    EXPECT_EQ(RunBatch(host, mdl, options), RunOutcome::kFinished);
+    EXPECT_EQ(host.messages.back().title, "Program is Finished");
+    const std::string log = ReadFile(options.error_log_path);
+    EXPECT_EQ(log.rfind("Cannot write the report " + report.string() + ": ", 0), 0u) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  }
 }
 
 TEST_F(RunReportTest, DoneNeedsTheLastRecordOkWithTheSameSettingsInputAndNewerOutputs) {

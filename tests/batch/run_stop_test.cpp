@@ -45,7 +45,8 @@ struct StopCase {
   const char* name;
   const char* caption_prefix;        // the step's progress caption
   int item;                          // the file or raster of that step
-  double at;                         // the file's progress when the stop is asked for
+  double at;                         // the file's progress when the stop is asked for: a raster's
+                                     // slope takes its first half, its contours the second
   std::vector<std::string> kept;     // outputs that must exist afterwards
   std::vector<std::string> missing;  // outputs that must not
 };
@@ -129,19 +130,19 @@ INSTANTIATE_TEST_SUITE_P(Steps, RunStopTest,
                                            StopCase{"SlopeComputing",
                                                     "Running : ESRI GRID--> Get Slope ",
                                                     1,
-                                                    0.2,
+                                                    0.1,
                                                     {"grid/c", "slope/a", "contour/a.shp"},
                                                     {"slope/b", "contour/b.shp"}},
                                            StopCase{"SlopeStoring",
                                                     "Running : ESRI GRID--> Get Slope ",
                                                     0,
-                                                    0.75,
+                                                    0.375,
                                                     {"grid/c"},
                                                     {"slope/a", "contour/a.shp"}},
                                            StopCase{"Contours",
                                                     "Running : ESRI GRID--> Get Contour ",
                                                     0,
-                                                    0.3,
+                                                    0.65,
                                                     {"slope/a"},
                                                     {"contour/a.shp", "contour/a.dbf", "slope/b"}}),
                          [](const ::testing::TestParamInfo<StopCase>& param) {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -177,6 +178,43 @@ TEST_F(MainWindowActionsTest, GoFinishesARunOverAnEmptyGridFolder) {
       (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
   EXPECT_EQ(window_.Text5->text().toStdString(), PathIn("slopes"));
+}
+
+// A second click on the selected kind keeps its run: the XYZ file becomes a GRID, and a GRID run
+// walks the GRIDs.
+TEST_F(MainWindowActionsTest, GoAfterASecondClickOnTheKindRunsThatKind) {
+  QTest::mouseClick(window_.Check1, Qt::LeftButton);  // slopes only
+  WriteFile(MakeDir("xyz") + "/hill.xyz", "0 0 1\r\n5 0 2\r\n0 5 3\r\n5 5 5\r\n");
+  window_.Text7->setText(QString::fromStdString(PathIn("xyz")));
+  for (QLineEdit* box : {window_.Text6, window_.Text1, window_.Text5}) {
+    box->setText(QString::fromStdString(MakeDir(box->objectName().toStdString())));
+  }
+  for (QRadioButton* kind : {window_.Option1, window_.Option3}) {
+    SCOPED_TRACE(kind->text().toStdString());
+    QTest::mouseClick(kind, Qt::LeftButton);
+    QTest::mouseClick(kind, Qt::LeftButton);
+    std::filesystem::remove_all(PathIn("Text5/hill"));
+    ClickGoAndWait(window_);
+    EXPECT_EQ(messages_.back().title, "Program is Finished");
+    EXPECT_TRUE(std::filesystem::exists(PathIn("Text5/hill/hdr.adf")));
+  }
+}
+
+// The window's report goes into the user's own state folder, made for this user alone, never
+// into /tmp, where another user's file would refuse every run.
+TEST_F(MainWindowActionsTest, TheReportGoesIntoTheUsersStateFolder) {
+  setenv("HOME", PathIn("home").c_str(), 1);  // each test runs in a process of its own
+  for (const std::string& state_home : {PathIn("state"), std::string("relative: unset")}) {
+    setenv("XDG_STATE_HOME", state_home.c_str(), 1);
+    FrmMain window(mdl_);
+    window.SetMessageSeam([](const std::string&, const std::string&) {});
+    window.Text1->setText(QString::fromStdString(MakeDir("grids")));
+    ClickGoAndWait(window);
+    const std::string folder = state_home[0] == '/' ? state_home : PathIn("home/.local/state");
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/terravox/xyz2ascii.report.jsonl"));
+    EXPECT_EQ(std::filesystem::status(folder + "/terravox").permissions(),
+              std::filesystem::perms::owner_all);
+  }
 }
 
 TEST_F(MainWindowActionsTest, GoWithAMissingFolderStopsAfterTheValidationMessage) {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -138,7 +140,7 @@ class MainWindowRunTest : private testing::QtAppReady, public testing::TempDirTe
     return QTest::qWaitFor(
         [&] {
           return window_.status_caption().find(part) != std::string::npos &&
-                 window_.FileProgress->value() > 0;
+                 window_.StepProgressBar->value() > 0;
         },
         30000);
   }
@@ -157,7 +159,7 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   QObject::connect(&timer, &QTimer::timeout, [&] { ticks.push_back(clock.elapsed()); });
   PaintCounter paints(window_);
   window_.Label6->installEventFilter(&paints);
-  window_.FileProgress->installEventFilter(&paints);
+  window_.StepProgressBar->installEventFilter(&paints);
   QSignalSpy ended(&window_, &FrmMain::runFinished);
 
   clock.start();
@@ -172,11 +174,13 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   EXPECT_TRUE(window_.Option1->isChecked());
   EXPECT_FALSE(window_.Check1->isChecked());
   EXPECT_FALSE(window_.Text1->text().endsWith('x'));
+  EXPECT_EQ(window_.cursor().shape(), Qt::BusyCursor);  // over every control
+  EXPECT_EQ(window_.Text1->cursor().shape(), Qt::BusyCursor);
   ASSERT_TRUE(ended.wait(120000));
   const qint64 run_ms = clock.elapsed();
   timer.stop();
   window_.Label6->removeEventFilter(&paints);
-  window_.FileProgress->removeEventFilter(&paints);
+  window_.StepProgressBar->removeEventFilter(&paints);
 
   EXPECT_EQ(ended.count(), 1);
   EXPECT_EQ(
@@ -190,8 +194,9 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
     EXPECT_GE(count, 10) << "second starting at " << from << " ms of " << run_ms;
   }
   EXPECT_GT(paints.during_run, 4);
-  EXPECT_FALSE(window_.FileProgress->isVisible());
+  EXPECT_FALSE(window_.StepProgressBar->isVisible());
   EXPECT_EQ(window_.Label6->text().toStdString(), "");
+  EXPECT_EQ(window_.Text1->cursor().shape(), Qt::IBeamCursor);
 
   // The same settings run without a worker, as the command line runs them.
   const fs::path root = dir();
@@ -214,7 +219,19 @@ TEST_F(MainWindowRunTest, TheWindowsThreadKeepsServingWhileARunGoesOn) {
   EXPECT_GT(window_files.count("slope/d/w001001.adf"), 0u);
 }
 
-TEST_F(MainWindowRunTest, ACloseRequestAnsweredYesStopsTheRunThenShowsTheAboutBox) {
+// "Exit" (true) during a run asks what closing the window (false) asks.
+class StopQuestionTest : public MainWindowRunTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void RequestClose() {
+    if (GetParam()) QTest::mouseClick(window_.Command5, Qt::LeftButton);
+    if (!GetParam()) window_.close();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(ByExit, StopQuestionTest, ::testing::Bool(),
+                         ::testing::PrintToStringParamName());
+
+TEST_P(StopQuestionTest, AnsweredYesStopsTheRunThenShowsTheAboutBox) {
   Prepare("run", {50, 1500, 50});
   std::vector<std::string> questions;
   window_.SetQuestionSeam([&](const std::string& text) {
@@ -227,9 +244,9 @@ TEST_F(MainWindowRunTest, ACloseRequestAnsweredYesStopsTheRunThenShowsTheAboutBo
 
   QElapsedTimer clock;
   clock.start();
-  window_.close();
+  RequestClose();
   EXPECT_TRUE(window_.isVisible());  // the close waits for the run
-  window_.close();                   // asking again asks nothing more
+  RequestClose();                    // asking again asks nothing more
   ASSERT_TRUE(ended.wait(5000));
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_EQ(questions, std::vector<std::string>{"A run is in progress. Stop it?"});
@@ -243,7 +260,7 @@ TEST_F(MainWindowRunTest, ACloseRequestAnsweredYesStopsTheRunThenShowsTheAboutBo
   EXPECT_FALSE(HasHiddenEntry(dir()));
 }
 
-TEST_F(MainWindowRunTest, ACloseRequestAnsweredNoLetsTheRunFinish) {
+TEST_P(StopQuestionTest, AnsweredNoLetsTheRunFinish) {
   Prepare("run", {50, 700});
   int asked = 0;
   window_.SetQuestionSeam([&](const std::string&) {
@@ -253,7 +270,7 @@ TEST_F(MainWindowRunTest, ACloseRequestAnsweredNoLetsTheRunFinish) {
   QSignalSpy ended(&window_, &FrmMain::runFinished);
   QTest::mouseClick(window_.Command4, Qt::LeftButton);
   ASSERT_TRUE(WaitForFile("b.xyz"));
-  window_.close();
+  RequestClose();
   ASSERT_TRUE(ended.wait(60000));
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(
@@ -315,26 +332,56 @@ TEST_F(MainWindowRunTest, TheSampleTilesGiveTheSameBytesAsTheCommandLine) {
   }
 }
 
-// The run may end while the question is open: a Yes then closes at once, and is not lost.
-TEST_F(MainWindowRunTest, AYesGivenAfterTheRunEndedStillCloses) {
+// The run may end while the question is open: the question then goes by itself, and neither
+// stops nor closes anything.
+TEST_F(MainWindowRunTest, TheQuestionClosesItselfWhenTheRunEnds) {
   Prepare("run", {50, 300});
-  int asked = 0;
-  window_.SetQuestionSeam([&](const std::string&) {
-    ++asked;
-    QSignalSpy ended(&window_, &FrmMain::runFinished);
-    EXPECT_TRUE(ended.wait(60000));
-    window_.close();  // a second request while the question is open asks nothing more
-    return true;
+  bool asked = false;
+  int late = 0;
+  QTimer watch;  // a question left open would hold the test: it is closed, as a failure
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QWidget* question = QApplication::activeModalWidget();
+    asked |= question != nullptr;
+    if (question != nullptr && !window_.running() && ++late == 500) {
+      ADD_FAILURE() << "the question stayed open after the run";
+      question->close();
+    }
   });
   QTest::mouseClick(window_.Command4, Qt::LeftButton);
   ASSERT_TRUE(WaitForFile("b.xyz"));
-  window_.close();
-  EXPECT_EQ(asked, 1);
+  watch.start(10);
+  QTest::mouseClick(window_.Command5, Qt::LeftButton);  // returns once the question has gone
+  EXPECT_TRUE(asked);
   EXPECT_EQ(
       messages_,
       (std::vector<Message>{{"All files in the folders were finished", "Program is Finished"}}));
-  EXPECT_EQ(about_shown_, 1);
-  EXPECT_FALSE(window_.isVisible());
+  EXPECT_EQ(about_shown_, 0);
+  EXPECT_TRUE(window_.isVisible());
+}
+
+// The bar tells how far the step in the caption above it is: it grows through the XYZ step's
+// second file while another thread grids it, and never goes back under one step's captions.
+TEST_F(MainWindowRunTest, TheBarShowsTheProgressOfTheCaptionedStep) {
+  RunOptions options;
+  options.jobs = 2;  // files worked out ahead of the step, on threads of their own
+  window_.SetRunOptions(options);
+  Prepare("run", {50, 1500});
+  std::vector<std::pair<std::string, int>> shown;  // the caption's step, the bar
+  QObject::connect(window_.StepProgressBar, &QProgressBar::valueChanged, [&](int value) {
+    const std::string& caption = window_.status_caption();
+    shown.emplace_back(caption.substr(0, caption.find_first_of("(/")), value);
+  });
+  QSignalSpy ended(&window_, &FrmMain::runFinished);
+  QTest::mouseClick(window_.Command4, Qt::LeftButton);
+  ASSERT_TRUE(ended.wait(60000));
+  for (size_t i = 1; i < shown.size(); ++i) {
+    if (shown[i].first == shown[i - 1].first) {
+      EXPECT_GE(shown[i].second, shown[i - 1].second) << shown[i].first;
+    }
+  }
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const auto& at) {
+    return at.first == "Running : XYZ-->ASCII" && at.second > 500 && at.second < 1000;
+  }));
 }
 
 TEST_F(MainWindowRunTest, TheStatusLineShortensALongPathInItsMiddle) {
@@ -347,10 +394,16 @@ TEST_F(MainWindowRunTest, TheStatusLineShortensALongPathInItsMiddle) {
   EXPECT_TRUE(shown.ends_with("the_raster_name")) << shown;
   EXPECT_EQ(window_.Label6->toolTip().toStdString(), caption);
   EXPECT_EQ(window_.host().StatusText(), caption);
+  // A tooltip on show follows the caption, and goes with the shortening.
+  QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), window_.Label6->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(window_.Label6, &hover);
+  window_.SetStatusCaption(caption + "2");
+  EXPECT_EQ(QToolTip::text().toStdString(), caption + "2");
 
   window_.SetStatusCaption("Running : short");
   EXPECT_EQ(window_.Label6->text().toStdString(), "Running : short");
   EXPECT_TRUE(window_.Label6->toolTip().isEmpty());
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000));
 }
 
 }  // namespace

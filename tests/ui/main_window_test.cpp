@@ -154,6 +154,47 @@ TEST_F(MainWindowTest, InputKindSetsFramesRowsAndArrows) {
   }
 }
 
+// The input kinds and the cell-size choices are two groups: a click or Space on the selected
+// button keeps it selected, and the other group keeps its choice.
+TEST_F(MainWindowTest, TheSelectedButtonStaysSelectedOnASecondClickOrSpace) {
+  Click(window_.Option1);  // "Cell Size" can be used with "XYZ File" only
+  for (QRadioButton* button :
+       {window_.Option4, window_.Option1, window_.Option2, window_.Option3}) {
+    SCOPED_TRACE(button->text().toStdString());
+    Click(button);
+    Click(button);
+    EXPECT_TRUE(button->isChecked());
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_TRUE(button->isChecked());
+    EXPECT_TRUE(window_.Option4->isChecked());
+  }
+}
+
+// Tab goes by the tab indexes; a radio group is one stop, at its selected button.
+TEST_F(MainWindowTest, TabVisitsTheControlsInTheirTabOrder) {
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+  const std::pair<std::vector<QAbstractButton*>, std::string> rows[] = {
+      {{}, "Command4 Command5 Check1 Check2 Text1 Command1 Option3"},
+      {{window_.Option1, window_.Check1, window_.Check2},
+       "Command4 Command5 Command3 Text5 Command2 Text4 Text3 Text2 Check1 Check2 Text7 Command7 "
+       "Option1 Text1 Command1 Text6 Command6 Combo1 Option5"},
+      {{window_.Option4},
+       "Command4 Command5 Command3 Text5 Command2 Text4 Text3 Text2 Check1 "
+       "Check2 Text8 Text7 Command7 Option1 Text1 Command1 Text6 Command6 "
+       "Combo1 Option4"}};
+  for (const auto& [clicks, order] : rows) {  // each row goes on from the one before
+    for (QAbstractButton* button : clicks) Click(button);
+    window_.Command4->setFocus(Qt::TabFocusReason);
+    std::string visited = "Command4";
+    for (QTest::keyClick(window_.Command4, Qt::Key_Tab);
+         QApplication::focusWidget() != window_.Command4 && visited.size() < order.size();
+         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab)) {
+      visited += " " + QApplication::focusWidget()->objectName().toStdString();
+    }
+    EXPECT_EQ(visited, order);
+  }
+}
+
 TEST_F(MainWindowTest, TypedFolderTextsSurviveInputKindChanges) {
   Click(window_.Option1);
   QTest::keyClicks(window_.Text7, "/data/xyz");
