@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -269,6 +270,50 @@ TEST_F(SlopeMakerTest, StripsOnSeveralThreadsGiveTheCellsOfOne) {
       }
       EXPECT_EQ(differing, 0u);
     }
+  }
+}
+
+// FNV-1a (64 bits) over the bits of the cells.
+uint64_t CellsHash(const std::vector<float>& cells) {
+  uint64_t hash = 14695981039346656037ull;
+  for (float cell : cells) {
+    uint32_t bits = std::bit_cast<uint32_t>(cell);
+    for (int i = 0; i < 4; ++i, bits >>= 8) hash = (hash ^ (bits & 0xff)) * 1099511628211ull;
+  }
+  return hash;
+}
+
+// A slope in a projected or unknown coordinate system is the one this program always made: the
+// cells of a rough DEM with holes, over several strips, are pinned bit for bit as they were
+// before slopes learnt geographic coordinates.
+TEST_F(SlopeMakerTest, ProjectedSlopeKeepsItsCellsBitForBit) {
+  struct Row {
+    const char* name;
+    std::string srs;
+    int kind;
+    uint64_t expected;
+  };
+  const Row rows[] = {
+      {"UTM 33N, degrees", UtmZone33Wkt(), kSlopeDegrees, 14792756351413388008ull},
+      {"UTM 33N, percent", UtmZone33Wkt(), kSlopePercentRise, 3627433898228658736ull},
+      {"no coordinate system", "", kSlopeDegrees, 14792756351413388008ull},
+  };
+  const int ncols = 61;
+  const int nrows = 150;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<float> cells;
+    for (int r = 0; r < nrows; ++r) {
+      for (int c = 0; c < ncols; ++c) {
+        const bool hole = (c * 7 + r * 13) % 97 == 0;
+        cells.push_back(hole ? kGridFloatNoData : ((c * c * 3 + r * 7 + c * r) % 101) * 0.25f);
+      }
+    }
+    const std::string grid = PathIn(row.name);
+    ASSERT_TRUE(WriteGrid(grid, SurfaceGeometry(ncols, nrows, 2.5, 2.5, row.srs), cells).ok());
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), row.kind);
+    ASSERT_TRUE(slope.ok()) << slope.error().description();
+    EXPECT_EQ(CellsHash(slope->cells()), row.expected);
   }
 }
 
