@@ -9,7 +9,8 @@ const char* const kRunSynopsis =
     "--input xyz|ascii|grid [--xyz-dir D] [--cell-size S]\n"
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
-    "        [--shard K/N] [--jobs N] [--report FILE] [--resume]";
+    "        [--shard K/N] [--jobs N] [--report FILE] [--resume] [--cog-dir D]\n"
+    "        [--contour-gpkg FILE]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -49,6 +50,14 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_flag("--resume", flags.resume,
                "skip files whose outputs exist, are newer than their input and\n"
                "are recorded as ok in the --report file; append to it");
+  sub.add_option("--cog-dir", flags.cog_dir,
+                 "also write each GRID and slope GRID made as a Cloud-Optimized\n"
+                 "GeoTIFF into D (NAME.tif, NAME_slope.tif)")
+      ->option_text("D");
+  sub.add_option("--contour-gpkg", flags.contour_gpkg,
+                 "also put every tile's contour lines into one GeoPackage (needs\n"
+                 "--contour-dir; a shard's gets .shard-K in its name, or %K replaced)")
+      ->option_text("FILE");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -94,6 +103,15 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
   options.error_log_path = ShardPath(log, options.shard);
   if (!flags.report.empty()) options.report_path = ShardPath(flags.report, options.shard);
   options.resume = flags.resume;
+  if (sub.count("--cog-dir") > 0 && flags.cog_dir.empty()) {
+    return Error(ErrorKind::kOther, "--cog-dir needs a folder");
+  }
+  options.cog_dir = flags.cog_dir;
+  if (sub.count("--contour-gpkg") > 0) {
+    if (flags.contour_gpkg.empty()) return Error(ErrorKind::kOther, "--contour-gpkg needs a file");
+    if (!v.run_contour) return Error(ErrorKind::kOther, "--contour-gpkg needs --contour-dir");
+    options.contour_gpkg = ShardPath(flags.contour_gpkg, options.shard);
+  }
   return Status::Ok();
 }
 

@@ -27,6 +27,8 @@ struct RunFlags {
   std::string shard;
   std::string report;
   bool resume = false;
+  std::string cog_dir;
+  std::string contour_gpkg;
   int jobs = 0;
 };
 

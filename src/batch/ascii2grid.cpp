@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/ascii_grid_files.h"
+#include "batch/extra_outputs.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -58,15 +59,19 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
   return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0, prepared);
 }
 
-// A GRID worked out ahead; none when the file is read in its turn.
-using PreparedGrid = std::optional<Result<engine::PendingDir>>;
+// A GRID and its COG worked out ahead; no GRID when the file is read in its turn.
+struct PreparedGrid {
+  std::optional<Result<engine::PendingDir>> grid;
+  PreparedCog cog;
+};
 
 // The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
 // when the run has one thread.
 std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& options,
                                                         const std::vector<std::string>& files,
                                                         const std::string& ascii_folder,
-                                                        const std::string& grid_folder) {
+                                                        const std::string& grid_folder,
+                                                        const CogOutputs& cogs) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   // A resumed run skips files the prefetcher would work out for nothing.
   if (limits.threads < 2 || files.size() < 2 || options.resume) return nullptr;
@@ -76,16 +81,24 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
     inputs.push_back(JoinPath(ascii_folder, file));
     names.push_back(BaseName(file));
   }
-  // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
-  std::vector<uint64_t> estimates(inputs.size(), uint64_t{64} << 20);
+  // The conversion streams: one block row and GDAL's block cache, whatever the file's size. A COG
+  // holds the cells and their overviews, which take about as many bytes as the text of the grid.
+  std::vector<uint64_t> estimates;
+  estimates.reserve(inputs.size());
+  for (const std::string& input : inputs) {
+    estimates.push_back((uint64_t{64} << 20) + (cogs.enabled() ? FileSizeOf(input) : 0));
+  }
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), names = std::move(names), grid_folder](size_t i) {
+      [inputs = std::move(inputs), names = std::move(names), grid_folder, cogs](size_t i) {
         // A link may lead into a GRID an earlier file replaces: such a file is read in its turn.
         std::error_code ec;
         if (std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
-        return PreparedGrid(
-            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]));
+        PreparedGrid prepared{
+            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]), {}};
+        if (prepared.grid->ok())
+          prepared.cog = cogs.Prepare((*prepared.grid)->temp_path(), names[i]);
+        return prepared;
       });
 }
 
@@ -114,8 +127,9 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   }
   const int count = static_cast<int>(grids.size());
 
+  const CogOutputs cogs(options, "");
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
-      PrefetchGrids(options, grids, host.AsciiFolder(), grid_folder);
+      PrefetchGrids(options, grids, host.AsciiFolder(), grid_folder, cogs);
   for (int i = 0; i < count; ++i) {
     if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string& file_name = grids[i];
@@ -124,12 +138,18 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
     host.Repaint();
     const std::string grid_path = JoinPath(grid_folder, BaseName(file_name));
     const std::string ascii_path = JoinPath(host.AsciiFolder(), file_name);
-    if (SkipIfDone(options, kStepAscii2Grid, ascii_path, {grid_path}, grid_path)) continue;
+    if (SkipIfDone(options, kStepAscii2Grid, ascii_path,
+                   cogs.With({grid_path}, BaseName(file_name)), grid_path)) {
+      continue;
+    }
     clock = FileClock();
     PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
     if (Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
-                              prepared ? &*prepared : nullptr);
+                              prepared.grid ? &*prepared.grid : nullptr);
         !s.ok()) {
+      return s;
+    }
+    if (Status s = cogs.Store(grid_path, BaseName(file_name), std::move(prepared.cog)); !s.ok()) {
       return s;
     }
     ReportFile(options, {.step = kStepAscii2Grid,

@@ -10,6 +10,7 @@
 
 #include "batch/ascii2grid.h"
 #include "batch/check_cond.h"
+#include "batch/extra_outputs.h"
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
 #include "batch/resume_index.h"
@@ -88,6 +89,7 @@ RunOutcome RunBatch(Host& host, BatchMdl& mdl, const RunOptions& given_options) 
   std::optional<ReportWriter> report;
   if (escaped.ok()) {
     Status prepared = PrepareReport(options, report);
+    if (prepared.ok() && mdl.bRunOk) prepared = PrepareExtraOutputs(options);
     // After a failed validation, which has said what is wrong, the report only records it.
     if (mdl.bRunOk) escaped = prepared.ok() ? RunSteps(host, mdl, options) : prepared;
   }

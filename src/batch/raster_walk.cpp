@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/contours.h"
+#include "batch/extra_outputs.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
@@ -27,18 +28,24 @@
 namespace terravox {
 namespace {
 
+// What the walk writes beside its slope GRIDs and contour Shapefiles, when asked to.
+struct WalkExtras {
+  CogOutputs slope_cogs;
+  ContourPackage package;
+};
+
 // Runs the checked operations on one raster. slope_failed is set when CreateSlopes reported and
 // handled a failure of its own.
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                    const engine::RasterDataset& raster, bool& slope_failed,
-                   PreparedRaster* prepared) {
+                   PreparedRaster* prepared, WalkExtras& extras) {
   const std::string input = raster.GetDatasetPath();
   const std::string name = LastPathPiece(input);
   if (host.RunSlope()) {
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
     host.Repaint();
     const std::string output = JoinPath(host.SlopeFolder(), name);
-    if (!SkipIfDone(options, kStepSlope, input, {output}, output)) {
+    if (!SkipIfDone(options, kStepSlope, input, extras.slope_cogs.With({output}, name), output)) {
       FileClock clock;
       // CreateSlopes tells of a handled failure only by clearing the flag; a flag of its own
       // shows that whatever the run's flag held before.
@@ -48,6 +55,10 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
       Result<engine::PendingDir>* slope =
           prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
       Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure);
+      if (s.ok() && slope_mdl.bRunOk) {
+        s = extras.slope_cogs.Store(
+            output, name, prepared != nullptr ? std::move(prepared->slope_cog) : PreparedCog());
+      }
       if (!s.ok()) failure = s.description();
       const bool ok = s.ok() && slope_mdl.bRunOk;
       ReportFile(options, {.step = kStepSlope,
@@ -75,13 +86,15 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     if (!dbase.ok()) return dbase.status();
     const std::string output = JoinPath(host.ContourFolder(), name) + ".shp";
     const std::string stem = JoinPath(host.ContourFolder(), name);
-    if (SkipIfDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"},
+    if (extras.package.Holds(name) &&
+        SkipIfDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"},
                    output)) {
       return Status::Ok();
     }
     FileClock clock;
     Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
                               prepared != nullptr ? &prepared->contours : nullptr);
+    if (s.ok()) s = extras.package.Add(name, output);
     ReportFile(options, {.step = kStepContours,
                          .input = input,
                          .output = output,
@@ -97,7 +110,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
 // The slopes and contours of the rasters ahead of the walk, made on other threads under
 // temporary names; none when the run has one thread.
 std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
-    Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters) {
+    Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters,
+    const CogOutputs& slope_cogs) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   // A resumed run skips files the prefetcher would work out for nothing.
   if (limits.threads < 2 || rasters.size() < 2 || options.resume) return nullptr;
@@ -127,15 +141,19 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
-      [rasters, slope, slope_folder, contour_workspace, interval, base](size_t i) {
+      [rasters, slope, slope_folder, contour_workspace, interval, base, slope_cogs](size_t i) {
         PreparedRaster prepared;
         const engine::RasterDataset& raster = rasters[i];
         engine::SurfaceAnalyser analyser;
         if (slope) {
-          const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
+          const std::string name = LastPathPiece(raster.GetDatasetPath());
+          const std::string path = JoinPath(slope_folder, name);
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
+          if (prepared.slope->ok()) {
+            prepared.slope_cog = slope_cogs.Prepare((*prepared.slope)->temp_path(), name);
+          }
         }
         if (contour_workspace) {
           analyser.Environment().SetOutputWorkspace(*contour_workspace);
@@ -162,7 +180,11 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
        raster = rasters->NextDataset()) {
     if (InShard(options.shard, LastPathPiece(raster->GetDatasetPath()))) listed.push_back(*raster);
   }
-  std::unique_ptr<Prefetcher<PreparedRaster>> prefetched = PrefetchOutputs(host, options, listed);
+  Result<ContourPackage> package = ContourPackage::Open(options, host.RunContour());
+  if (!package.ok()) return package.status();
+  WalkExtras extras{CogOutputs(options, "_slope"), std::move(package).value()};
+  std::unique_ptr<Prefetcher<PreparedRaster>> prefetched =
+      PrefetchOutputs(host, options, listed, extras.slope_cogs);
 
   // The rasters are counted in a 16-bit counter: the 32,768th one overflows it.
   int visited = 0;
@@ -174,11 +196,12 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));
     if (Status s = VisitRaster(host, mdl, options, listed[i], slope_failed,
-                               prepared ? &*prepared : nullptr);
+                               prepared ? &*prepared : nullptr, extras);
         !s.ok()) {
       return s;
     }
   }
+  if (Status s = extras.package.Close(); !s.ok()) return s;
   // A slope failure reported on the way must not be turned back into success.
   if (!slope_failed) mdl.bRunOk = true;
   return Status::Ok();

@@ -52,6 +52,11 @@ struct RunOptions {
   // Skip a file whose outputs exist, are newer than it and are recorded as ok in the report
   // at report_path; new records are then appended to it.
   bool resume = false;
+  // Outputs beside the specified ones; empty for none. Each GRID and slope GRID the run makes is
+  // also written as a Cloud-Optimized GeoTIFF into cog_dir (NAME.tif, NAME_slope.tif), and every
+  // tile's contour lines go into the GeoPackage contour_gpkg.
+  std::string cog_dir;
+  std::string contour_gpkg;
 
   // Set by the batch run from the fields above; the steps call them per file when set.
   std::function<void(const FileRecord& record)> on_file;
