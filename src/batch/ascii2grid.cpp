@@ -149,9 +149,8 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
         !s.ok()) {
       return s;
     }
-    if (Status s = cogs.Store(grid_path, BaseName(file_name), std::move(prepared.cog)); !s.ok()) {
-      return s;
-    }
+    if (!prepared.cog) prepared.cog = cogs.Prepare(grid_path, BaseName(file_name));
+    if (Status s = CogOutputs::Commit(std::move(prepared.cog)); !s.ok()) return s;
     ReportFile(options, {.step = kStepAscii2Grid,
                          .input = input_path,
                          .output = grid_path,

@@ -65,13 +65,15 @@ PreparedCog CogOutputs::Prepare(const std::string& grid_path, const std::string&
   return engine::WriteCog(grid_path, PathFor(name));
 }
 
-Status CogOutputs::Store(const std::string& grid_path, const std::string& name,
-                         PreparedCog prepared) const {
-  if (!enabled()) return Status::Ok();
-  Result<engine::PendingCog> cog =
-      prepared ? std::move(*prepared) : engine::WriteCog(grid_path, PathFor(name));
-  if (!cog.ok()) return cog.error();
-  return cog->Commit();
+PreparedCog CogOutputs::Prepare(const engine::Raster& raster, const std::string& name) const {
+  if (!enabled()) return std::nullopt;
+  return engine::WriteCog(raster, PathFor(name));
+}
+
+Status CogOutputs::Commit(PreparedCog prepared) {
+  if (!prepared) return Status::Ok();
+  if (!prepared->ok()) return prepared->error();
+  return (*prepared)->Commit();
 }
 
 Result<ContourPackage> ContourPackage::Open(const RunOptions& options, bool run_contour) {

@@ -32,12 +32,12 @@ class CogOutputs {
 
   // outputs, and the COG of tile name when COGs are written: what a resumed run finds done.
   std::vector<std::string> With(std::vector<std::string> outputs, const std::string& name) const;
-  // The COG of the finished GRID at grid_path (perhaps still under a temporary name), made on
-  // any thread; none when COGs are not written.
+  // The COG of tile name from its finished GRID at grid_path (perhaps still under a temporary
+  // name), or from the raster its GRID holds; made on any thread, none when COGs are not written.
   PreparedCog Prepare(const std::string& grid_path, const std::string& name) const;
-  // Once the GRID of name has its name at grid_path: the COG made ahead, or else one made now,
-  // takes its own. OK at once when COGs are not written.
-  Status Store(const std::string& grid_path, const std::string& name, PreparedCog prepared) const;
+  PreparedCog Prepare(const engine::Raster& raster, const std::string& name) const;
+  // Once the tile's GRID has its name, its COG takes its own; OK when there is none.
+  static Status Commit(PreparedCog prepared);
 
  private:
   std::string PathFor(const std::string& name) const;

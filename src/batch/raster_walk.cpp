@@ -54,11 +54,10 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
       std::string failure;
       Result<engine::PendingDir>* slope =
           prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
-      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure);
-      if (s.ok() && slope_mdl.bRunOk) {
-        s = extras.slope_cogs.Store(
-            output, name, prepared != nullptr ? std::move(prepared->slope_cog) : PreparedCog());
-      }
+      SlopeCog cog{extras.slope_cogs,
+                   prepared != nullptr ? std::move(prepared->slope_cog) : PreparedCog()};
+      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure,
+                              extras.slope_cogs.enabled() ? &cog : nullptr);
       if (!s.ok()) failure = s.description();
       const bool ok = s.ok() && slope_mdl.bRunOk;
       ReportFile(options, {.step = kStepSlope,
@@ -151,9 +150,7 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
-          if (prepared.slope->ok()) {
-            prepared.slope_cog = slope_cogs.Prepare((*prepared.slope)->temp_path(), name);
-          }
+          if (prepared.slope->ok()) prepared.slope_cog = slope_cogs.Prepare(*made, name);
         }
         if (contour_workspace) {
           analyser.Environment().SetOutputWorkspace(*contour_workspace);

@@ -2,6 +2,8 @@
 // beside the target; PendingCog renames or removes it.
 #include "engine/cog_writer.h"
 
+#include <ogr_spatialref.h>
+
 #include <stdio.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include "core/temporary_name.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
+#include "engine/grid_writer.h"
 
 namespace terravox::engine {
 namespace {
@@ -69,37 +72,36 @@ Status PendingCog::Commit() {
   return Status::Ok();
 }
 
-Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path) {
-  EnsureGdalRegistered();
-  GdalErrorScope scope;
+namespace {
+
+// The folder of cog_path, with its separator; an error when it is missing or no plain file path.
+Result<std::string> CogFolder(const std::string& cog_path) {
   const std::string name = LastPathPiece(cog_path);
-  if (!IsPlainName(name)) return EngineError("Not a valid file name: " + cog_path);
+  if (!IsPlainName(name) || IsGdalVirtualPath(cog_path)) {
+    return EngineError("Not a valid file path: " + cog_path);
+  }
   const std::string folder = cog_path.substr(0, cog_path.size() - name.size());
   std::error_code ec;
   if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ec)) {
     return Error(ErrorKind::kPathNotFound, "Path not found: " + folder);
   }
-  if (IsGdalVirtualPath(cog_path)) return EngineError("Not a file on disk: " + cog_path);
+  return folder;
+}
 
-  Result<GDALDatasetUniquePtr> grid = OpenGridRaster(grid_path);
-  if (!grid.ok()) return grid.error();
-  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+// The cells of a MEM dataset as a COG. Its overviews are made in memory first: GDAL's COG driver
+// would otherwise build them into a compressed temporary file, which takes as long as the COG
+// itself. Nearest overviews hold true heights and cost a fifth of averaged ones.
+Result<PendingCog> MemToCog(GDALDataset& cells, const std::string& cog_path,
+                            const std::string& folder) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("COG");
-  if (mem == nullptr || driver == nullptr) return EngineError("GDAL has no MEM or COG driver");
-  // The cells and their overviews in memory: GDAL's COG driver would otherwise build the
-  // overviews into a compressed temporary file first, which takes as long as the COG itself.
-  // Nearest overviews hold true heights and cost a fifth of averaged ones.
-  GDALDatasetUniquePtr cells(mem->CreateCopy("", grid->get(), FALSE, nullptr, nullptr, nullptr));
-  if (!cells) return GdalErrorScope::LastError("Cannot read " + grid_path);
-  grid->reset();
-  std::vector<int> factors = OverviewFactors(cells->GetRasterXSize(), cells->GetRasterYSize());
+  if (driver == nullptr) return EngineError("GDAL has no COG driver");
+  std::vector<int> factors = OverviewFactors(cells.GetRasterXSize(), cells.GetRasterYSize());
   if (!factors.empty() &&
-      cells->BuildOverviews("NEAREST", static_cast<int>(factors.size()), factors.data(), 0, nullptr,
-                            StopProgress, nullptr) != CE_None) {
+      cells.BuildOverviews("NEAREST", static_cast<int>(factors.size()), factors.data(), 0, nullptr,
+                           StopProgress, nullptr) != CE_None) {
     if (Status stop = CheckRun(); !stop.ok()) return stop.error();
-    return GdalErrorScope::LastError("Cannot make the overviews of " + grid_path);
+    return GdalErrorScope::LastError("Cannot make the overviews of " + cog_path);
   }
-
   PendingCog pending(cog_path, folder + NewTemporaryStem() + ".tif");
   CPLStringList options;
   // DEFLATE, which every reader knows, at its fastest level. The floating-point predictor would
@@ -107,7 +109,7 @@ Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog
   options.SetNameValue("COMPRESS", "DEFLATE");
   options.SetNameValue("LEVEL", "1");
   options.SetNameValue("BLOCKSIZE", CPLSPrintf("%d", kBlockSize));
-  GDALDatasetUniquePtr cog(driver->CreateCopy(pending.temp_path_.c_str(), cells.get(), FALSE,
+  GDALDatasetUniquePtr cog(driver->CreateCopy(pending.temp_path().c_str(), &cells, FALSE,
                                               options.List(), StopProgress, nullptr));
   if (!cog) {
     if (Status stop = CheckRun(); !stop.ok()) return stop.error();
@@ -120,6 +122,57 @@ Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog
     return GdalErrorScope::LastError("Cannot write the COG " + cog_path);
   }
   return pending;
+}
+
+}  // namespace
+
+Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path) {
+  EnsureGdalRegistered();
+  GdalErrorScope scope;
+  Result<std::string> folder = CogFolder(cog_path);
+  if (!folder.ok()) return folder.error();
+  Result<GDALDatasetUniquePtr> grid = OpenGridRaster(grid_path);
+  if (!grid.ok()) return grid.error();
+  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+  if (mem == nullptr) return EngineError("GDAL has no MEM driver");
+  GDALDatasetUniquePtr cells(mem->CreateCopy("", grid->get(), FALSE, nullptr, nullptr, nullptr));
+  if (!cells) return GdalErrorScope::LastError("Cannot read " + grid_path);
+  grid->reset();
+  return MemToCog(*cells, cog_path, *folder);
+}
+
+Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path) {
+  EnsureGdalRegistered();
+  GdalErrorScope scope;
+  Result<std::string> folder = CogFolder(cog_path);
+  if (!folder.ok()) return folder.error();
+  const GridGeometry& g = raster.geometry();
+  if (g.ncols < 1 || g.nrows < 1 ||
+      raster.cells().size() != static_cast<size_t>(g.ncols) * static_cast<size_t>(g.nrows)) {
+    return EngineError("The raster for " + cog_path + " has no cells or not ncols x nrows");
+  }
+  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+  if (mem == nullptr) return EngineError("GDAL has no MEM driver");
+  // The band reads the raster's own cells: no copy.
+  GDALDatasetUniquePtr cells(mem->Create("", g.ncols, g.nrows, 0, GDT_Float32, nullptr));
+  if (!cells) return GdalErrorScope::LastError("Cannot hold the cells of " + cog_path);
+  char pointer[64] = {};
+  CPLPrintPointer(pointer, const_cast<float*>(raster.cells().data()), sizeof(pointer));
+  CPLStringList band_options;
+  band_options.SetNameValue("DATAPOINTER", pointer);
+  const double transform[6] = {g.west, g.cell_width,  0, g.south + g.nrows * g.cell_height,
+                               0,      -g.cell_height};
+  OGRSpatialReference srs;
+  if (!g.srs_wkt.empty() && srs.importFromWkt(g.srs_wkt.c_str()) != OGRERR_NONE) {
+    return GdalErrorScope::LastError("The coordinate system cannot be read: " + g.srs_wkt);
+  }
+  if (cells->AddBand(GDT_Float32, band_options.List()) != CE_None ||
+      cells->GetRasterBand(1)->SetNoDataValue(kGridFloatNoData) != CE_None ||
+      cells->SetGeoTransform(const_cast<double*>(transform)) != CE_None ||
+      (!g.srs_wkt.empty() && cells->SetSpatialRef(&srs) != CE_None)) {
+    return GdalErrorScope::LastError("Cannot describe the cells of " + cog_path);
+  }
+  return MemToCog(*cells, cog_path, *folder);
 }
 
 }  // namespace terravox::engine

@@ -5,12 +5,16 @@
 #include <string>
 
 #include "core/status.h"
+#include "engine/raster.h"
 
 namespace terravox::engine {
 
 // A finished COG under a temporary name (core/temporary_name.h) in its target's folder.
 class PendingCog {
  public:
+  // Takes charge of the file at temp_path, which the writer fills, for target.
+  PendingCog(std::string target, std::string temp_path)
+      : target_(std::move(target)), temp_path_(std::move(temp_path)) {}
   PendingCog(PendingCog&& other) noexcept;
   PendingCog& operator=(PendingCog&& other) noexcept;
   PendingCog(const PendingCog&) = delete;
@@ -19,13 +23,11 @@ class PendingCog {
   ~PendingCog();
 
   const std::string& target() const { return target_; }
+  const std::string& temp_path() const { return temp_path_; }
   // Renames the file to its target, replacing an older file of that name.
   Status Commit();
 
  private:
-  friend Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path);
-  PendingCog(std::string target, std::string temp_path)
-      : target_(std::move(target)), temp_path_(std::move(temp_path)) {}
   std::string target_;
   std::string temp_path_;  // empty once committed or moved from
 };
@@ -36,5 +38,7 @@ class PendingCog {
 // until one tile holds the smallest, at least one (but for one cell). cog_path may exist
 // meanwhile; its folder must. Fails with GDAL's message, leaving no file.
 Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path);
+// The same for a raster held in memory (a slope), with the cells and geometry its GRID gets.
+Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path);
 
 }  // namespace terravox::engine
