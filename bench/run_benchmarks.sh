@@ -14,3 +14,5 @@ done
 # four programs per tile, some 40 minutes a round on the tiny tiles: there ours is timed alone.
 bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 32 1000
 BENCH_PEERS=0 bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 2000 20
+# The COG and GeoPackage outputs on the same 32 tiles, against the chain without them.
+bash "$(dirname "$0")/bench_extra_outputs.sh" "$build_dir" "$work_dir" 32 1000

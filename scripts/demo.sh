@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: the whole chain on the bundled sample tiles (examples/*.xyz) through terravox-cli,
-# XYZ points -> ASCII grids -> GRIDs -> contour Shapefiles and slope GRIDs, into a fresh folder
+# XYZ points -> ASCII grids -> GRIDs -> contour Shapefiles and slope GRIDs, with every GRID also
+# as a Cloud-Optimized GeoTIFF and every contour line in one GeoPackage, into a fresh folder
 # demo-output/<timestamp>/; GDAL then opens every output, and a summary names the folder.
 #   usage: scripts/demo.sh BUILD_DIR
 set -euo pipefail
@@ -13,7 +14,7 @@ xyz_dir=examples
 
 mkdir -p demo-output
 out_dir=$(mktemp -d "demo-output/$(date +%Y%m%d-%H%M%S)-XXXX")
-mkdir -p "$out_dir"/{ascii,grid,contours,slopes}
+mkdir -p "$out_dir"/{ascii,grid,contours,slopes,cog}
 # Reading with GDAL must not leave .aux.xml files beside the outputs.
 export GDAL_PAM_ENABLED=NO
 
@@ -42,6 +43,7 @@ status=0
 "$cli" run --input xyz --xyz-dir "$xyz_dir" --ascii-dir "$out_dir/ascii" \
   --grid-dir "$out_dir/grid" --contour-dir "$out_dir/contours" --contour-start 0 \
   --contour-interval "$interval" --slope-dir "$out_dir/slopes" \
+  --cog-dir "$out_dir/cog" --contour-gpkg "$out_dir/contours.gpkg" \
   --log "$out_dir/xyz2ascii.log" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "demo: the run stopped (exit $status); what it made is in $out_dir" >&2
@@ -83,10 +85,43 @@ for xyz in "${tiles[@]}"; do
   printf '%-14s %-12s %-12s %-12s %s\n' "$name" "$ascii" "$grid" "$contours" "$slope"
 done
 
+# One tile as a user of another GIS meets it: its COG and its lines in the GeoPackage.
+name=$(basename "${tiles[0]}"); name=${name%%.*}
+echo
+echo "The tile $name as GDAL opens its COG ($out_dir/cog/$name.tif):"
+if info=$(gdalinfo "$out_dir/cog/$name.tif" 2>/dev/null) && grep -q '^Driver: GTiff/' <<<"$info" &&
+  grep -q 'LAYOUT=COG' <<<"$info"; then
+  grep -E '^(Driver|Size is)|LAYOUT=|COMPRESSION=|Block=|Overviews:|NoData' <<<"$info" |
+    sed 's/^ */  /'
+else
+  failures=$((failures + 1)); echo "  FAILED"
+fi
+echo "and its lines in the GeoPackage ($out_dir/contours.gpkg):"
+lines_in() {  # tile -> its line count in the GeoPackage
+  ogrinfo -ro -q "$out_dir/contours.gpkg" -sql "SELECT COUNT(*) FROM contours WHERE tile = '$1'" \
+    2>/dev/null | sed -n 's/.*COUNT(\*) (Integer) = \([0-9]*\)$/\1/p'
+}
+if info=$(ogrinfo -ro -so "$out_dir/contours.gpkg" contours 2>/dev/null); then
+  grep -E '^(Layer name|Geometry|Feature Count|Extent)|^[A-Za-z]+: (String|Integer|Real)' \
+    <<<"$info" | sed 's/^/  /'
+  echo "  lines of $name: $(lines_in "$name")"
+else
+  failures=$((failures + 1)); echo "  FAILED"
+fi
+for xyz in "${tiles[@]}"; do
+  tile=$(basename "$xyz"); tile=${tile%%.*}
+  shp=$(ogrinfo -ro -so -al "$out_dir/contours/$tile.shp" 2>/dev/null |
+    sed -n 's/^Feature Count: \([0-9]*\)$/\1/p')
+  if [ "$(lines_in "$tile")" != "$shp" ]; then
+    failures=$((failures + 1)); echo "demo: the GeoPackage lacks lines of $tile" >&2
+  fi
+done
+
 echo
 if [ "$failures" -ne 0 ]; then
   echo "demo: GDAL could not open $failures output(s); see $out_dir" >&2
   exit 1
 fi
-echo "GDAL opened every ASCII grid, GRID, contour Shapefile and slope GRID."
+echo "GDAL opened every ASCII grid, GRID, contour Shapefile and slope GRID, the COG and the"
+echo "GeoPackage."
 echo "Demo output: $out_dir"

@@ -10,7 +10,7 @@ const char* const kRunSynopsis =
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
     "        [--shard K/N] [--jobs N] [--report FILE] [--resume] [--keep-going]\n"
-    "        [--submission ID]";
+    "        [--submission ID] [--cog-dir D] [--contour-gpkg FILE]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -59,6 +59,14 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
                  "the submission this run belongs to, recorded in the report\n"
                  "(scripts/slurm/submit.sh gives each submission its own)")
       ->option_text("ID");
+  sub.add_option("--cog-dir", flags.cog_dir,
+                 "also write each GRID and slope GRID made as a Cloud-Optimized\n"
+                 "GeoTIFF into D (NAME.tif, NAME_slope.tif)")
+      ->option_text("D");
+  sub.add_option("--contour-gpkg", flags.contour_gpkg,
+                 "also put every tile's contour lines into one GeoPackage (needs\n"
+                 "--contour-dir; a shard's gets .shard-K in its name, or %K replaced)")
+      ->option_text("FILE");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -106,6 +114,15 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
   options.resume = flags.resume;
   options.keep_going = flags.keep_going;
   options.submission = flags.submission;
+  if (sub.count("--cog-dir") > 0 && flags.cog_dir.empty()) {
+    return Error(ErrorKind::kOther, "--cog-dir needs a folder");
+  }
+  options.cog_dir = flags.cog_dir;
+  if (sub.count("--contour-gpkg") > 0) {
+    if (flags.contour_gpkg.empty()) return Error(ErrorKind::kOther, "--contour-gpkg needs a file");
+    if (!v.run_contour) return Error(ErrorKind::kOther, "--contour-gpkg needs --contour-dir");
+    options.contour_gpkg = ShardPath(flags.contour_gpkg, options.shard);
+  }
   return Status::Ok();
 }
 

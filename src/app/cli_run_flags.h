@@ -29,6 +29,8 @@ struct RunFlags {
   bool resume = false;
   bool keep_going = false;
   std::string submission;
+  std::string cog_dir;
+  std::string contour_gpkg;
   int jobs = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/ascii_grid_files.h"
+#include "batch/extra_outputs.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -58,8 +59,11 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
   return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0, prepared);
 }
 
-// A GRID worked out ahead; none when the file is read in its turn.
-using PreparedGrid = std::optional<Result<engine::PendingDir>>;
+// A GRID and its COG worked out ahead; no GRID when the file is read in its turn.
+struct PreparedGrid {
+  std::optional<Result<engine::PendingDir>> grid;
+  PreparedCog cog;
+};
 
 // The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
 // when the run has one thread. Files the loop skips (skip[i]) are not worked out.
@@ -67,7 +71,8 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
                                                         const std::vector<std::string>& files,
                                                         const std::vector<char>& skip,
                                                         const std::string& ascii_folder,
-                                                        const std::string& grid_folder) {
+                                                        const std::string& grid_folder,
+                                                        const CogOutputs& cogs) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   if (limits.threads < 2 || files.size() < 2) return nullptr;
   std::vector<std::string> inputs;
@@ -76,17 +81,25 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
     inputs.push_back(JoinPath(ascii_folder, file));
     names.push_back(BaseName(file));
   }
-  // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
+  // The conversion streams: one block row and GDAL's block cache, whatever the file's size. A COG
+  // holds the cells and their overviews, which take about as many bytes as the text of the grid.
   std::vector<uint64_t> estimates(skip.size(), 0);
-  for (size_t i = 0; i < skip.size(); ++i) estimates[i] = skip[i] ? 0 : uint64_t{64} << 20;
+  for (size_t i = 0; i < skip.size(); ++i) {
+    if (skip[i]) continue;
+    estimates[i] = (uint64_t{64} << 20) + (cogs.enabled() ? FileSizeOf(inputs[i]) : 0);
+  }
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), names = std::move(names), grid_folder, skip](size_t i) {
+      [inputs = std::move(inputs), names = std::move(names), grid_folder, skip, cogs](size_t i) {
         // A link may lead into a GRID an earlier file replaces: such a file is read in its turn.
         std::error_code ec;
         if (skip[i] || std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
-        return PreparedGrid(
-            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]));
+        PreparedGrid prepared{
+            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]), {}};
+        if (prepared.grid->ok()) {
+          prepared.cog = cogs.Prepare((*prepared.grid)->temp_path(), names[i]);
+        }
+        return prepared;
       });
 }
 
@@ -135,14 +148,16 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
 
   // Known before any file is worked out: the files a resumed run skips, and the tiles that
   // failed an earlier step of a run that keeps going.
+  const CogOutputs cogs(options, "");
   std::vector<char> skip(grids.size());
   for (size_t i = 0; i < grids.size(); ++i) {
+    const std::string name = BaseName(grids[i]);
     skip[i] = TileFailedEarlier(options, grids[i]) ||
               AlreadyDone(options, kStepAscii2Grid, JoinPath(host.AsciiFolder(), grids[i]),
-                          {JoinPath(grid_folder, BaseName(grids[i]))});
+                          cogs.With({JoinPath(grid_folder, name)}, name));
   }
   std::unique_ptr<Prefetcher<PreparedGrid>> prefetched =
-      PrefetchGrids(options, grids, skip, host.AsciiFolder(), grid_folder);
+      PrefetchGrids(options, grids, skip, host.AsciiFolder(), grid_folder, cogs);
   for (int i = 0; i < count; ++i) {
     if (Status s = StartItem(i, count); !s.ok()) return s;
     const std::string& file_name = grids[i];
@@ -160,8 +175,11 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
     clock = FileClock();
     PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
     auto convert = [&] {
-      return ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
-                        prepared ? &*prepared : nullptr);
+      Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
+                            prepared.grid ? &*prepared.grid : nullptr);
+      if (!s.ok()) return s;
+      if (!prepared.cog) prepared.cog = cogs.Prepare(grid_path, BaseName(file_name));
+      return CogOutputs::Commit(std::move(prepared.cog));
     };
     if (!options.keep_going) {
       if (Status s = convert(); !s.ok()) return s;

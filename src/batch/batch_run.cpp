@@ -16,6 +16,7 @@
 #include "batch/ascii2grid.h"
 #include "batch/box_recorder.h"
 #include "batch/check_cond.h"
+#include "batch/extra_outputs.h"
 #include "batch/final_message.h"
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
@@ -206,6 +207,7 @@ RunOutcome RunBatch(Host& window, BatchMdl& mdl, const RunOptions& given_options
   FileFailures failures;
   if (escaped.ok()) {
     Status prepared = PrepareReport(host, mdl, options, report, failures);
+    if (prepared.ok() && mdl.bRunOk) prepared = PrepareExtraOutputs(options);
     // After a failed validation, which has said what is wrong, the report only records it.
     if (mdl.bRunOk) escaped = prepared.ok() ? RunSteps(host, mdl, options) : prepared;
   }

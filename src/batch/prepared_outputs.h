@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "batch/extra_outputs.h"
 #include "core/status.h"
 #include "engine/pending_dir.h"
 #include "engine/shapefile_dataset.h"
@@ -42,6 +43,7 @@ class PreparedContours {
 
 struct PreparedRaster {
   std::optional<Result<engine::PendingDir>> slope;  // a finished slope GRID, not yet named
+  PreparedCog slope_cog;                            // its COG, when one is written
   PreparedContours contours;
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/contours.h"
+#include "batch/extra_outputs.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
@@ -37,6 +38,12 @@ struct RasterPlan {
   bool tile_failed = false;
 };
 
+// What the walk writes beside its slope GRIDs and contour Shapefiles, when asked to.
+struct WalkExtras {
+  CogOutputs slope_cogs;
+  ContourPackage package;
+};
+
 // Shows a file's failure that no step handled, in a run that keeps going: the raster and the
 // error, as the ASCII step shows its own, then the status line emptied.
 void ShowKeptGoingFailure(Host& host, const std::string& input, const Status& status) {
@@ -54,7 +61,7 @@ double SlopeShare(bool slope, bool contours) {
 // handled on the way (by CreateSlopes itself, or for a run that keeps going).
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                    const engine::RasterDataset& raster, const RasterPlan& plan, bool& failed,
-                   PreparedRaster* prepared) {
+                   PreparedRaster* prepared, WalkExtras& extras) {
   const std::string input = raster.GetDatasetPath();
   const std::string name = LastPathPiece(input);
   if (plan.tile_failed) return Status::Ok();
@@ -75,7 +82,10 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
       std::string failure;
       Result<engine::PendingDir>* slope =
           prepared != nullptr && prepared->slope ? &*prepared->slope : nullptr;
-      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure);
+      SlopeCog cog{extras.slope_cogs,
+                   prepared != nullptr ? std::move(prepared->slope_cog) : PreparedCog()};
+      Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure,
+                              extras.slope_cogs.enabled() ? &cog : nullptr);
       if (!s.ok()) failure = s.description();
       const bool ok = s.ok() && slope_mdl.bRunOk;
       ReportFile(options, {.step = kStepSlope,
@@ -110,6 +120,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     FileClock clock;
     Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
                               prepared != nullptr ? &prepared->contours : nullptr);
+    if (s.ok()) s = extras.package.Add(name, output);
     ReportFile(options, {.step = kStepContours,
                          .input = input,
                          .output = output,
@@ -130,7 +141,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
 // The plan of each raster, known before any is worked out so the work ahead leaves out what the
 // walk will skip.
 std::vector<RasterPlan> PlanRasters(Host& host, const RunOptions& options,
-                                    const std::vector<engine::RasterDataset>& rasters) {
+                                    const std::vector<engine::RasterDataset>& rasters,
+                                    WalkExtras& extras) {
   std::vector<RasterPlan> plans;
   for (const engine::RasterDataset& raster : rasters) {
     const std::string input = raster.GetDatasetPath();
@@ -138,12 +150,15 @@ std::vector<RasterPlan> PlanRasters(Host& host, const RunOptions& options,
     RasterPlan plan;
     plan.tile_failed = TileFailedEarlier(options, name);
     if (host.RunSlope()) {
-      plan.slope_done =
-          AlreadyDone(options, kStepSlope, input, {JoinPath(host.SlopeFolder(), name)});
+      plan.slope_done = AlreadyDone(options, kStepSlope, input,
+                                    extras.slope_cogs.With({JoinPath(host.SlopeFolder(), name)},
+                                                           name));
     }
     if (host.RunContour()) {
       const std::string stem = JoinPath(host.ContourFolder(), name);
+      // A tile the GeoPackage lacks is made again, its Shapefile with it.
       plan.contours_done =
+          extras.package.Holds(name) &&
           AlreadyDone(options, kStepContours, input, {stem + ".shp", stem + ".shx", stem + ".dbf"});
     }
     plans.push_back(plan);
@@ -155,7 +170,7 @@ std::vector<RasterPlan> PlanRasters(Host& host, const RunOptions& options,
 // temporary names; none when the run has one thread.
 std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
     Host& host, const RunOptions& options, const std::vector<engine::RasterDataset>& rasters,
-    const std::vector<RasterPlan>& plans) {
+    const std::vector<RasterPlan>& plans, const CogOutputs& slope_cogs) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   if (limits.threads < 2 || rasters.size() < 2) return nullptr;
   // The settings cannot change during a run: read once here, they serve every thread. Numbers
@@ -186,20 +201,23 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
-      [rasters, plans, slope, slope_folder, contour_workspace, interval, base](size_t i) {
+      [rasters, plans, slope, slope_folder, contour_workspace, interval, base,
+       slope_cogs](size_t i) {
         PreparedRaster prepared;
         const engine::RasterDataset& raster = rasters[i];
         if (plans[i].tile_failed) return prepared;
         engine::SurfaceAnalyser analyser;
         const double slope_share = SlopeShare(slope, contour_workspace.has_value());
         if (slope && !plans[i].slope_done) {
-          const std::string path = JoinPath(slope_folder, LastPathPiece(raster.GetDatasetPath()));
+          const std::string name = LastPathPiece(raster.GetDatasetPath());
+          const std::string path = JoinPath(slope_folder, name);
           // The same shares as the walk's own: computing and writing, then the contours.
           std::optional<ProgressSpan> span(std::in_place, 0.0, slope_share / 2);
           Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
           span.emplace(slope_share / 2, slope_share);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
+          if (prepared.slope->ok()) prepared.slope_cog = slope_cogs.Prepare(*made, name);
         }
         if (contour_workspace && !plans[i].contours_done) {
           ProgressSpan span(slope_share, 1.0);
@@ -227,9 +245,12 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
        raster = rasters->NextDataset()) {
     if (InShard(options.shard, LastPathPiece(raster->GetDatasetPath()))) listed.push_back(*raster);
   }
-  const std::vector<RasterPlan> plans = PlanRasters(host, options, listed);
+  Result<ContourPackage> package = ContourPackage::Open(options, host.RunContour());
+  if (!package.ok()) return package.status();
+  WalkExtras extras{CogOutputs(options, "_slope"), std::move(package).value()};
+  const std::vector<RasterPlan> plans = PlanRasters(host, options, listed, extras);
   std::unique_ptr<Prefetcher<PreparedRaster>> prefetched =
-      PrefetchOutputs(host, options, listed, plans);
+      PrefetchOutputs(host, options, listed, plans, extras.slope_cogs);
 
   // The rasters are counted in a 16-bit counter: the 32,768th one overflows it.
   int visited = 0;
@@ -241,11 +262,12 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));
     if (Status s = VisitRaster(host, mdl, options, listed[i], plans[i], failed,
-                               prepared ? &*prepared : nullptr);
+                               prepared ? &*prepared : nullptr, extras);
         !s.ok()) {
       return s;
     }
   }
+  if (Status s = extras.package.Close(); !s.ok()) return s;
   // A failure reported on the way must not be turned back into success.
   if (!failed) mdl.bRunOk = true;
   return Status::Ok();

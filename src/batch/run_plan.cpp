@@ -6,6 +6,7 @@
 #include <set>
 
 #include "batch/check_cond.h"
+#include "batch/extra_outputs.h"
 #include "core/folder_listing.h"
 #include "core/paths.h"
 #include "core/shard.h"
@@ -86,6 +87,12 @@ RunPlan PlanRun(HeadlessHost& host, const BatchMdl& mdl, const RunOptions& optio
   }
   plan.valid = checked.bRunOk;
   if (!plan.valid) return plan;
+  if (Status s = CheckExtraOutputs(options); !s.ok()) {
+    plan.valid = false;
+    plan.validation_title = "Program is Stopped";
+    plan.validation_text = s.description();
+    return plan;
+  }
 
   const Shard& shard = options.shard;
   const bool to_grids = host.InputIsXyz() || host.InputIsAscii();

@@ -29,21 +29,29 @@ bool SameFolder(const std::string& a, const std::string& b) {
 }
 
 Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path,
-                         Result<engine::PendingDir>* prepared) {
-  if (prepared != nullptr) return engine::Raster::CommitStored(std::move(*prepared), output_path);
+                         Result<engine::PendingDir>* prepared, SlopeCog* cog) {
+  const std::string name = LastPathPiece(output_path);
+  if (prepared != nullptr) {
+    Status s = engine::Raster::CommitStored(std::move(*prepared), output_path);
+    if (s.ok() && cog != nullptr) s = CogOutputs::Commit(std::move(cog->prepared));
+    return s;
+  }
   // Computing the slope and writing its GRID take about the same time.
   engine::SurfaceAnalyser analyser;
   std::optional<ProgressSpan> span(std::in_place, 0.0, 0.5);
   Result<engine::Raster> slope = analyser.MakeSlope(input, engine::kSlopeDegrees);
   if (!slope.ok()) return slope.status();
   span.emplace(0.5, 1.0);
-  return slope->StoreRaster(output_path, nullptr, "GRID");
+  Status s = slope->StoreRaster(output_path, nullptr, "GRID");
+  if (s.ok() && cog != nullptr) s = CogOutputs::Commit(cog->outputs.Prepare(*slope, name));
+  return s;
 }
 
 // The steps after an old GRID's folder was found: their failures go to the handler.
 Status ReplaceSlope(const engine::RasterDataset& input,
                     const std::optional<engine::RasterDataset>& old_grid,
-                    const std::string& output_path, Result<engine::PendingDir>* prepared) {
+                    const std::string& output_path, Result<engine::PendingDir>* prepared,
+                    SlopeCog* cog) {
   // With the slope folder equal to the GRID folder the output is the input itself: removing it
   // would destroy the data before its slope is made.
   if (SameFolder(output_path, input.GetDatasetPath())) {
@@ -54,20 +62,20 @@ Status ReplaceSlope(const engine::RasterDataset& input,
   if (old_grid.has_value() && old_grid->IsDeletable()) {
     if (Status s = old_grid->RemoveDataset(); !s.ok()) return s;
   }
-  return MakeAndStoreSlope(input, output_path, prepared);
+  return MakeAndStoreSlope(input, output_path, prepared, cog);
 }
 
 }  // namespace
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder, Result<engine::PendingDir>* prepared,
-                    std::string* failure) {
+                    std::string* failure, SlopeCog* cog) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   const std::string output_path = JoinPath(strExportFolder, name);
 
   Result<bool> exists = FldExist(output_path);
   if (!exists.ok()) return exists.status();
-  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path, prepared);
+  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path, prepared, cog);
 
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(strExportFolder, 0);
@@ -76,8 +84,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   if (!old_grid.ok()) return old_grid.status();
 
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
-  Status status =
-      RunUnderHandler([&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared); });
+  Status status = RunUnderHandler(
+      [&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared, cog); });
   if (status.ok()) return Status::Ok();
   // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "batch/extra_outputs.h"
 #include "core/batch_mdl.h"
 #include "core/host.h"
 #include "core/status.h"
@@ -19,8 +20,14 @@ namespace terravox {
 // input raster. failure, when given, receives the text of a handled failure.
 // prepared, when given, is the slope stored ahead for the same output: it takes the place of
 // making and storing the slope, with the same checks before it.
+// cog, when given, also stores the slope as a COG; its failures count as the store's.
+struct SlopeCog {
+  const CogOutputs& outputs;
+  PreparedCog prepared;  // made ahead with prepared
+};
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder,
-                    Result<engine::PendingDir>* prepared = nullptr, std::string* failure = nullptr);
+                    Result<engine::PendingDir>* prepared = nullptr, std::string* failure = nullptr,
+                    SlopeCog* cog = nullptr);
 
 }  // namespace terravox

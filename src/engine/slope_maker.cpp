@@ -1,5 +1,6 @@
-// MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing, in strips of rows
-// on the caller's threads, held in memory as a Raster until it is stored.
+// MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing (our own rows in
+// metres for longitude and latitude), in strips of rows on the caller's threads, held in memory as
+// a Raster until it is stored.
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "engine/declared_size.h"
 #include "engine/edge_padding.h"
 #include "engine/gdal_scope.h"
+#include "engine/geographic_slope.h"
 #include "engine/grid_folder.h"
 #include "engine/raster_geometry.h"
 #include "engine/run_progress.h"
@@ -182,6 +185,14 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
     raster.srs = &srs;
   }
   source->reset();
+  // Degrees are no lengths: in longitude and latitude each row's cells are measured in metres.
+  std::optional<std::vector<RowMetres>> geographic;
+  if (raster.srs != nullptr && raster.srs->IsGeographic()) {
+    Result<std::vector<RowMetres>> rows =
+        PaddedRowMetres(*raster.srs, raster.transform, raster.nrows);
+    if (!rows.ok()) return rows.error();
+    geographic = std::move(rows).value();
+  }
 
   // Strips of rows on the threads of the caller's task arena: each cell's window lies inside its
   // strip and its border rows, so the cells are those of one pass over the whole raster.
@@ -198,6 +209,11 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   auto run_strip = [&](int strip) {
     if (run.stop_requested()) {
       outcomes[static_cast<size_t>(strip)] = CancelledError();
+      return;
+    }
+    if (geographic) {
+      GeographicSlopeRows(padded, raster.ncols, raster.nodata, *geographic, kind, z,
+                          first_row(strip), first_row(strip + 1), cells.data());
       return;
     }
     outcomes[static_cast<size_t>(strip)] =

@@ -27,7 +27,8 @@ class SurfaceAnalyser {
                                         const double* base) const;
 
   // The slope by Horn's method (as GDAL's slope), kSlopeDegrees or kSlopePercentRise, with a z
-  // factor of 1 when none is given; edge cells computed too, no-data kept as no-data.
+  // factor of 1 when none is given; edge cells computed too, no-data kept as no-data. In a
+  // geographic coordinate system the cells are measured in metres on its ellipsoid.
   Result<Raster> MakeSlope(const RasterDataset& input, int kind,
                            std::optional<double> z_factor = std::nullopt) const;
 

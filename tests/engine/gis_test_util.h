@@ -171,6 +171,30 @@ inline ContourShapefile ReadContourShapefile(const std::string& shp_path) {
   return result;
 }
 
+// Every line of the first layer of a vector dataset (a contour Shapefile or GeoPackage) as
+// "tile|ID|CONTOUR|WKT", sorted: the tile from the field "tile", else the given one. Empty when the
+// dataset cannot be opened.
+inline std::vector<std::string> ContourLineTexts(const std::string& path,
+                                                 const std::string& tile = "") {
+  GDALAllRegister();
+  std::vector<std::string> texts;
+  GDALDatasetUniquePtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  if (!ds || ds->GetLayerCount() < 1) return texts;
+  OGRLayer* layer = ds->GetLayer(0);
+  const int tile_field = layer->GetLayerDefn()->GetFieldIndex("tile");
+  for (auto& feature : *layer) {
+    char* wkt = nullptr;
+    if (feature->GetGeometryRef() != nullptr) feature->GetGeometryRef()->exportToWkt(&wkt);
+    texts.push_back((tile_field >= 0 ? feature->GetFieldAsString(tile_field) : tile) + "|" +
+                    std::to_string(feature->GetFieldAsInteger("ID")) + "|" +
+                    CPLSPrintf("%.17g", feature->GetFieldAsDouble("CONTOUR")) + "|" +
+                    (wkt != nullptr ? wkt : ""));
+    CPLFree(wkt);
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
 // A small line Shapefile <folder>/<name>.shp (.shx, .dbf, and .prj when with_prj) made by OGR.
 inline void WriteLineShapefile(const std::string& folder, const std::string& name, bool with_prj) {
   GDALAllRegister();

@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -268,6 +269,103 @@ TEST_F(SlopeMakerTest, StripsOnSeveralThreadsGiveTheCellsOfOne) {
         }
       }
       EXPECT_EQ(differing, 0u);
+    }
+  }
+}
+
+// FNV-1a (64 bits) over the bits of the cells.
+uint64_t CellsHash(const std::vector<float>& cells) {
+  uint64_t hash = 14695981039346656037ull;
+  for (float cell : cells) {
+    uint32_t bits = std::bit_cast<uint32_t>(cell);
+    for (int i = 0; i < 4; ++i, bits >>= 8) hash = (hash ^ (bits & 0xff)) * 1099511628211ull;
+  }
+  return hash;
+}
+
+// A slope in a projected or unknown coordinate system is the one this program always made: the
+// cells of a rough DEM with holes, over several strips, are pinned bit for bit as they were
+// before slopes learnt geographic coordinates.
+TEST_F(SlopeMakerTest, ProjectedSlopeKeepsItsCellsBitForBit) {
+  struct Row {
+    const char* name;
+    std::string srs;
+    int kind;
+    uint64_t expected;
+  };
+  const Row rows[] = {
+      {"UTM 33N, degrees", UtmZone33Wkt(), kSlopeDegrees, 14792756351413388008ull},
+      {"UTM 33N, percent", UtmZone33Wkt(), kSlopePercentRise, 3627433898228658736ull},
+      {"no coordinate system", "", kSlopeDegrees, 14792756351413388008ull},
+  };
+  const int ncols = 61;
+  const int nrows = 150;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<float> cells;
+    for (int r = 0; r < nrows; ++r) {
+      for (int c = 0; c < ncols; ++c) {
+        const bool hole = (c * 7 + r * 13) % 97 == 0;
+        cells.push_back(hole ? kGridFloatNoData : ((c * c * 3 + r * 7 + c * r) % 101) * 0.25f);
+      }
+    }
+    const std::string grid = PathIn(row.name);
+    ASSERT_TRUE(WriteGrid(grid, SurfaceGeometry(ncols, nrows, 2.5, 2.5, row.srs), cells).ok());
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), row.kind);
+    ASSERT_TRUE(slope.ok()) << slope.error().description();
+    EXPECT_EQ(CellsHash(slope->cells()), row.expected);
+  }
+}
+
+// On a WGS 84 longitude/latitude grid, z = gx * x + gy * y with x the metres along each parallel
+// from the west edge (N cos(lat) per radian) and y those along the meridian from the south edge
+// (the sum of M per radian). Its true gradient is gx eastwards and gy - gx * (longitude from the
+// west edge) * sin(lat) northwards, parallels shrinking towards the pole.
+TEST_F(SlopeMakerTest, GeographicSlopeMeasuresCellsInMetresOnTheEllipsoid) {
+  const double a = 6378137.0;
+  const double e2 = (2 - 1 / 298.257223563) / 298.257223563;
+  const double cell = 0.01;  // degrees: 40 rows span 0.4 degrees of latitude
+  const double gx = 0.3, gy = -0.4, radians = kPi / 180;
+  const int ncols = 30, nrows = 40;
+  OGRSpatialReference wgs84;
+  wgs84.SetWellKnownGeogCS("WGS84");
+  char* wkt = nullptr;
+  wgs84.exportToWkt(&wkt);
+  const std::string wgs84_wkt = wkt;
+  CPLFree(wkt);
+  for (const auto& [latitude, kind] : {std::pair{0.0, kSlopeDegrees},
+                                       {45.0, kSlopeDegrees},
+                                       {70.0, kSlopeDegrees},
+                                       {-45.0, kSlopePercentRise}}) {
+    SCOPED_TRACE(latitude);
+    GridGeometry geometry{ncols, nrows, 10.0, latitude - nrows * cell / 2, cell, cell, wgs84_wkt};
+    std::vector<float> cells(static_cast<size_t>(ncols) * nrows);
+    std::vector<double> expected(cells.size());
+    double y = 0;  // metres north of the south edge, by the midpoint rule in steps of 1/64 cell
+    for (int r = nrows - 1; r >= 0; --r) {
+      const double phi = (geometry.south + (nrows - r - 0.5) * cell) * radians;
+      for (double from = phi - (r == nrows - 1 ? 0.5 : 1) * cell * radians; from < phi - 1e-15;
+           from += cell * radians / 64) {
+        const double mid = std::sin(from + cell * radians / 128);
+        y += a * (1 - e2) / std::pow(1 - e2 * mid * mid, 1.5) * cell * radians / 64;
+      }
+      const double parallel = a / std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi)) * std::cos(phi);
+      for (int c = 0; c < ncols; ++c) {
+        const double longitude = (c + 0.5) * cell * radians;
+        const size_t i = static_cast<size_t>(r) * ncols + c;
+        cells[i] = static_cast<float>(gx * longitude * parallel + gy * y);
+        expected[i] = Degrees(std::atan(std::hypot(gx, gy - gx * longitude * std::sin(phi))));
+      }
+    }
+    const std::string grid = PathIn("lat" + std::to_string(static_cast<int>(latitude)));
+    ASSERT_TRUE(WriteGrid(grid, geometry, cells).ok());
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), kind);
+    ASSERT_TRUE(slope.ok()) << slope.error().description();
+    for (int r = 1; r + 1 < nrows; ++r) {
+      for (int c = 1; c + 1 < ncols; ++c) {
+        const size_t i = static_cast<size_t>(r) * ncols + c;
+        EXPECT_NEAR(AsDegrees(slope->cells()[i], kind), expected[i], 0.05) << c << ", " << r;
+      }
     }
   }
 }

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# What --cog-dir and --contour-gpkg add to the whole chain: terravox-cli with --jobs 1 and 2, each
+# without and with both outputs, in interleaved rounds (so a change of load hits all alike), every
+# run in a fresh folder. Prints every run, the medians and the cost of the outputs (goal: at most
+# 1.25 times the chain without them), and checks that the specified outputs are byte for byte the
+# same with and without them.
+#   usage: bench/bench_extra_outputs.sh BUILD_DIR WORK_DIR [COUNT SIDE]   (default 32 x 1000 x 1000)
+#   BENCH_RUNS=n (default 5).
+set -euo pipefail
+source "$(dirname "$0")/bench_common.sh"
+bench_setup bench_extra_outputs.sh "$1" "$2"
+count=${3:-32}
+side=${4:-1000}
+runs=${BENCH_RUNS:-5}
+cli=$build_dir/src/app/terravox-cli
+tiles=$work_dir/chain-$count-$side
+outputs=$work_dir/extra-out-$count-$side
+
+if [ ! -f "$tiles/.complete" ]; then
+  echo "bench_extra_outputs: making $count tiles of $side x $side in $tiles" >&2
+  rm -rf "$tiles" && mkdir -p "$tiles"
+  "$build_dir/bench/make_tiles" "$tiles" "$count" "$side"
+  touch "$tiles/.complete"
+fi
+rm -rf "$outputs" && mkdir -p "$outputs"
+trap 'rm -rf "$outputs"' EXIT
+
+# command VARIANT OUT: plainN is the chain with --jobs N, extrasN the same with both outputs.
+command_of() {
+  local out=$2 jobs=${1: -1} extra=""
+  [[ $1 == extras* ]] && extra="--cog-dir '$out/cog' --contour-gpkg '$out/contours.gpkg'"
+  echo "'$cli' run --input xyz --xyz-dir '$tiles' --ascii-dir '$out/ascii' \
+    --grid-dir '$out/grid' --slope-dir '$out/slope' --contour-dir '$out/contour' \
+    --contour-interval 5 --log '$out/log.txt' --jobs $jobs $extra"
+}
+
+variants=(plain1 extras1 plain2 extras2)
+echo "extra outputs: $count tiles of $side x $side, $runs rounds; $(nproc) cores;" \
+  "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+declare -A times
+for ((round = 1; round <= runs; ++round)); do
+  for variant in "${variants[@]}"; do
+    out=$outputs/$variant-$round
+    mkdir -p "$out"/{ascii,grid,slope,contour,cog}
+    read -r seconds mb < <("$measure" 1 bash -c "$(command_of "$variant" "$out")")
+    printf 'extra outputs %dx%d  run %d  %-7s %8.3f s  peak %7.1f MB  load %s\n' "$count" \
+      "$side" "$round" "$variant" "$seconds" "$mb" "$(cut -d' ' -f1 /proc/loadavg)"
+    times[$variant]+="$seconds "
+  done
+done
+for folder in ascii grid slope contour; do
+  if ! diff -r "$outputs/plain1-1/$folder" "$outputs/extras1-1/$folder" >/dev/null; then
+    echo "bench_extra_outputs: the $folder outputs differ with --cog-dir and --contour-gpkg" >&2
+    exit 1
+  fi
+done
+
+for variant in "${variants[@]}"; do
+  printf 'extra outputs %dx%d  median %-7s %8.3f s\n' "$count" "$side" "$variant" \
+    "$(median "${times[$variant]}")"
+done
+awk -v p1="$(median "${times[plain1]}")" -v e1="$(median "${times[extras1]}")" \
+  -v p2="$(median "${times[plain2]}")" -v e2="$(median "${times[extras2]}")" 'BEGIN {
+  printf "extra outputs goal: with / without %.2fx at --jobs 1, %.2fx at --jobs 2 (<= 1.25)\n",
+    e1 / p1, e2 / p2 }'
+echo "extra outputs: load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,44 @@
+// WriteCog: a GRID copied into a Cloud-Optimized GeoTIFF through GDAL's COG driver, written under
+// a temporary name beside its target and renamed into place by the caller.
+#pragma once
+
+#include <string>
+
+#include "core/status.h"
+#include "engine/raster.h"
+
+namespace terravox::engine {
+
+// A finished COG under a temporary name (core/temporary_name.h) in its target's folder.
+class PendingCog {
+ public:
+  // Takes charge of the file at temp_path, which the writer fills, for target.
+  PendingCog(std::string target, std::string temp_path)
+      : target_(std::move(target)), temp_path_(std::move(temp_path)) {}
+  PendingCog(PendingCog&& other) noexcept;
+  PendingCog& operator=(PendingCog&& other) noexcept;
+  PendingCog(const PendingCog&) = delete;
+  PendingCog& operator=(const PendingCog&) = delete;
+  // Removes the temporary file unless committed.
+  ~PendingCog();
+
+  const std::string& target() const { return target_; }
+  const std::string& temp_path() const { return temp_path_; }
+  // Renames the file to its target, replacing an older file of that name.
+  Status Commit();
+
+ private:
+  std::string target_;
+  std::string temp_path_;  // empty once committed or moved from
+};
+
+// The GRID at grid_path (its folder; one still under a temporary name will do) as a COG for
+// cog_path: band 1 as float32 with the GRID's cells bit for bit, its no-data value and coordinate
+// system; 256 x 256 tiles compressed losslessly (DEFLATE); and overviews of every second cell
+// until one tile holds the smallest, at least one (but for one cell). cog_path may exist
+// meanwhile; its folder must. Fails with GDAL's message, leaving no file.
+Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path);
+// The same for a raster held in memory (a slope), with the cells and geometry its GRID gets.
+Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path);
+
+}  // namespace terravox::engine
