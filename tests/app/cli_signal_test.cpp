@@ -1,6 +1,7 @@
 // terravox-cli run stopped by a signal while a 2000 x 3000 lattice is being gridded: exit 128 + the
 // signal's number, only complete outputs and no temporaries in the folders, no log line for the
-// interrupted file; a second SIGINT ends the process at once.
+// interrupted file; a second SIGINT ends the process at once; a signal before the run has begun
+// ends it with the same status.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -60,8 +61,10 @@ bool ReadUntil(int fd, const std::string& wanted, std::string& text) {
 }
 
 // Starts a run over folder's xyz files with stderr on a pipe, sends the signals once the caption
-// of b.xyz shows, and waits for the end.
-Stopped RunAndSignal(const std::string& folder, const std::vector<int>& signals) {
+// of b.xyz shows (at once, with both signals held until the program takes them, when at_start),
+// and waits for the end.
+Stopped RunAndSignal(const std::string& folder, const std::vector<int>& signals,
+                     bool at_start = false) {
   std::vector<std::string> argv_text = {kCli, "run", "--input", "xyz", "--xyz-dir", folder + "/xyz",
                                         "--ascii-dir", folder + "/ascii", "--grid-dir",
                                         folder + "/grid", "--log", folder + "/run.log",
@@ -79,13 +82,24 @@ Stopped RunAndSignal(const std::string& folder, const std::vector<int>& signals)
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (at_start) {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &held);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  }
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, kCli, &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   close(err_pipe[1]);
   EXPECT_EQ(spawned, 0);
   if (spawned == 0) {
-    const bool under_way = ReadUntil(err_pipe[0], "   b.xyz\n", result.err);
+    const bool under_way = at_start || ReadUntil(err_pipe[0], "   b.xyz\n", result.err);
     EXPECT_TRUE(under_way) << result.err;
     for (int signal_number : signals) kill(pid, signal_number);
     ReadUntil(err_pipe[0], "", result.err);
@@ -151,6 +165,18 @@ TEST_F(CliSignalTest, ASecondSigintEndsAtOnceWithoutAHalfWrittenOutput) {
     }
   }
   EXPECT_EQ(ReadFile(root + "/ascii/a.asc").substr(0, 5), "ncols");
+}
+
+TEST_F(CliSignalTest, ASignalBeforeTheRunBeginsExitsWithTheSameStatus) {
+  struct Row {
+    int signal_number;
+    int exit_code;
+  };
+  for (const Row& row : {Row{SIGINT, 130}, Row{SIGTERM, 143}}) {
+    SCOPED_TRACE(row.signal_number);
+    const Stopped stopped = RunAndSignal(Prepare(), {row.signal_number}, /*at_start=*/true);
+    EXPECT_EQ(stopped.exit_code, row.exit_code) << stopped.err;
+  }
 }
 
 }  // namespace
