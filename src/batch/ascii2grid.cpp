@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/ascii_grid_files.h"
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -76,8 +77,7 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
     inputs.push_back(JoinPath(ascii_folder, file));
     names.push_back(BaseName(file));
   }
-  // The conversion streams: one block row and GDAL's block cache, whatever the file's size.
-  std::vector<uint64_t> estimates(inputs.size(), uint64_t{64} << 20);
+  std::vector<uint64_t> estimates(inputs.size(), AsciiToGridPeakBytes());
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
       [inputs = std::move(inputs), names = std::move(names), grid_folder](size_t i) {

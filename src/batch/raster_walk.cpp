@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/contours.h"
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
@@ -121,9 +122,8 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   }
   std::vector<uint64_t> estimates;
   for (const engine::RasterDataset& raster : rasters) {
-    // The slope holds the cells about four times over: padded input, GDAL's output, the result.
-    const uint64_t cells_bytes = FileSizeOf(JoinPath(raster.GetDatasetPath(), "w001001.adf"));
-    estimates.push_back(4 * cells_bytes + (uint64_t{16} << 20));
+    estimates.push_back(
+        RasterPeakBytes(FileSizeOf(JoinPath(raster.GetDatasetPath(), "w001001.adf"))));
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -60,8 +61,7 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   for (int i = 0; i < files.ListCount(); ++i) {
     inputs.push_back(JoinPath(xyz_folder, files.List(i)));
     outputs.push_back(JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc"));
-    // The points and their placing hold about twice the file's bytes.
-    estimates.push_back(2 * FileSizeOf(inputs.back()) + (uint64_t{16} << 20));
+    estimates.push_back(XyzPeakBytes(inputs.back(), FileSizeOf(inputs.back())));
   }
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,
