@@ -82,9 +82,11 @@ struct XyzScan {
   float cell_size = 0;                                // 0 when it could not be had
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;  // valid when points > 0
   GridShape shape;                                    // ncols 0 until shaped
-  std::string error;  // the failure the run would report (log text or message); "" if none
+  float min_z = 0, max_z = 0;  // the heights as single-precision cells hold them; with points > 0
+  std::string error;           // the failure the run would report (log text or message); "" if none
 };
+// Holds the file's points, never their placing. max_grid_bytes: as XyzGridding's.
 XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
-                    const std::string& cell_size_text);
+                    const std::string& cell_size_text, uint64_t max_grid_bytes = UINT64_MAX);
 
 }  // namespace terravox
