@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,7 +108,7 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   const std::vector<std::string> grids = AsciiGridFiles(listing);
 
   // The file count lives in a 16-bit counter: a longer list overflows before any conversion.
-  if (grids.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+  if (grids.size() > static_cast<size_t>(kMaxStepFiles)) {
     return Error(ErrorKind::kOverflow);
   }
   const int count = static_cast<int>(grids.size());

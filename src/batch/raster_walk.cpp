@@ -2,7 +2,6 @@
 #include "batch/raster_walk.h"
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -169,7 +168,7 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
   bool slope_failed = false;
   for (size_t i = 0; i < listed.size(); ++i) {
     if (Status s = StartItem(visited, static_cast<int>(listed.size())); !s.ok()) return s;
-    if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
+    if (visited == kMaxStepFiles) return Error(ErrorKind::kOverflow);
     ++visited;
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));

@@ -24,9 +24,6 @@
 namespace terravox {
 namespace {
 
-// The loop counts files in 16 bits.
-constexpr int kMaxFiles = 32767;
-
 // Deletes an earlier output as a lookup finds it (DeleteOldFile). Not the input file, when the two
 // folders are one and it bears the output's name: the gridder refuses that file instead. A lookup
 // that cannot be answered finds nothing here; the gridder then reports the path for this file.
@@ -82,7 +79,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   KeepShardFiles(options, files);
-  if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
+  if (files.ListCount() > kMaxStepFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> prefetched =
       PrefetchGrids(host, mdl, options, files, host.XyzFolder(), ascii_folder);

@@ -48,27 +48,28 @@ class TemporaryShapefile {
   bool kept_ = false;
 };
 
-// Refuses an interval that would give absurdly many levels over the band's data range. The range
-// is read from the cells themselves: the GRID's statistics file is only a claim about them, and
-// a forged one (min = max) would let any interval through.
-Status CheckLevelCount(GDALRasterBand& band, double interval) {
+// The band's surface. The range is read from the cells themselves: the GRID's statistics file is
+// only a claim about them, and a forged one (min = max) would let any interval through.
+ContourSurface SurfaceOf(GDALRasterBand& band) {
+  ContourSurface surface;
+  surface.columns = band.GetXSize();
+  surface.rows = band.GetYSize();
   double range[2] = {0, 0};
   if (band.ComputeRasterMinMax(FALSE, range) != CE_None) {
-    CPLErrorReset();  // no valid cell: no levels, nothing to refuse
-    return Status::Ok();
+    CPLErrorReset();  // no valid cell
+    return surface;
   }
-  const double levels = (range[1] - range[0]) / interval;
-  if (std::isfinite(levels) && levels <= kMaxContourLevels) return Status::Ok();
-  return EngineError("The contour interval " + FormatDouble(interval) +
-                     " gives too many levels for the data range " + FormatDouble(range[0]) +
-                     " to " + FormatDouble(range[1]));
+  surface.has_data = true;
+  surface.min = range[0];
+  surface.max = range[1];
+  return surface;
 }
 
 // Runs GDAL's contour generator on band 1 of raster into a new line Shapefile at shp_path.
 Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std::string& name,
                      double interval, double level_base) {
   GDALRasterBand* band = raster.GetRasterBand(1);
-  if (Status status = CheckLevelCount(*band, interval); !status.ok()) return status;
+  if (Status status = CheckContourWork(SurfaceOf(*band), interval); !status.ok()) return status;
 
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
   if (driver == nullptr) return EngineError("GDAL has no ESRI Shapefile driver");
@@ -108,6 +109,25 @@ Status WriteContours(GDALDataset& raster, const std::string& shp_path, const std
 }
 
 }  // namespace
+
+Status CheckContourWork(const ContourSurface& surface, double interval) {
+  if (!surface.has_data) return Status::Ok();  // no levels, nothing to refuse
+  const double levels = (surface.max - surface.min) / interval;
+  if (std::isfinite(levels) && levels <= kMaxContourLevels) return Status::Ok();
+  return EngineError("The contour interval " + FormatDouble(interval) +
+                     " gives too many levels for the data range " + FormatDouble(surface.min) +
+                     " to " + FormatDouble(surface.max));
+}
+
+Result<ContourSurface> ReadContourSurface(const std::string& path) {
+  EnsureGdalRegistered();
+  GdalErrorScope scope;
+  GDALDatasetUniquePtr raster(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  if (!raster || raster->GetRasterCount() < 1) {
+    return GdalErrorScope::LastError("Cannot open " + path);
+  }
+  return SurfaceOf(*raster->GetRasterBand(1));
+}
 
 Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const std::string& folder,
                                               double interval, double level_base) {
