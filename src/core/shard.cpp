@@ -41,10 +41,14 @@ uint32_t Fnv1a32(std::string_view bytes) {
   return hash;
 }
 
+int ShardOf(std::string_view file_name, int count) {
+  if (count <= 1) return 0;
+  return static_cast<int>(Fnv1a32(BaseName(file_name)) % static_cast<uint32_t>(count));
+}
+
 bool InShard(const Shard& shard, std::string_view file_name) {
   if (shard.count <= 1) return true;
-  return Fnv1a32(BaseName(file_name)) % static_cast<uint32_t>(shard.count) ==
-         static_cast<uint32_t>(shard.index);
+  return ShardOf(file_name, shard.count) == shard.index;
 }
 
 std::string ShardPath(const std::string& path, const Shard& shard) {

@@ -22,6 +22,9 @@ Result<Shard> ParseShard(std::string_view text);
 // FNV-1a (32 bits) of the bytes: fixed across machines and runs, unlike std::hash.
 uint32_t Fnv1a32(std::string_view bytes);
 
+// The shard of count that takes the tile of this file name (its base name).
+int ShardOf(std::string_view file_name, int count);
+
 // True when the tile of this file name (its base name) belongs to the shard.
 bool InShard(const Shard& shard, std::string_view file_name);
 

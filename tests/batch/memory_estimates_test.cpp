@@ -24,24 +24,29 @@ TEST_F(MemoryEstimatesTest, BudgetIsHalfTheLowestControlGroupLimit) {
   ASSERT_GT(machine, 8 * kGiB) << "the rows take limits below the machine's memory";
   struct Row {
     const char* name;
-    const char* self;                                      // /proc/self/cgroup
+    const char* self;                                        // /proc/self/cgroup
     std::vector<std::pair<std::string, std::string>> files;  // under the root: path, text
     uint64_t budget;
   };
   const Row rows[] = {
-      {"v2, own group", "0::/job/step",
+      {"v2, own group",
+       "0::/job/step",
        {{"job/step/memory.max", "2147483648\n"}, {"job/memory.max", "max\n"}},
        kGiB},
-      {"v2, a group above is lower", "0::/job/step",
+      {"v2, a group above is lower",
+       "0::/job/step",
        {{"job/step/memory.max", "max\n"}, {"job/memory.max", "1073741824\n"}},
        kGiB / 2},
-      {"v2, own group mounted as the root (a container)", "0::/docker/abc",
+      {"v2, own group mounted as the root (a container)",
+       "0::/docker/abc",
        {{"memory.max", "4294967296\n"}},
        2 * kGiB},
-      {"v1 memory group among others", "5:cpu,cpuacct:/\n4:memory:/slurm/job_7\n",
+      {"v1 memory group among others",
+       "5:cpu,cpuacct:/\n4:memory:/slurm/job_7\n",
        {{"memory/slurm/job_7/memory.limit_in_bytes", "3221225472\n"}},
        3 * kGiB / 2},
-      {"v1 without a limit", "4:memory:/slurm/job_7",
+      {"v1 without a limit",
+       "4:memory:/slurm/job_7",
        {{"memory/slurm/job_7/memory.limit_in_bytes", "9223372036854771712\n"}},
        machine / 2},
       {"no control groups", "", {}, machine / 2},
@@ -77,6 +82,27 @@ TEST_F(MemoryEstimatesTest, AnXyzFileIsEstimatedByItsPointsNotItsBytes) {
   EXPECT_GE(short_estimate, 38 * (size / 14));
   EXPECT_GE(long_estimate, 38 * (size / 27));
   EXPECT_LT(long_estimate, short_estimate * 6 / 10);
+}
+
+TEST(StepPeakTest, TheFilesThatMayRunTogetherWithinTheBudget) {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  struct Row {
+    const char* name;
+    int threads;
+    uint64_t budget;
+    uint64_t peak;
+  };
+  const std::vector<uint64_t> estimates = {100 * kMiB, 400 * kMiB, 300 * kMiB, 200 * kMiB};
+  const Row rows[] = {
+      {"one thread: the largest", 1, 10000 * kMiB, 400 * kMiB},
+      {"two workers and the step's thread", 2, 10000 * kMiB, 900 * kMiB},
+      {"as much as the budget", 2, 600 * kMiB, 600 * kMiB},
+      {"the largest alone above the budget", 4, 300 * kMiB, 400 * kMiB},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(StepPeakBytes(estimates, {row.threads, row.budget}), row.peak);
+  }
 }
 
 }  // namespace
