@@ -1,5 +1,5 @@
 // terravox-cli plan: the dry run. Takes run's options, validates, lists each step's files, scans
-// each XYZ file and runs the run's own checks; writes nothing.
+// each XYZ file and runs the run's own checks; writes nothing (but the manifest it is asked for).
 // The totals come first: what a submission costs. A table on stdout, or JSON with --json.
 #include <charconv>
 #include <iostream>
@@ -13,6 +13,7 @@
 #include "batch/plan_costs.h"
 #include "batch/resume_index.h"
 #include "batch/run_plan.h"
+#include "batch/shard_manifest.h"
 #include "core/paths.h"
 
 namespace terravox::cli {
@@ -169,7 +170,7 @@ void PrintPlanTable(const RunPlan& plan, const PlanCosts& costs, const Shard& sh
 Status ResumeEveryShard(const std::string& report, int count, RunOptions& options) {
   auto indexes = std::make_shared<std::vector<ResumeIndex>>();
   for (int k = 0; k < count; ++k) {
-    Result<ResumeIndex> index = ResumeIndex::Load(ShardPath(report, Shard{k, count}));
+    Result<ResumeIndex> index = ResumeIndex::Load(ShardPath(report, Shard(k, count)));
     if (!index.ok()) return index.error();
     indexes->push_back(std::move(index).value());
   }
@@ -178,6 +179,22 @@ Status ResumeEveryShard(const std::string& report, int count, RunOptions& option
     return (*indexes)[static_cast<size_t>(ShardOf(LastPathPiece(input), count))].Done(step, input,
                                                                                       outputs);
   };
+  return Status::Ok();
+}
+
+// The first step's tiles by size, into the manifest file; the costs then show its shares.
+Status WriteManifest(const RunPlan& plan, const std::string& path, int count, RunOptions& options) {
+  std::vector<SizedTile> tiles;
+  if (!plan.steps.empty()) {
+    for (const PlannedFile& file : plan.steps.front().files) {
+      tiles.push_back({BaseName(LastPathPiece(file.input)), file.bytes});
+    }
+  }
+  ShardManifest manifest = AssignBySize(std::move(tiles), count);
+  if (Status s = WriteShardManifest(path, manifest, count); !s.ok()) {
+    return Error(s.error().kind(), "cannot write the manifest " + path + ": " + s.description());
+  }
+  options.shard.manifest = std::make_shared<const ShardManifest>(std::move(manifest));
   return Status::Ok();
 }
 
@@ -203,6 +220,12 @@ int RunPlanCommand(const CLI::App& sub, const PlanFlags& flags,
     }
   }
   RunPlan plan = PlanRun(host, mdl, options);
+  if (per_shard && !flags.run.manifest.empty()) {
+    if (Status s = WriteManifest(plan, flags.run.manifest, flags.shards, options); !s.ok()) {
+      PrintError(s.description());
+      return kExitFailed;
+    }
+  }
   const PlanCosts costs = CostPlan(plan, host, options, per_shard ? flags.shards : 0);
   if (flags.json) {
     std::cout
@@ -218,7 +241,9 @@ SubcommandRun DefinePlan(CLI::App& sub) {
   auto flags = std::make_shared<PlanFlags>();
   AddRunFlags(sub, flags->run);
   sub.add_flag("--json", flags->json, "print the plan as JSON rather than a table");
-  sub.add_option("--shards", flags->shards, "show each of N shards' tiles and bytes")
+  sub.add_option("--shards", flags->shards,
+                 "show each of N shards' tiles and bytes; with --manifest FILE, assign\n"
+                 "the tiles to the shards by size (largest first to the lightest) into FILE")
       ->option_text("N");
   return [&sub, flags](const std::vector<std::string>& positional) {
     return RunPlanCommand(sub, *flags, positional);
@@ -226,7 +251,7 @@ SubcommandRun DefinePlan(CLI::App& sub) {
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"plan", "RUN-OPTIONS... [--shards N] [--json]",
+    {"plan", "RUN-OPTIONS... [--shards N [--manifest FILE]] [--json]",
      "Show what run would do with the same options, writing nothing: the totals per step, the\n"
      "      largest tile, the peak memory of one task, each shard's share; then each step's\n"
      "      files, each XYZ file's points, cell size, extent and columns x rows, every error\n"

@@ -46,7 +46,8 @@ PlanCosts CostPlan(const RunPlan& plan, const HeadlessHost& host, const RunOptio
       totals.bytes += file.bytes;
       totals.cells += std::max<int64_t>(file.cells, 0);
       if (file.scan) {
-        totals.points = std::max<int64_t>(totals.points, 0) + std::max<int64_t>(file.scan->points, 0);
+        totals.points =
+            std::max<int64_t>(totals.points, 0) + std::max<int64_t>(file.scan->points, 0);
       }
       estimates.push_back(file.peak_bytes);
     }
@@ -67,7 +68,7 @@ PlanCosts CostPlan(const RunPlan& plan, const HeadlessHost& host, const RunOptio
     costs.shards.resize(static_cast<size_t>(shard_count));
     for (const PlannedFile& file : tiles) {
       ShardTotals& shard = costs.shards[static_cast<size_t>(
-          ShardOf(LastPathPiece(file.input), shard_count))];
+          ShardOf(LastPathPiece(file.input), shard_count, options.shard.manifest.get()))];
       ++shard.tiles;
       shard.bytes += file.bytes;
     }

@@ -38,7 +38,8 @@ struct PlanCosts {
   std::vector<ShardTotals> shards;  // the first step's tiles and bytes per shard, when asked
 };
 
-// The costs of plan, with each shard of shard_count's share (none for 0).
+// The costs of plan, with each shard of shard_count's share (none for 0; a manifest in
+// options.shard assigns the tiles it names).
 PlanCosts CostPlan(const RunPlan& plan, const HeadlessHost& host, const RunOptions& options,
                    int shard_count);
 

@@ -219,6 +219,34 @@ TEST_F(CliPlanTest, TotalsComeFirstInPlainNumbersAndResumeShowsOnlyWhatIsLeft) {
   EXPECT_EQ(left["steps"][1]["files"][0]["input"], PathIn("data/ascii/s2.asc"));
 }
 
+TEST_F(CliPlanTest, AManifestAssignsTilesBySizeAndEachShardTakesItsOwn) {
+  const std::string manifest = PathIn("manifest.json");
+  json whole = Plan({"--shards", "2", "--manifest", manifest}, 0);
+  const json assigned = json::parse(ReadFile(manifest), nullptr, false);
+  ASSERT_TRUE(assigned.is_object());
+  EXPECT_EQ(assigned["shards"], 2);
+  EXPECT_EQ(assigned["tiles"]["s5"], 0);  // the largest first
+  EXPECT_EQ(assigned["tiles"]["s4"], 1);
+  // Largest first to the lightest shard: the shares differ by no more than the largest tile.
+  const int64_t first = whole["shards"][0]["bytes"];
+  const int64_t second = whole["shards"][1]["bytes"];
+  EXPECT_LE(std::abs(first - second), static_cast<int64_t>(whole["largest"]["bytes"]));
+  for (int k = 0; k < 2; ++k) {
+    SCOPED_TRACE(k);
+    json shard = Plan({"--shard", std::to_string(k) + "/2", "--manifest", manifest}, 0);
+    std::set<std::string> listed;
+    for (const json& file : shard["steps"][0]["files"]) {
+      listed.insert(fs::path(file["input"].get<std::string>()).stem().string());
+    }
+    std::set<std::string> given;
+    for (const auto& [tile, index] : assigned["tiles"].items()) {
+      if (index == k) given.insert(tile);
+    }
+    EXPECT_EQ(listed, given);
+    EXPECT_EQ(shard["totals"][0]["bytes"], whole["shards"][k]["bytes"]);
+  }
+}
+
 TEST_F(CliPlanTest, FailedValidationIsShownAndNothingListed) {
   fs::remove_all(PathIn("data/grid"));
   json plan = Plan({}, 1);
