@@ -21,30 +21,40 @@ constexpr size_t kLineSample = 64 * 1024;
 // shows in the sample.
 constexpr uint64_t kShortestLine = 6;
 
-// The mean length of the lines in the file's first bytes; kShortestLine when none ends there.
-uint64_t MeanLineLength(const std::string& path) {
+// The mean length of the lines in three samples of the file, at its start, middle and end (a
+// survey's first lines may be shorter than the rest: smaller coordinates); kShortestLine when no
+// line ends in them. Only whole lines count: from the first line end in a sample to its last.
+uint64_t MeanLineLength(const std::string& path, uint64_t file_size) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return kShortestLine;
+  const uint64_t last = file_size > kLineSample ? file_size - kLineSample : 0;
   std::string sample(kLineSample, '\0');
-  size_t filled = 0;
-  while (filled < sample.size()) {
-    const ssize_t got = ::read(fd.get(), sample.data() + filled, sample.size() - filled);
-    if (got <= 0) break;
-    filled += static_cast<size_t>(got);
+  uint64_t bytes = 0;
+  uint64_t lines = 0;
+  for (uint64_t offset : {uint64_t{0}, last / 2, last}) {
+    const ssize_t got = ::pread(fd.get(), sample.data(), sample.size(), static_cast<off_t>(offset));
+    if (got <= 0) continue;
+    const std::string_view text(sample.data(), static_cast<size_t>(got));
+    // LF or CR LF ends a line; a file of CR alone counts its CRs.
+    const char end = text.find('\n') != std::string_view::npos ? '\n' : '\r';
+    const size_t first = offset == 0 ? std::string_view::npos : text.find(end);
+    const size_t from = first == std::string_view::npos ? 0 : first + 1;
+    const size_t to = text.rfind(end);
+    if (to == std::string_view::npos || to < from) continue;
+    bytes += to + 1 - from;
+    lines += static_cast<uint64_t>(std::count(text.begin() + from, text.begin() + to + 1, end));
+    if (last == 0) break;  // one sample holds the whole file
   }
-  const std::string_view text(sample.data(), filled);
-  // LF or CR LF ends a line; a file of CR alone counts its CRs.
-  char end = '\n';
-  if (text.find('\n') == std::string_view::npos) end = '\r';
-  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), end));
-  if (lines == 0) return kShortestLine;
-  return std::max<uint64_t>(kShortestLine, (text.rfind(end) + 1) / lines);
+  return lines == 0 ? kShortestLine : std::max(kShortestLine, bytes / lines);
 }
 
 }  // namespace
 
 uint64_t XyzPeakBytes(const std::string& path, uint64_t file_size) {
-  const uint64_t points = file_size / MeanLineLength(path) + 1;
+  return XyzPeakBytesForPoints(file_size / MeanLineLength(path, file_size) + 1);
+}
+
+uint64_t XyzPeakBytesForPoints(uint64_t points) {
   return points * kXyzBytesPerPoint + kXyzFixedBytes;
 }
 

@@ -144,6 +144,9 @@ bool PlanXyz(Planner& p, const BatchMdl& mdl, NameSet& ascii_names) {
     file.scan = ScanXyzFile(file.input, mdl.strSeparator, p.host.CellSizeGiven(),
                             p.host.CellSizeText(), p.options.max_grid_bytes);
     file.error = file.scan->error;
+    if (file.scan->points > 0) {
+      file.peak_bytes = XyzPeakBytesForPoints(static_cast<uint64_t>(file.scan->points));
+    }
     // The old output goes first, whether or not the new one is made.
     if (file.error.empty()) {
       ascii_names.insert(output_name);

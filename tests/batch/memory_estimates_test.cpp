@@ -82,6 +82,14 @@ TEST_F(MemoryEstimatesTest, AnXyzFileIsEstimatedByItsPointsNotItsBytes) {
   EXPECT_GE(short_estimate, 38 * (size / 14));
   EXPECT_GE(long_estimate, 38 * (size / 27));
   EXPECT_LT(long_estimate, short_estimate * 6 / 10);
+
+  // Short lines first (small coordinates), then long ones: counted over the whole file.
+  WriteFile(PathIn("mixed.xyz"), short_lines + long_lines + long_lines + long_lines);
+  const uint64_t points = 20000 + 3 * 10000;
+  const uint64_t mixed =
+      XyzPeakBytes(PathIn("mixed.xyz"), short_lines.size() + 3 * long_lines.size());
+  EXPECT_LT(mixed, XyzPeakBytesForPoints(points * 5 / 4));
+  EXPECT_GE(mixed, XyzPeakBytesForPoints(points * 3 / 4));
 }
 
 TEST(StepPeakTest, TheFilesThatMayRunTogetherWithinTheBudget) {
