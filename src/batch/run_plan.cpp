@@ -144,6 +144,9 @@ bool PlanXyz(Planner& p, const BatchMdl& mdl, NameSet& ascii_names) {
     file.scan = ScanXyzFile(file.input, mdl.strSeparator, p.host.CellSizeGiven(),
                             p.host.CellSizeText(), p.options.max_grid_bytes);
     file.error = file.scan->error;
+    if (Status s = CheckGridIsNotInput(file.input, file.output); !s.ok()) {
+      file.error = s.description();
+    }
     if (file.scan->points > 0) {
       file.peak_bytes = XyzPeakBytesForPoints(static_cast<uint64_t>(file.scan->points));
     }

@@ -57,10 +57,7 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     // waking its threads cost more than such a file's whole work: it stays on this thread.
     const int threads = reader.file_size() < 2 * reading.piece_bytes ? 1 : how.threads;
     reading.threads = threads;
-    // The grid would replace the very points it is made from.
-    if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
-      throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
-    }
+    ThrowIfError(CheckGridIsNotInput(strXyzFile, strAscFile));
     FilePoints points;
     bool fits = false;
     {
@@ -93,6 +90,14 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     return Status::Ok();
   });
   return gridded;
+}
+
+Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& strAscFile) {
+  // The grid would replace the very points it is made from.
+  if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
+    return Error(ErrorKind::kOther, "The output file is the input file");
+  }
+  return Status::Ok();
 }
 
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {

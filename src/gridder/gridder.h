@@ -74,6 +74,10 @@ struct GriddedFile {
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
                         const XyzGridding& how, const CellSizeChoice& cell_size);
 
+// The failure of a file whose grid would be the file itself (the same file by another name, in an
+// XYZ folder that is the ASCII folder); OK otherwise. GridXyzFile checks it once the file opens.
+Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& strAscFile);
+
 // What gridding a file would find, without writing anything: the same reading, cell size,
 // shape and placing as ConvertXyzFile, so the figures equal those of a run.
 struct XyzScan {

@@ -126,7 +126,7 @@ TEST_F(CliPlanTest, ListsEveryStepAndEachShardsShare) {
   EXPECT_EQ(from_shards, from_whole);
 }
 
-// The four ways a run stops at its own checks: plan exits 1 and says each failure in the run's
+// The ways a run stops at its own checks: plan exits 1 and says each failure in the run's
 // words, every one of which the run then prints.
 TEST_F(CliPlanTest, FailsWithTheRunsOwnTextWhereTheRunWouldStop) {
   struct Row {
@@ -159,6 +159,9 @@ TEST_F(CliPlanTest, FailsWithTheRunsOwnTextWhereTheRunWouldStop) {
        chain_with("--slope-dir", PathIn("data/grid"))},
       {"a contour interval of 1e-7", [](const std::string&) {},
        chain_with("--contour-interval", "1e-7")},
+      {"an XYZ file that would be its own grid",
+       [](const std::string& data) { WriteFile(data + "/xyz/g.asc", TileXyz(0, 3)); },
+       chain_with("--ascii-dir", PathIn("data/xyz"))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
