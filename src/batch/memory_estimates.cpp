@@ -16,7 +16,7 @@ namespace {
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 constexpr uint64_t kXyzBytesPerPoint = 40;
 constexpr uint64_t kXyzFixedBytes = 32 * kMiB;
-constexpr size_t kLineSample = 64 * 1024;
+constexpr size_t kLineSample = size_t{64} * 1024;
 // The shortest line a point can have ("0 0 0" and a line end): the estimate when no line end
 // shows in the sample.
 constexpr uint64_t kShortestLine = 6;

@@ -120,6 +120,7 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
     }
   }
   std::vector<uint64_t> estimates;
+  estimates.reserve(rasters.size());
   for (const engine::RasterDataset& raster : rasters) {
     estimates.push_back(
         RasterPeakBytes(FileSizeOf(JoinPath(raster.GetDatasetPath(), "w001001.adf"))));
