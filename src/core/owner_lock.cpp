@@ -77,10 +77,13 @@ UniqueFd TakeLock(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd.valid()) return {};
     struct flock lock = WholeFile(F_WRLCK);
-    if (::fcntl(fd.get(), kSetLock, &lock) != 0) return {};
     struct stat opened {};
+    if (::fcntl(fd.get(), kSetLock, &lock) != 0 || ::fstat(fd.get(), &opened) != 0) {
+      // A file system without locks: a lock file no one holds would say this process has ended.
+      ::unlink(path.c_str());
+      return {};
+    }
     struct stat named {};
-    if (::fstat(fd.get(), &opened) != 0) return {};
     if (::lstat(path.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
         opened.st_ino != named.st_ino) {
       continue;
@@ -91,6 +94,7 @@ UniqueFd TakeLock(const std::string& path) {
     }
     return fd;
   }
+  ::unlink(path.c_str());
   return {};
 }
 
