@@ -35,6 +35,10 @@ std::string Number(Value value) {
   return ec == std::errc() ? std::string(text, end) : "?";
 }
 
+std::string Tiles(int64_t count) {
+  return std::to_string(count) + (count == 1 ? " tile" : " tiles");
+}
+
 std::string Mebibytes(uint64_t bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MiB"; }
 
 json ScanJson(const XyzScan& scan) {
@@ -118,7 +122,7 @@ std::string ScanText(const XyzScan& scan) {
 void PrintCosts(const PlanCosts& costs) {
   std::cout << "totals:\n";
   for (const StepTotals& step : costs.steps) {
-    std::cout << "  " << step.step << ": " << step.tiles << " tiles";
+    std::cout << "  " << step.step << ": " << Tiles(step.tiles);
     if (step.points >= 0) std::cout << ", " << step.points << " points";
     std::cout << ", " << step.bytes << " bytes, " << step.cells << " cells";
     if (step.done > 0) std::cout << " (" << step.done << " done already)";
@@ -136,8 +140,8 @@ void PrintCosts(const PlanCosts& costs) {
   std::cout << "peak memory of one task at --jobs " << costs.threads << ": "
             << Mebibytes(costs.peak_bytes) << " (budget " << Mebibytes(costs.budget) << ")\n";
   for (size_t k = 0; k < costs.shards.size(); ++k) {
-    std::cout << "  shard " << k << "/" << costs.shards.size() << ": " << costs.shards[k].tiles
-              << " tiles, " << costs.shards[k].bytes << " bytes\n";
+    std::cout << "  shard " << k << "/" << costs.shards.size() << ": "
+              << Tiles(costs.shards[k].tiles) << ", " << costs.shards[k].bytes << " bytes\n";
   }
 }
 
