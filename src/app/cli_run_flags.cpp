@@ -2,6 +2,9 @@
 #include "app/cli_run_flags.h"
 
 #include <cstdlib>
+#include <memory>
+
+#include "batch/shard_manifest.h"
 
 namespace terravox::cli {
 
@@ -9,8 +12,8 @@ const char* const kRunSynopsis =
     "--input xyz|ascii|grid [--xyz-dir D] [--cell-size S]\n"
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
-    "        [--shard K/N] [--jobs N] [--report FILE] [--resume] [--keep-going]\n"
-    "        [--submission ID] [--cog-dir D] [--contour-gpkg FILE]";
+    "        [--shard K/N [--manifest FILE]] [--jobs N] [--report FILE] [--resume]\n"
+    "        [--keep-going] [--submission ID] [--cog-dir D] [--contour-gpkg FILE]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -43,6 +46,10 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
                  "take only shard K of N of the tiles (by a hash of the base name);\n"
                  "the log and report get .shard-K in their names, or %K replaced")
       ->option_text("K/N");
+  sub.add_option("--manifest", flags.manifest,
+                 "with --shard: take the tiles the manifest (plan --manifest) gives\n"
+                 "shard K, and the others by the hash")
+      ->option_text("FILE");
   sub.add_option("--jobs", flags.jobs, "files worked on at once (default 0: every core)")
       ->option_text("N");
   sub.add_option("--report", flags.report, "write what became of each file, one JSON object a line")
@@ -104,6 +111,21 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
     Result<Shard> shard = ParseShard(flags.shard);
     if (!shard.ok()) return shard.error();
     options.shard = *shard;
+    if (!flags.manifest.empty()) {
+      Result<LoadedManifest> manifest = ReadShardManifest(flags.manifest);
+      if (!manifest.ok()) return manifest.error();
+      if (manifest->count != options.shard.count) {
+        return Error(ErrorKind::kOther, "the manifest " + flags.manifest + " is for " +
+                                            std::to_string(manifest->count) + " shards, not " +
+                                            std::to_string(options.shard.count));
+      }
+      options.shard.manifest = std::make_shared<const ShardManifest>(std::move(manifest->tiles));
+    }
+  } else if (!flags.manifest.empty()) {
+    const CLI::Option* shards = sub.get_option_no_throw("--shards");
+    if (shards == nullptr || shards->count() == 0) {
+      return Error(ErrorKind::kOther, "--manifest needs --shard K/N");
+    }
   }
   if (flags.resume && flags.report.empty()) {
     return Error(ErrorKind::kOther, "--resume needs the --report of the earlier run");

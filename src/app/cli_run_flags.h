@@ -25,6 +25,7 @@ struct RunFlags {
   std::string slope_dir;
   std::string log;
   std::string shard;
+  std::string manifest;
   std::string report;
   bool resume = false;
   bool keep_going = false;

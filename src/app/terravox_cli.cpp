@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/cli_common.h"
+#include "app/cli_signals.h"
 
 namespace terravox::cli {
 namespace {
@@ -111,6 +112,7 @@ std::string UsageText() {
 }  // namespace terravox::cli
 
 int main(int argc, char** argv) {
+  terravox::cli::InstallStopSignals();
   try {
     return terravox::cli::Dispatch(argc, argv);
   } catch (const std::exception& e) {

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 
 #include "batch/ascii_grid_files.h"
 #include "batch/extra_outputs.h"
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -81,12 +81,12 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& option
     inputs.push_back(JoinPath(ascii_folder, file));
     names.push_back(BaseName(file));
   }
-  // The conversion streams: one block row and GDAL's block cache, whatever the file's size. A COG
-  // holds the cells and their overviews, which take about as many bytes as the text of the grid.
+  // A COG holds the cells and their overviews, which take about as many bytes as the text of
+  // the grid.
   std::vector<uint64_t> estimates(skip.size(), 0);
   for (size_t i = 0; i < skip.size(); ++i) {
     if (skip[i]) continue;
-    estimates[i] = (uint64_t{64} << 20) + (cogs.enabled() ? FileSizeOf(inputs[i]) : 0);
+    estimates[i] = AsciiToGridPeakBytes() + (cogs.enabled() ? FileSizeOf(inputs[i]) : 0);
   }
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
@@ -141,7 +141,7 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
   const std::vector<std::string> grids = AsciiGridFiles(listing);
 
   // The file count lives in a 16-bit counter: a longer list overflows before any conversion.
-  if (grids.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+  if (grids.size() > static_cast<size_t>(kMaxStepFiles)) {
     return Error(ErrorKind::kOverflow);
   }
   const int count = static_cast<int>(grids.size());

@@ -22,6 +22,7 @@
 #include "batch/raster_walk.h"
 #include "batch/resume_index.h"
 #include "batch/run_report.h"
+#include "batch/step_settings.h"
 #include "batch/xyz2ascii.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
@@ -88,26 +89,6 @@ std::vector<std::string> StepNames(const Host& host) {
   if (host.RunSlope()) steps.emplace_back(kStepSlope);
   if (host.RunContour()) steps.emplace_back(kStepContours);
   return steps;
-}
-
-// A number as the run will read it, so "2.50" and "2.5" are one setting; the text when it is
-// no number (the step then fails on it).
-template <typename Parsed, typename Format>
-std::string Canonical(const std::string& text, Parsed parse, Format format) {
-  auto value = parse(text);
-  return value.ok() ? format(*value) : text;
-}
-
-// The settings that shape each step's outputs besides its input, as the report keeps them: a
-// resumed run redoes a file whose record holds others.
-std::map<std::string, std::string> StepSettings(const Host& host, const BatchMdl& mdl) {
-  const std::string cell_size = host.CellSizeGiven()
-                                    ? Canonical(host.CellSizeText(), ParseSingle, FormatSingle)
-                                    : std::string("derived");
-  return {
-      {kStepXyz2Ascii, "cell size " + cell_size + ", separator \"" + mdl.strSeparator + "\""},
-      {kStepContours, "interval " + Canonical(host.ContourInterval(), ParseDouble, FormatDouble) +
-                          ", start " + Canonical(host.ContourBase(), ParseDouble, FormatDouble)}};
 }
 
 // What the run learns of its files as the steps report them: the failures in order, and the

@@ -1,12 +1,12 @@
-// PrefetchLimits from the run options, the core count and the physical memory.
+// PrefetchLimits from the run options, the core count and the memory budget.
 #include "batch/prefetch_limits.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <thread>
+
+#include "batch/memory_estimates.h"
 
 namespace terravox {
 
@@ -15,14 +15,7 @@ PrefetchLimits PrefetchLimitsFor(const RunOptions& options) {
   limits.threads = options.jobs > 0
                        ? options.jobs
                        : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  limits.memory_budget = options.memory_budget;
-  if (limits.memory_budget == 0) {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGE_SIZE);
-    limits.memory_budget = pages > 0 && page_size > 0
-                               ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size) / 2
-                               : uint64_t{1} << 30;
-  }
+  limits.memory_budget = MemoryBudget(options);
   return limits;
 }
 

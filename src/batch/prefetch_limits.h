@@ -10,7 +10,7 @@
 
 namespace terravox {
 
-// The threads (--jobs, else one per core) and budget (else half the physical memory).
+// The threads (--jobs, else one per core) and the memory budget (batch/memory_estimates.h).
 PrefetchLimits PrefetchLimitsFor(const RunOptions& options);
 
 // The size of a file in bytes; 0 when it cannot be told.

@@ -2,7 +2,6 @@
 #include "batch/raster_walk.h"
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "batch/contours.h"
 #include "batch/extra_outputs.h"
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/prepared_outputs.h"
@@ -192,12 +192,12 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
     }
   }
   std::vector<uint64_t> estimates;
+  estimates.reserve(rasters.size());
   for (size_t i = 0; i < rasters.size(); ++i) {
-    // The slope holds the cells about four times over: padded input, GDAL's output, the result.
     const uint64_t cells_bytes =
         FileSizeOf(engine::GridFilePath(rasters[i].GetDatasetPath(), "w001001.adf"));
     const bool idle = plans[i].tile_failed || (plans[i].slope_done && plans[i].contours_done);
-    estimates.push_back(idle ? 0 : 4 * cells_bytes + (uint64_t{16} << 20));
+    estimates.push_back(idle ? 0 : RasterPeakBytes(cells_bytes));
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
@@ -257,7 +257,7 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
   bool failed = false;
   for (size_t i = 0; i < listed.size(); ++i) {
     if (Status s = StartItem(visited, static_cast<int>(listed.size())); !s.ok()) return s;
-    if (visited == std::numeric_limits<int16_t>::max()) return Error(ErrorKind::kOverflow);
+    if (visited == kMaxStepFiles) return Error(ErrorKind::kOverflow);
     ++visited;
     std::optional<PreparedRaster> prepared;
     if (prefetched) prepared.emplace(prefetched->Take(i));

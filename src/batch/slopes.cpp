@@ -52,13 +52,7 @@ Status ReplaceSlope(const engine::RasterDataset& input,
                     const std::optional<engine::RasterDataset>& old_grid,
                     const std::string& output_path, Result<engine::PendingDir>* prepared,
                     SlopeCog* cog) {
-  // With the slope folder equal to the GRID folder the output is the input itself: removing it
-  // would destroy the data before its slope is made.
-  if (SameFolder(output_path, input.GetDatasetPath())) {
-    return Error(ErrorKind::kOther, "The slope folder is the GRID folder: the slope of " +
-                                        LastPathPiece(input.GetDatasetPath()) +
-                                        " would replace its own raster");
-  }
+  if (Status s = CheckSlopeTarget(output_path, input.GetDatasetPath()); !s.ok()) return s;
   if (old_grid.has_value() && old_grid->IsDeletable()) {
     if (Status s = old_grid->RemoveDataset(); !s.ok()) return s;
   }
@@ -66,6 +60,14 @@ Status ReplaceSlope(const engine::RasterDataset& input,
 }
 
 }  // namespace
+
+Status CheckSlopeTarget(const std::string& output_path, const std::string& input_path) {
+  // With the slope folder equal to the GRID folder the output is the input itself: removing it
+  // would destroy the data before its slope is made.
+  if (!SameFolder(output_path, input_path)) return Status::Ok();
+  return Error(ErrorKind::kOther, "The slope folder is the GRID folder: the slope of " +
+                                      LastPathPiece(input_path) + " would replace its own raster");
+}
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder, Result<engine::PendingDir>* prepared,
@@ -89,8 +91,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
   if (status.ok()) return Status::Ok();
   // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;
-  if (failure != nullptr) *failure = "File Error-" + status.description();
-  host.MsgBox("File Error-" + status.description(), kInterruptedTitle);
+  if (failure != nullptr) *failure = kFileErrorPrefix + status.description();
+  host.MsgBox(kFileErrorPrefix + status.description(), kInterruptedTitle);
   mdl.bRunOk = false;
   return Status::Ok();
 }

@@ -30,4 +30,8 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
                     Result<engine::PendingDir>* prepared = nullptr, std::string* failure = nullptr,
                     SlopeCog* cog = nullptr);
 
+// The handled failure CreateSlopes gives when the slope at output_path would replace its own input
+// raster (the slope folder is the GRID folder, however spelt), or OK.
+Status CheckSlopeTarget(const std::string& output_path, const std::string& input_path);
+
 }  // namespace terravox

@@ -13,6 +13,9 @@
 
 namespace terravox {
 
+// Each step counts its files in a 16-bit counter: one more file than this overflows it.
+inline constexpr int kMaxStepFiles = 32767;
+
 // Keeps only the files of the run's shard.
 void KeepShardFiles(const RunOptions& options, FileList& files);
 

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/prefetcher.h"
 #include "batch/step_files.h"
@@ -22,9 +23,6 @@
 
 namespace terravox {
 namespace {
-
-// The loop counts files in 16 bits.
-constexpr int kMaxFiles = 32767;
 
 // Deletes an earlier output as a lookup finds it (DeleteOldFile). Not the input file, when the two
 // folders are one and it bears the output's name: the gridder refuses that file instead. A lookup
@@ -60,8 +58,7 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   for (int i = 0; i < files.ListCount(); ++i) {
     inputs.push_back(JoinPath(xyz_folder, files.List(i)));
     outputs.push_back(JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc"));
-    // The points and their placing hold about twice the file's bytes.
-    estimates.push_back(skip[i] ? 0 : 2 * FileSizeOf(inputs.back()) + (uint64_t{16} << 20));
+    estimates.push_back(skip[i] ? 0 : XyzPeakBytes(inputs.back(), FileSizeOf(inputs.back())));
   }
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,
@@ -84,7 +81,7 @@ Status XYZ2ASCII(Host& host, BatchMdl& mdl, const RunOptions& options) {
   FileList& files = host.FolderList();
   if (Status s = files.SetPath(host.XyzFolder()); !s.ok()) return s;
   KeepShardFiles(options, files);
-  if (files.ListCount() > kMaxFiles) return Error(ErrorKind::kOverflow);
+  if (files.ListCount() > kMaxStepFiles) return Error(ErrorKind::kOverflow);
   int count = files.ListCount();
   // What a resumed run skips is known before any file is worked out, so the work ahead leaves
   // those files out.

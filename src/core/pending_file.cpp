@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "core/owner_lock.h"
 #include "core/paths.h"
 #include "core/temporary_name.h"
 
@@ -30,7 +31,8 @@ Error CreateError(int err) {
 PendingFile::PendingFile(PendingFile&& other) noexcept
     : target_(std::move(other.target_)),
       temp_path_(std::exchange(other.temp_path_, {})),
-      fd_(std::move(other.fd_)) {}
+      fd_(std::move(other.fd_)),
+      owner_lock_(std::move(other.owner_lock_)) {}
 
 PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
   if (this != &other) {
@@ -38,6 +40,7 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
     target_ = std::move(other.target_);
     temp_path_ = std::exchange(other.temp_path_, {});
     fd_ = std::move(other.fd_);
+    owner_lock_ = std::move(other.owner_lock_);
   }
   return *this;
 }
@@ -48,12 +51,14 @@ void PendingFile::Discard() {
   (void)fd_.Close();
   if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
   temp_path_.clear();
+  owner_lock_.reset();
 }
 
 Status PendingFile::Create(const std::string& target) {
   Discard();
   target_ = target;
   std::string folder = FolderPrefix(target);
+  owner_lock_ = HoldOwnerLock(folder);
   constexpr int kAttempts = 16;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string path = folder + NewTemporaryStem() + std::string(kTemporarySuffix);

@@ -2,6 +2,7 @@
 // by Commit(), so a failure never leaves a half-written file under the real name.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,7 @@ class PendingFile {
   std::string target_;
   std::string temp_path_;
   UniqueFd fd_;
+  std::shared_ptr<const void> owner_lock_;  // held while the temporary file exists
 };
 
 }  // namespace terravox

@@ -1,4 +1,4 @@
-// ProcessTag: the machine id, and process start times read from /proc/PID/stat.
+// ProcessTag: the running system's boot id, and process start times read from /proc/PID/stat.
 #include "core/process_tag.h"
 
 #include <fcntl.h>
@@ -20,14 +20,25 @@ namespace {
 // whose closing parenthesis is the last one on the line (the name itself may hold any).
 constexpr int kStartFieldAfterName = 22 - 3;
 
-uint32_t MachineTag() {
-  std::ifstream machine_id("/etc/machine-id");
+// The first 32 bits of a file's leading hex text (a boot id "64430f65-...", a machine id).
+std::optional<uint32_t> LeadingHex32(const char* path) {
+  std::ifstream file(path);
   std::string text;
   uint32_t tag = 0;
-  if (machine_id >> text && text.size() >= 8 &&
+  if (file >> text && text.size() >= 8 &&
       std::from_chars(text.data(), text.data() + 8, tag, 16).ptr == text.data() + 8) {
     return tag;
   }
+  return std::nullopt;
+}
+
+// The running system: its boot id, new at every boot and the same in every container and PID
+// namespace on it, so that "this machine" means "this kernel", where process ids and locks mean
+// something. A node cloned from another, machine id included, still boots with an id of its own.
+// Without one, the machine id, else a hash of the host name.
+uint32_t MachineTag() {
+  if (std::optional<uint32_t> boot = LeadingHex32("/proc/sys/kernel/random/boot_id")) return *boot;
+  if (std::optional<uint32_t> machine = LeadingHex32("/etc/machine-id")) return *machine;
   char host[256] = {};
   if (::gethostname(host, sizeof host - 1) != 0) return 0;
   return static_cast<uint32_t>(std::hash<std::string_view>{}(host));

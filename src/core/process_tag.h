@@ -8,8 +8,9 @@
 namespace terravox {
 
 struct ProcessTag {
-  // The first 32 bits of the machine id (else a hash of the host name): a process id means
-  // nothing on another machine writing to a shared folder.
+  // The first 32 bits of the running system's boot id (else of the machine id, else a hash of
+  // the host name): a process id means nothing on another machine writing to a shared folder,
+  // nor on this one before its last boot.
   uint32_t machine = 0;
   int64_t pid = 0;
   // Clock ticks from boot to the process's start; 0 where the system does not tell. A process

@@ -41,10 +41,18 @@ uint32_t Fnv1a32(std::string_view bytes) {
   return hash;
 }
 
+int ShardOf(std::string_view file_name, int count, const ShardManifest* manifest) {
+  if (count <= 1) return 0;
+  const std::string tile = BaseName(file_name);
+  if (manifest != nullptr) {
+    if (auto found = manifest->find(tile); found != manifest->end()) return found->second;
+  }
+  return static_cast<int>(Fnv1a32(tile) % static_cast<uint32_t>(count));
+}
+
 bool InShard(const Shard& shard, std::string_view file_name) {
   if (shard.count <= 1) return true;
-  return Fnv1a32(BaseName(file_name)) % static_cast<uint32_t>(shard.count) ==
-         static_cast<uint32_t>(shard.index);
+  return ShardOf(file_name, shard.count, shard.manifest.get()) == shard.index;
 }
 
 std::string ShardPath(const std::string& path, const Shard& shard) {

@@ -5,12 +5,13 @@
 // The leading "." hides it from folder listings and dataset enumerations; the process named in
 // it lets a later run remove it once that process is gone, and never while it runs.
 //
-// Why a name and not a lock: a lock lives only as long as an open descriptor, and the GRID
-// writer's folder and GDAL's Shapefile files keep none of ours open for their whole life. The
-// process id alone is reused; with the start time it names one process for good. The machine
-// tag keeps other machines' work in a shared folder out of reach. Whatever cannot be told for
-// certain (another machine, no start time) is kept: a leftover that stays costs disk space, a
-// live temporary removed would cost a run.
+// The name says whose a temporary is; whether that owner still lives is told by the lock it holds
+// on a sibling file (core/owner_lock.h): the GRID writer's folder and GDAL's Shapefile files keep
+// no descriptor of ours open for their whole life, and a process id means nothing across PID
+// namespaces. The process id with its start time names one process for good; the machine tag
+// keeps other systems' work in a shared folder out of reach. Whatever cannot be told for certain
+// (another system, no lock file) is kept: a leftover that stays costs disk space until
+// `terravox-cli clean`, a live temporary removed would cost a run.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,16 +35,12 @@ void AddWindows(const std::vector<float>& north, const std::vector<float>& south
 
 std::string Whole(double value) { return std::to_string(std::llround(value)); }
 
-}  // namespace
 
-Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
-  EnsureGdalRegistered();
-  GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
-  if (!raster.ok()) return raster.error();
-  GDALRasterBand* band = (*raster)->GetRasterBand(1);
-  const int ncols = (*raster)->GetRasterXSize();
-  const int nrows = (*raster)->GetRasterYSize();
+// Reads every cell of band 1 of raster, two rows at a time.
+Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
+  GDALRasterBand* band = raster.GetRasterBand(1);
+  const int ncols = raster.GetRasterXSize();
+  const int nrows = raster.GetRasterYSize();
   int has_nodata = 0;
   const double nodata = band->GetNoDataValue(&has_nodata);
   const float nodata_cell = static_cast<float>(nodata);
@@ -55,7 +52,7 @@ Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
     if (Status s = CheckRun(); !s.ok()) return s.error();
     if (band->RasterIO(GF_Read, 0, row, ncols, 1, south.data(), ncols, 1, GDT_Float32, 0, 0,
                        nullptr) != CE_None) {
-      return GdalErrorScope::LastError("Cannot read " + input.GetDatasetPath());
+      return GdalErrorScope::LastError("Cannot read " + path);
     }
     for (float& v : south) {
       if (has_nodata && v == nodata_cell) v = NAN;
@@ -68,6 +65,36 @@ Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
     std::swap(north, south);
   }
   return figures;
+}
+
+}  // namespace
+
+Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
+  EnsureGdalRegistered();
+  GdalErrorScope scope;
+  Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
+  if (!raster.ok()) return raster.error();
+  return FiguresOf(**raster, input.GetDatasetPath());
+}
+
+Result<ContourFigures> ReadContourFiguresAt(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status)) return ReadContourFigures(RasterDataset(path));
+  // Only a regular file is opened (a FIFO would hang the plan), and only as an ESRI ASCII grid:
+  // no driver that follows paths written inside the file.
+  if (!std::filesystem::is_regular_file(status)) {
+    return EngineError("Cannot open " + path + ": not a regular file");
+  }
+  EnsureGdalRegistered();
+  GdalErrorScope scope;
+  const char* const drivers[] = {"AAIGrid", nullptr};
+  GDALDatasetUniquePtr raster(GDALDataset::Open(
+      path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+  if (!raster || raster->GetRasterCount() < 1) {
+    return GdalErrorScope::LastError("Cannot open " + path);
+  }
+  return FiguresOf(*raster, path);
 }
 
 Status CheckContourWork(const ContourFigures& figures, double interval) {

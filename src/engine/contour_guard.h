@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/status.h"
 #include "engine/raster_dataset.h"
@@ -33,6 +34,9 @@ inline constexpr double kMaxContourCrossingsPerWindow = 100;
 // The figures of the GRID, read from every cell (two rows at a time): its statistics file is
 // only a claim about them. Fails as opening or reading the GRID fails.
 Result<ContourFigures> ReadContourFigures(const RasterDataset& input);
+// The same of an ESRI ASCII grid or GRID at path, for a plan of the run, which must see the figures
+// of a grid before the run makes its GRID.
+Result<ContourFigures> ReadContourFiguresAt(const std::string& path);
 
 // OK when contours at interval (finite, > 0) over a raster of these figures stay within the
 // bounds above; otherwise the error the contour step fails with, before it writes anything.

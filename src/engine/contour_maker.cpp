@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/number_format.h"
+#include "core/owner_lock.h"
 #include "core/paths.h"
 #include "engine/contour_guard.h"
 #include "engine/contour_maker.h"
@@ -98,6 +99,8 @@ Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const 
   GdalErrorScope scope;
   Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
   if (!raster.ok()) return raster.error();
+  // Before the temporary, and released after its guard: a sweep never finds it unlocked.
+  std::shared_ptr<const void> owner_lock = HoldOwnerLock(folder);
   Result<std::string> name = FreshShapefileName(folder);
   if (!name.ok()) return name.error();
 
@@ -106,7 +109,9 @@ Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const 
   Status written = WriteContours(**raster, base_path + ".shp", *name, interval, level_base);
   if (!written.ok()) return written.error();
   temporary.Keep();
-  return ShapefileDataset(folder, *name, KnownShapefileSuffixes(base_path));
+  ShapefileDataset contours(folder, *name, KnownShapefileSuffixes(base_path));
+  contours.HoldOwnerLockUntilRenamed(std::move(owner_lock));
+  return contours;
 }
 
 }  // namespace terravox::engine

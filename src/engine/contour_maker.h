@@ -2,6 +2,7 @@
 // ESRI Shapefile under a fresh temporary name in a folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/status.h"

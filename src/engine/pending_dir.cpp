@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "core/owner_lock.h"
 #include "core/paths.h"
 #include "core/temporary_name.h"
 
@@ -58,16 +59,19 @@ Result<PendingDir> PendingDir::CreateAhead(const std::string& target_path) {
   if (!fs::is_directory(parent.empty() ? "." : parent, ec)) {
     return Error(ErrorKind::kPathNotFound);
   }
+  std::shared_ptr<const void> owner_lock = HoldOwnerLock(parent);
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string temp = parent + NewTemporaryStem() + std::string(kTemporarySuffix);
-    if (::mkdir(temp.c_str(), 0777) == 0) return PendingDir(target, temp);
+    if (::mkdir(temp.c_str(), 0777) == 0) return PendingDir(target, temp, std::move(owner_lock));
     if (errno != EEXIST) return Error::FromErrno(errno);
   }
   return Error::FromErrno(EEXIST);
 }
 
 PendingDir::PendingDir(PendingDir&& other) noexcept
-    : target_(std::move(other.target_)), temp_path_(std::exchange(other.temp_path_, {})) {}
+    : target_(std::move(other.target_)),
+      temp_path_(std::exchange(other.temp_path_, {})),
+      owner_lock_(std::move(other.owner_lock_)) {}
 
 PendingDir::~PendingDir() {
   if (temp_path_.empty()) return;
@@ -81,6 +85,7 @@ Status PendingDir::Commit() {
   if (err == EEXIST || err == ENOTEMPTY) return DatasetExistsError(target_);
   if (err != 0) return Error::FromErrno(err);
   temp_path_.clear();
+  owner_lock_.reset();
   return Status::Ok();
 }
 

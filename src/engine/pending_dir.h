@@ -3,6 +3,7 @@
 // real name.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/status.h"
@@ -34,10 +35,13 @@ class PendingDir {
   Status Commit();
 
  private:
-  PendingDir(std::string target, std::string temp_path)
-      : target_(std::move(target)), temp_path_(std::move(temp_path)) {}
+  PendingDir(std::string target, std::string temp_path, std::shared_ptr<const void> owner_lock)
+      : target_(std::move(target)),
+        temp_path_(std::move(temp_path)),
+        owner_lock_(std::move(owner_lock)) {}
   std::string target_;
-  std::string temp_path_;  // empty once committed or moved from
+  std::string temp_path_;                   // empty once committed or moved from
+  std::shared_ptr<const void> owner_lock_;  // held while the temporary folder exists
 };
 
 // The error for a dataset that is already there.

@@ -58,6 +58,7 @@ Status ShapefileDataset::SetDatasetName(const std::string& name) {
     return Error::FromErrno(ec.value());
   }
   name_ = name;
+  owner_lock_.reset();
   return Status::Ok();
 }
 

@@ -2,6 +2,7 @@
 // renamed.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,11 @@ class ShapefileDataset {
   // Folder, separator and name, without extension.
   std::string GetDatasetPath() const;
   const std::string& name() const { return name_; }
+  // Keeps this process's lock in the folder (core/owner_lock.h) while the Shapefile bears a
+  // temporary name.
+  void HoldOwnerLockUntilRenamed(std::shared_ptr<const void> owner_lock) {
+    owner_lock_ = std::move(owner_lock);
+  }
 
   // Renames every file of the Shapefile. Fails when a .shp, .shx or .dbf of the new name
   // exists; stale companion files of the new name (.prj, .cpg, .sbn, .sbx) are replaced.
@@ -33,6 +39,7 @@ class ShapefileDataset {
   std::string folder_;
   std::string name_;
   std::vector<std::string> suffixes_;  // empty: unknown, found by listing the folder
+  std::shared_ptr<const void> owner_lock_;
 };
 
 }  // namespace terravox::engine

@@ -9,14 +9,19 @@
 
 namespace terravox::engine {
 
-Result<ShapefileDataset> SurfaceAnalyser::MakeContours(const RasterDataset& input, double interval,
-                                                       const double* base) const {
+Status CheckContourSettings(double interval, double base) {
   if (std::isnan(interval) || interval <= 0) {
     return EngineError("The contour interval must be greater than 0");
   }
   if (!std::isfinite(interval)) return EngineError("The contour interval must be finite");
+  if (!std::isfinite(base)) return EngineError("The contour base value must be finite");
+  return Status::Ok();
+}
+
+Result<ShapefileDataset> SurfaceAnalyser::MakeContours(const RasterDataset& input, double interval,
+                                                       const double* base) const {
   const double level_base = base != nullptr ? *base : 0.0;
-  if (!std::isfinite(level_base)) return EngineError("The contour base value must be finite");
+  if (Status s = CheckContourSettings(interval, level_base); !s.ok()) return s.error();
   const std::optional<Workspace>& workspace = environment_.output_workspace();
   if (!workspace) return EngineError("No output workspace is set for the contours");
   return MakeContourShapefile(input, workspace->path(), interval, level_base);

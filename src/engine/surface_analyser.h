@@ -15,6 +15,9 @@ namespace terravox::engine {
 inline constexpr int kSlopeDegrees = 1;
 inline constexpr int kSlopePercentRise = 2;
 
+// What MakeContours refuses before it reads anything: its error for these settings, or OK.
+Status CheckContourSettings(double interval, double base);
+
 class SurfaceAnalyser {
  public:
   AnalysisEnvironment& Environment() { return environment_; }

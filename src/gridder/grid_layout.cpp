@@ -207,4 +207,17 @@ PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int t
   return placed;
 }
 
+void CheckPlacement(const FilePoints& points, const GridShape& shape) {
+  CellTables file_cells{
+      CellNumbers(points.distinct_y().values(), points.max_y(), -1, shape.cell_size),
+      CellNumbers(points.distinct_x().values(), points.min_x(), 1, shape.cell_size)};
+  RowCount count;
+  count.points_in_row.assign(std::min<size_t>(static_cast<size_t>(shape.nrows), kMaxCellIndex + 1),
+                             0);
+  for (size_t p = 0; p < points.pieces().size(); ++p) {
+    CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
+    if (!CountRows(points.pieces()[p], cells, shape, count)) throw StepError(*count.failure);
+  }
+}
+
 }  // namespace terravox

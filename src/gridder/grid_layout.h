@@ -59,4 +59,7 @@ struct PlacedPoints {
 // decides, whatever the threads: with more than one, runs of pieces are counted and placed at once.
 PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int threads = 1);
 
+// The checks of PlacePoints alone, holding nothing per point: throws what it would throw.
+void CheckPlacement(const FilePoints& points, const GridShape& shape);
+
 }  // namespace terravox

@@ -4,8 +4,10 @@
 
 #include <tbb/task_arena.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <system_error>
 
 #include "core/run_control.h"
@@ -55,10 +57,7 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     // waking its threads cost more than such a file's whole work: it stays on this thread.
     const int threads = reader.file_size() < 2 * reading.piece_bytes ? 1 : how.threads;
     reading.threads = threads;
-    // The grid would replace the very points it is made from.
-    if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
-      throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
-    }
+    ThrowIfError(CheckGridIsNotInput(strXyzFile, strAscFile));
     FilePoints points;
     bool fits = false;
     {
@@ -91,6 +90,14 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     return Status::Ok();
   });
   return gridded;
+}
+
+Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& strAscFile) {
+  // The grid would replace the very points it is made from.
+  if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
+    return Error(ErrorKind::kOther, "The output file is the input file");
+  }
+  return Status::Ok();
 }
 
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
@@ -145,7 +152,7 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
 }
 
 XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
-                    const std::string& cell_size_text) {
+                    const std::string& cell_size_text, uint64_t max_grid_bytes) {
   XyzScan scan;
   scan.cell_size_given = cell_size_given;
   XyzLineReader reader;
@@ -164,9 +171,19 @@ XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool 
     scan.max_x = points.max_x();
     scan.min_y = points.min_y();
     scan.max_y = points.max_y();
+    scan.min_z = std::numeric_limits<float>::max();
+    scan.max_z = std::numeric_limits<float>::lowest();
+    for (const PointSet& piece : points.pieces()) {
+      for (double z : piece.z()) {
+        scan.min_z = std::min(scan.min_z, static_cast<float>(z));
+        scan.max_z = std::max(scan.max_z, static_cast<float>(z));
+      }
+    }
     scan.cell_size = cell_size_given ? GivenCellSize(cell_size_text) : DerivedCellSize(points);
     scan.shape = ShapeGrid(points, scan.cell_size);
-    (void)PlacePoints(points, scan.shape);  // its range checks are failures of the run too
+    // The run's checks, in its order: the grid's size, then each point's place.
+    CheckGridFitsInMemory(scan.shape, max_grid_bytes);
+    CheckPlacement(points, scan.shape);
     return Status::Ok();
   });
   if (!status.ok()) scan.error = status.description();

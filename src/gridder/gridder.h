@@ -74,6 +74,10 @@ struct GriddedFile {
 GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAscFile,
                         const XyzGridding& how, const CellSizeChoice& cell_size);
 
+// The failure of a file whose grid would be the file itself (the same file by another name, in an
+// XYZ folder that is the ASCII folder); OK otherwise. GridXyzFile checks it once the file opens.
+Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& strAscFile);
+
 // What gridding a file would find, without writing anything: the same reading, cell size,
 // shape and placing as ConvertXyzFile, so the figures equal those of a run.
 struct XyzScan {
@@ -82,9 +86,11 @@ struct XyzScan {
   float cell_size = 0;                                // 0 when it could not be had
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;  // valid when points > 0
   GridShape shape;                                    // ncols 0 until shaped
-  std::string error;  // the failure the run would report (log text or message); "" if none
+  float min_z = 0, max_z = 0;  // the heights as single-precision cells hold them; with points > 0
+  std::string error;           // the failure the run would report (log text or message); "" if none
 };
+// Holds the file's points, never their placing. max_grid_bytes: as XyzGridding's.
 XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool cell_size_given,
-                    const std::string& cell_size_text);
+                    const std::string& cell_size_text, uint64_t max_grid_bytes = UINT64_MAX);
 
 }  // namespace terravox

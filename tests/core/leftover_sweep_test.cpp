@@ -1,13 +1,23 @@
-// Temporary names, process tags and the sweep: a run removes exactly the temporaries of
-// processes that have ended, never those of running processes or a user's files.
+// Temporary names, process tags, owner locks and the sweeps: a run removes exactly the
+// temporaries of processes that have ended, never those of running processes (in any PID
+// namespace) or a user's files; clean removes what a job's processes left, on any machine.
 #include "core/leftover_sweep.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "core/owner_lock.h"
+#include "core/pending_file.h"
 #include "core/process_tag.h"
 #include "core/temporary_name.h"
 #include "support/leftovers.h"
@@ -21,6 +31,12 @@ using testing::EntryNames;
 using testing::RunningChild;
 using testing::SeedTemporaries;
 using testing::TempDirTest;
+using testing::WriteFile;
+using testing::WriteOwnerLock;
+
+namespace fs = std::filesystem;
+
+extern "C" char** environ;
 
 TEST(TemporaryNameTest, OwnerReadsBackOnlyFromNamesOfTheScheme) {
   const ProcessTag owner{0x0badcafe, 4242, 987654321};
@@ -112,6 +128,123 @@ TEST_F(LeftoverSweepTest, RemovesExactlyTheTemporariesOfEndedProcesses) {
 
 TEST_F(LeftoverSweepTest, AFolderThatCannotBeReadIsLeftAlone) {
   EXPECT_EQ(RemoveDeadTemporaries(PathIn("missing")), 0);
+  EXPECT_FALSE(CleanTemporaries(PathIn("missing"), std::nullopt).status.ok());
+}
+
+TEST_F(LeftoverSweepTest, TheLockComesWithTheFirstTemporaryOfAFolderAndGoesWithTheLast) {
+  const std::string lock = OwnerLockPath(dir().string(), ThisProcess());
+  ::setenv("SLURM_ARRAY_JOB_ID", "4242", 1);
+  ::setenv("TERRAVOX_SUBMISSION", "sub-1", 1);
+  PendingFile first;
+  PendingFile second;
+  ASSERT_TRUE(first.Create(PathIn("a.asc")).ok());
+  ASSERT_TRUE(second.Create(PathIn("b.asc")).ok());
+  ::unsetenv("SLURM_ARRAY_JOB_ID");
+  ::unsetenv("TERRAVOX_SUBMISSION");
+  EXPECT_EQ(ProbeOwnerLock(lock), LockState::kHeld);
+  EXPECT_EQ(LockSubmission(lock), "sub-1");
+  ASSERT_TRUE(first.Commit().ok());
+  EXPECT_EQ(ProbeOwnerLock(lock), LockState::kHeld);
+  ASSERT_TRUE(second.Commit().ok());
+  EXPECT_EQ(EntryNames(dir().string()), (std::vector<std::string>{"a.asc", "b.asc"}));
+}
+
+// The owner runs as process 1 of a PID namespace with its own /proc, as in a container: its
+// process id and start time name nothing that runs out here, only its lock shows it alive.
+TEST_F(LeftoverSweepTest, ALiveTemporaryInAnotherPidNamespaceStaysUntilItsOwnerIsGone) {
+  const std::string folder = dir().string();
+  int to_owner[2];
+  int from_owner[2];
+  ASSERT_EQ(pipe2(to_owner, O_CLOEXEC), 0);
+  ASSERT_EQ(pipe2(from_owner, O_CLOEXEC), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, to_owner[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, from_owner[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> args = {"unshare",
+                                   "--user",
+                                   "--map-root-user",
+                                   "--pid",
+                                   "--fork",
+                                   "--mount-proc",
+                                   TERRAVOX_BINARY_DIR "/tests/hold_temporary",
+                                   folder};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = posix_spawnp(&pid, "unshare", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(to_owner[0]);
+  close(from_owner[1]);
+  char said[8] = {};
+  const bool ready = spawned == 0 && read(from_owner[0], said, 6) == 6;
+  const std::vector<std::string> held = EntryNames(folder);  // the temporary and its lock file
+  if (ready) {
+    EXPECT_EQ(RemoveDeadTemporaries(folder), 0);
+    EXPECT_EQ(EntryNames(folder), held);
+  }
+  close(to_owner[1]);  // the owner ends at once, leaving both
+  while (read(from_owner[0], said, sizeof said) > 0) {
+  }
+  close(from_owner[0]);
+  if (spawned == 0) waitpid(pid, nullptr, 0);
+  if (!ready) GTEST_SKIP() << "no PID namespaces for this user here";
+  ASSERT_EQ(held.size(), 2u);
+  EXPECT_EQ(EntryNames(folder), held);
+  EXPECT_EQ(RemoveDeadTemporaries(folder), 2);
+  EXPECT_TRUE(EntryNames(folder).empty());
+}
+
+// After a job: its owners that show no life go, on any machine, with or without their lock file;
+// with a submission, only those whose lock file names it.
+TEST_F(LeftoverSweepTest, CleanRemovesWhatNoLiveOwnerOfTheSubmissionHolds) {
+  RunningChild child;
+  ProcessTag other_machine = EndedProcess();
+  other_machine.machine ^= 1;
+  struct Owner {
+    const char* name;
+    ProcessTag tag;
+    const char* submission;  // nullptr: no lock file
+    bool held;
+  };
+  const Owner owners[] = {
+      {"ended of 7", EndedProcess(), "7", false},
+      {"ended of 8", EndedProcess(), "8", false},
+      {"running of 7", child.tag(), "7", true},
+      {"other machine of 7", other_machine, "7", false},
+      {"ended without lock file", EndedProcess(), nullptr, false},
+  };
+  struct Row {
+    std::optional<std::string> submission;
+    std::vector<const char*> left;
+  };
+  const Row rows[] = {
+      {"7", {"ended of 8", "running of 7", "ended without lock file"}},
+      {std::nullopt, {"running of 7"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.submission.value_or("none"));
+    const std::string folder = MakeDir(row.submission.value_or("none"));
+    std::vector<std::shared_ptr<void>> locks;
+    std::map<std::string, std::string> owner_of;  // temporary name -> owner
+    for (const Owner& owner : owners) {
+      const std::string name = TemporaryStem(owner.tag, 0x12345678) + ".tmp";
+      WriteFile(folder + "/" + name, "half a grid");
+      owner_of[name] = owner.name;
+      if (owner.submission) {
+        owner_of[fs::path(OwnerLockPath(folder, owner.tag)).filename().string()] = owner.name;
+        locks.push_back(WriteOwnerLock(folder, owner.tag, owner.submission, owner.held));
+      }
+    }
+    const CleanOutcome outcome = CleanTemporaries(folder, row.submission);
+    EXPECT_TRUE(outcome.status.ok()) << outcome.status.description();
+    EXPECT_EQ(outcome.live, 1);
+    std::set<std::string> left;  // an owner whose temporary or lock file stays
+    for (const std::string& name : EntryNames(folder)) left.insert(owner_of[name]);
+    EXPECT_EQ(left, std::set<std::string>(row.left.begin(), row.left.end()));
+  }
 }
 
 }  // namespace

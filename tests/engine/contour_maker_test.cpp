@@ -278,8 +278,9 @@ TEST_F(ContourMakerTest, EachRunWritesUnderAFreshTemporaryNameOfThisProcess) {
   EXPECT_NE(first->name(), second->name());
   EXPECT_EQ(Levels(ReadContourShapefile(first->GetDatasetPath() + ".shp")).size(), 5u);
   EXPECT_EQ(Levels(ReadContourShapefile(second->GetDatasetPath() + ".shp")).size(), 2u);
-  // Hidden, and named after this process: a later run removes them only once it has ended.
-  EXPECT_EQ(OutputFiles().size(), 6u);
+  // Hidden, and named after this process: a later run removes them only once it has ended. Three
+  // files each, and the lock file that shows this process alive.
+  EXPECT_EQ(OutputFiles().size(), 7u);
   for (const std::string& file : OutputFiles()) {
     EXPECT_EQ(TemporaryOwner(file), ThisProcess()) << file;
   }

@@ -293,7 +293,8 @@ TEST_F(GridWriterTest, WriterDestroyedBeforeCommitLeavesNothing) {
     for (int r = 0; r < 20; ++r) {
       ASSERT_TRUE((*writer)->WriteRow(std::vector<float>(1000, 1.0f)).ok());
     }
-    EXPECT_EQ(Leftovers().size(), 1u);  // the temporary folder, under a hidden name
+    // The temporary folder, under a hidden name, and the lock file that shows this process alive.
+    EXPECT_EQ(Leftovers().size(), 2u);
     EXPECT_EQ(Leftovers()[0][0], '.');
   }
   EXPECT_TRUE(Leftovers().empty());

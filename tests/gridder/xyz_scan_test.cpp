@@ -34,6 +34,7 @@ TEST_F(XyzScanTest, FiguresAndErrorsEqualTheRuns) {
     std::string xyz;
     const char* cell_size;  // given, or nullptr to derive
     const char* separator;
+    uint64_t max_grid_bytes = UINT64_MAX;
   };
   const Row rows[] = {
       {"lattice", "0 0 1\r\n10 0 2\r\n20 0 3\r\n0 10 4\r\n10 10 5\r\n20 10 6\r\n", nullptr, " "},
@@ -45,6 +46,7 @@ TEST_F(XyzScanTest, FiguresAndErrorsEqualTheRuns) {
       {"given cell size no number", "0 0 1\r\n10 0 2\r\n", "abc", " "},
       {"gap in y", "0 0 1\r\n10 0 2\r\n0 30 3\r\n10 30 4\r\n", "10", " "},
       {"no data lines", "# only a comment\r\n", nullptr, " "},
+      {"a grid too big for memory", "0 0 1\r\n10 0 2\r\n0 10 4\r\n10 10 5\r\n", nullptr, " ", 15},
   };
   const std::string xyz = PathIn("points.xyz");
   for (const Row& row : rows) {
@@ -52,7 +54,7 @@ TEST_F(XyzScanTest, FiguresAndErrorsEqualTheRuns) {
     WriteFile(xyz, row.xyz);
     const std::set<std::string> before = FolderNames();
     XyzScan scan = ScanXyzFile(xyz, row.separator, row.cell_size != nullptr,
-                               row.cell_size ? row.cell_size : "5");
+                               row.cell_size ? row.cell_size : "5", row.max_grid_bytes);
     EXPECT_EQ(FolderNames(), before);
 
     FakeHost host;
@@ -63,6 +65,7 @@ TEST_F(XyzScanTest, FiguresAndErrorsEqualTheRuns) {
     mdl.bRunOk = true;
     RunOptions options;
     options.error_log_path = PathIn("x.log");
+    options.max_grid_bytes = row.max_grid_bytes;
     GridFigures figures;
     ASSERT_TRUE(
         ConvertXyzFile(xyz, PathIn("points.asc"), host, mdl, options, nullptr, &figures).ok());

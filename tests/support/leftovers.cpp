@@ -1,6 +1,7 @@
 // Ended and running child processes for the leftover tests, and the seeded folders.
 #include "support/leftovers.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "core/owner_lock.h"
 #include "core/temporary_name.h"
 #include "support/temp_dir_test.h"
 
@@ -26,6 +28,8 @@ ProcessTag TagOf(pid_t pid) {
   EXPECT_NE(tag.start, 0u) << "no start time for " << pid;
   return tag;
 }
+
+std::string LastName(const std::string& path) { return fs::path(path).filename().string(); }
 
 // The stem with its random part in capitals.
 std::string UpperCaseRandom(std::string stem) {
@@ -64,6 +68,19 @@ RunningChild::~RunningChild() {
   ::waitpid(pid_, nullptr, 0);
 }
 
+std::shared_ptr<void> WriteOwnerLock(const std::string& folder, const ProcessTag& owner,
+                                     const std::string& submission, bool held) {
+  const std::string path = OwnerLockPath(folder, owner);
+  WriteFile(path, "submission=" + submission + "\n");
+  if (!held) return nullptr;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0) << path;
+  return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+}
+
 SeededFolder SeedTemporaries(const std::string& folder, const ProcessTag& ended,
                              const ProcessTag& running_child, bool visible_lookalikes) {
   SeededFolder seeded;
@@ -79,13 +96,22 @@ SeededFolder SeedTemporaries(const std::string& folder, const ProcessTag& ended,
   }
   seeded.dead.push_back(dead + ".tmp");
   seeded.dead.push_back(dead_grid);
+  WriteOwnerLock(folder, ended, "", false);
+  seeded.dead.push_back(LastName(OwnerLockPath(folder, ended)));
+  seeded.held.push_back(WriteOwnerLock(folder, running_child, "", true));
+  seeded.kept.push_back(LastName(OwnerLockPath(folder, running_child)));
 
   ProcessTag other_machine = ended;
   other_machine.machine ^= 1;
+  WriteOwnerLock(folder, other_machine, "", false);
+  seeded.kept.push_back(LastName(OwnerLockPath(folder, other_machine)));
+  ProcessTag no_lock_file = ended;  // an earlier process of that id
+  no_lock_file.start -= 1;
   const std::string kept[] = {
       TemporaryStem(ThisProcess(), 0xaaaaaaaa) + ".tmp",
       TemporaryStem(running_child, 0xbbbbbbbb) + ".shp",
       TemporaryStem(other_machine, 0xcccccccc) + ".tmp",
+      TemporaryStem(no_lock_file, 0xdddddddd) + ".tmp",
       // A user's files that merely resemble temporaries.
       "contour_1234abcd.shp", ".terravox-notes.txt",
       dead,                                                        // no suffix
