@@ -11,6 +11,7 @@
 
 #include "core/leftover_sweep.h"
 #include "core/paths.h"
+#include "core/owner_lock.h"
 #include "core/temporary_name.h"
 
 namespace terravox {
@@ -109,6 +110,8 @@ Status MergeContourPackages(const std::string& output, const std::vector<std::st
   if (Status s = CheckFolder(folder, "of the merged GeoPackage"); !s.ok()) return s;
   RemoveDeadTemporaries(folder);
   // Built beside the output and renamed when whole; output may be one of the inputs.
+  // Held until the temporary is renamed or removed: a sweep of another run leaves it.
+  const std::shared_ptr<const void> owner_lock = HoldOwnerLock(folder.empty() ? "." : folder);
   const std::string temp = folder + NewTemporaryStem() + ".gpkg";
   Result<engine::ContourGeoPackage> merged = engine::ContourGeoPackage::Open(temp, false);
   if (!merged.ok()) return merged.error();

@@ -16,6 +16,7 @@
 
 #include "core/paths.h"
 #include "core/run_control.h"
+#include "core/owner_lock.h"
 #include "core/temporary_name.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
@@ -48,14 +49,22 @@ int CPL_STDCALL StopProgress(double /*complete*/, const char* /*message*/, void*
 
 }  // namespace
 
+PendingCog::PendingCog(std::string target, std::string temp_path)
+    : target_(std::move(target)),
+      temp_path_(std::move(temp_path)),
+      owner_lock_(HoldOwnerLock(std::filesystem::path(temp_path_).parent_path().string())) {}
+
 PendingCog::PendingCog(PendingCog&& other) noexcept
-    : target_(std::move(other.target_)), temp_path_(std::exchange(other.temp_path_, {})) {}
+    : target_(std::move(other.target_)),
+      temp_path_(std::exchange(other.temp_path_, {})),
+      owner_lock_(std::move(other.owner_lock_)) {}
 
 PendingCog& PendingCog::operator=(PendingCog&& other) noexcept {
   if (this != &other) {
     if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
     target_ = std::move(other.target_);
     temp_path_ = std::exchange(other.temp_path_, {});
+    owner_lock_ = std::move(other.owner_lock_);
   }
   return *this;
 }

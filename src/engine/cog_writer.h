@@ -2,6 +2,7 @@
 // a temporary name beside its target and renamed into place by the caller.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/status.h"
@@ -13,8 +14,7 @@ namespace terravox::engine {
 class PendingCog {
  public:
   // Takes charge of the file at temp_path, which the writer fills, for target.
-  PendingCog(std::string target, std::string temp_path)
-      : target_(std::move(target)), temp_path_(std::move(temp_path)) {}
+  PendingCog(std::string target, std::string temp_path);
   PendingCog(PendingCog&& other) noexcept;
   PendingCog& operator=(PendingCog&& other) noexcept;
   PendingCog(const PendingCog&) = delete;
@@ -30,6 +30,8 @@ class PendingCog {
  private:
   std::string target_;
   std::string temp_path_;  // empty once committed or moved from
+  // Shows a sweep of another run that the temporary is live; released after it is gone.
+  std::shared_ptr<const void> owner_lock_;
 };
 
 // The GRID at grid_path (its folder; one still under a temporary name will do) as a COG for

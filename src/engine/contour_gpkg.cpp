@@ -18,6 +18,7 @@
 
 #include "core/folder_listing.h"
 #include "core/paths.h"
+#include "core/owner_lock.h"
 #include "core/temporary_name.h"
 #include "engine/gdal_scope.h"
 
@@ -57,6 +58,8 @@ Status ReplaceWithEmpty(const std::string& path) {
   if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ec)) {
     return Error(ErrorKind::kPathNotFound, "Path not found: " + folder);
   }
+  // Held until the temporary is renamed or removed: a sweep of another run leaves it.
+  const std::shared_ptr<const void> owner_lock = HoldOwnerLock(folder.empty() ? "." : folder);
   const std::string temp = folder + NewTemporaryStem() + ".gpkg";
   GDALDatasetUniquePtr ds(driver->Create(temp.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
   if (!ds) return GdalErrorScope::LastError("Cannot create " + path);
