@@ -26,19 +26,24 @@ bool ReadLineByLine(XyzLineReader& reader, const PointReading& how, FilePoints& 
   // Unused room costs no memory until touched; short XYZ lines run to about 20 bytes.
   read.Reserve(reader.file_size() / 20);
   int32_t data_lines = 0;
-  std::string_view line;
   XyzPoint point;
-  while (reader.Next(&line)) {
-    if (IsCommentLine(line)) continue;
-    if (data_lines == how.max_data_lines) throw StepError(ErrorKind::kOverflow);
-    ++data_lines;
-    if (data_lines % kLinesPerCheck == 0 && reader.file_size() > 0) {
-      ThrowIfError(CheckRun(static_cast<double>(reader.bytes_read()) /
-                            static_cast<double>(reader.file_size())));
-    }
-    if (!parser.Parse(line, &point)) return false;
-    read.Add(point);
+  bool fits = true;
+  ByteBuffer piece;
+  while (fits && reader.NextChunk(how.piece_bytes, &piece)) {
+    ForEachLine(std::string_view(piece.data(), piece.size()), [&](std::string_view line) {
+      if (IsCommentLine(line)) return true;
+      if (data_lines == how.max_data_lines) throw StepError(ErrorKind::kOverflow);
+      ++data_lines;
+      if (data_lines % kLinesPerCheck == 0 && reader.file_size() > 0) {
+        ThrowIfError(CheckRun(static_cast<double>(reader.bytes_read()) /
+                              static_cast<double>(reader.file_size())));
+      }
+      fits = parser.Parse(line, &point);
+      if (fits) read.Add(point);
+      return fits;
+    });
   }
+  if (!fits) return false;
   ThrowIfError(reader.status());
   points.Append(std::move(read));
   return true;

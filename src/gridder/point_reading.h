@@ -16,7 +16,7 @@ struct PointReading {
   std::string separator;
   // 1 reads line after line on the calling thread; more parse pieces of the file at once.
   int threads = 1;
-  // Bytes per piece when threads > 1.
+  // Bytes per piece.
   size_t piece_bytes = size_t{2} << 20;
   // More data lines than this is the overflow error (the count of data lines is 32-bit).
   int32_t max_data_lines = std::numeric_limits<int32_t>::max();
