@@ -113,6 +113,33 @@ void ForEachRun(size_t runs, int threads, const Work& work) {
   tbb::parallel_for(size_t{0}, runs, [&](size_t run) { work(run); });
 }
 
+// The points one by one in file order straight into every cell of the grid: the first failing
+// point is the first met.
+PlacedPoints PlaceDense(const FilePoints& points, const GridShape& shape,
+                        const CellTables& file_cells) {
+  PlacedPoints placed;
+  const size_t ncols = static_cast<size_t>(shape.ncols);
+  placed.dense.resize(ncols * static_cast<size_t>(shape.nrows));
+  std::fill(placed.dense.begin(), placed.dense.end(), kNoDataValue);
+  for (size_t p = 0; p < points.pieces().size(); ++p) {
+    const PointSet& piece = points.pieces()[p];
+    const CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
+    const std::vector<uint32_t>& x_index = piece.x_index();
+    const std::vector<uint32_t>& y_index = piece.y_index();
+    const std::vector<double>& zs = piece.z();
+    for (size_t k = 0; k < zs.size(); ++k) {
+      const int32_t row = cells.row_of_y[y_index[k]];
+      const int32_t col = cells.col_of_x[x_index[k]];
+      if (row == kOverflowed || col == kOverflowed) throw StepError(ErrorKind::kOverflow);
+      if (row < 0 || row >= shape.nrows || col < 0 || col >= shape.ncols) {
+        throw StepError(ErrorKind::kSubscriptOutOfRange);
+      }
+      placed.dense[static_cast<size_t>(row) * ncols + static_cast<size_t>(col)] = zs[k];
+    }
+  }
+  return placed;
+}
+
 }  // namespace
 
 float GivenCellSize(std::string_view text) {
@@ -154,6 +181,11 @@ PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int t
       CellNumbers(points.distinct_y().values(), points.max_y(), -1, shape.cell_size),
       CellNumbers(points.distinct_x().values(), points.min_x(), 1, shape.cell_size)};
   const std::vector<PointSet>& pieces = points.pieces();
+  const uint64_t cell_count =
+      static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (threads <= 1 && cell_count <= 2 * static_cast<uint64_t>(points.size())) {
+    return PlaceDense(points, shape, file_cells);
+  }
   // Only rows up to the 16-bit limit can hold points; later rows are written empty.
   size_t row_count = std::min<size_t>(static_cast<size_t>(shape.nrows), kMaxCellIndex + 1);
 
@@ -205,6 +237,19 @@ PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int t
     }
   });
   return placed;
+}
+
+const double* GridRow(const GridShape& shape, const PlacedPoints& placed, size_t row,
+                      double* scratch) {
+  const size_t ncols = static_cast<size_t>(shape.ncols);
+  if (!placed.dense.empty()) return placed.dense.data() + row * ncols;
+  std::fill(scratch, scratch + ncols, kNoDataValue);
+  if (row + 1 >= placed.row_start.size()) return scratch;  // beyond the rows that can hold points
+  // Cells come in file order: the last point of a cell wins.
+  for (size_t i = placed.row_start[row]; i < placed.row_start[row + 1]; ++i) {
+    scratch[static_cast<size_t>(placed.cells[i].col)] = placed.cells[i].z;
+  }
+  return scratch;
 }
 
 }  // namespace terravox
