@@ -16,8 +16,6 @@
 #include "core/number_parse.h"
 #include "core/paths.h"
 #include "core/run_control.h"
-#include "gridder/file_points.h"
-#include "gridder/grid_layout.h"
 #include "gridder/gridder.h"
 
 namespace terravox {
@@ -51,9 +49,7 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   // The settings cannot change during a run: read once here, they serve every thread.
   const bool given = host.CellSizeGiven();
   const std::string given_text = given ? host.CellSizeText() : std::string();
-  CellSizeChoice cell_size = [given, given_text](const FilePoints& points) {
-    return given ? GivenCellSize(given_text) : DerivedCellSize(points);
-  };
+  CellSizeChoice cell_size = CellSizeFromSettings(given, given_text);
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
   std::vector<uint64_t> estimates;

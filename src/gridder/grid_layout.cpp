@@ -148,24 +148,32 @@ float GivenCellSize(std::string_view text) {
   return *cell_size;
 }
 
-float DerivedCellSize(const FilePoints& points) {
-  size_t ncols = points.distinct_x().size();
+float DerivedCellSize(const XExtent& x) {
   // One distinct x value: 0 / 0.
-  if (ncols < 2) throw StepError(ErrorKind::kDivisionByZero);
-  double spacing = (points.max_x() - points.min_x()) / static_cast<double>(ncols - 1);
+  if (x.distinct_x < 2) throw StepError(ErrorKind::kDivisionByZero);
+  double spacing = (x.max_x - x.min_x) / static_cast<double>(x.distinct_x - 1);
   return ToSingle(spacing);
 }
 
 GridShape ShapeGrid(const FilePoints& points, float cell_size) {
+  return ShapeGrid(points.x_extent(), points.distinct_y().size(), points.min_y(), cell_size);
+}
+
+GridShape ShapeGrid(const XExtent& x, size_t distinct_y, double min_y, float cell_size) {
   GridShape shape;
   // Distinct counts never exceed the 32-bit count of data lines.
-  shape.ncols = static_cast<int32_t>(points.distinct_x().size());
-  shape.nrows = static_cast<int32_t>(points.distinct_y().size());
+  shape.ncols = static_cast<int32_t>(x.distinct_x);
+  shape.nrows = static_cast<int32_t>(distinct_y);
   shape.cell_size = cell_size;
   double half_cell = static_cast<double>(cell_size) / 2;
-  shape.xllcorner = points.min_x() - half_cell;
-  shape.yllcorner = points.min_y() - half_cell;
+  shape.xllcorner = x.min_x - half_cell;
+  shape.yllcorner = min_y - half_cell;
   return shape;
+}
+
+void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
+  const uint64_t cells = static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
 }
 
 int16_t CellIndex(double distance, float cell_size) {
@@ -237,6 +245,39 @@ PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int t
     }
   });
   return placed;
+}
+
+bool LatticeFillsGridInOrder(const std::vector<double>& xs, const std::vector<double>& row_ys,
+                             const GridShape& shape, double min_x, double max_y) {
+  const std::vector<int32_t> rows = CellNumbers(row_ys, max_y, -1, shape.cell_size);
+  const std::vector<int32_t> cols = CellNumbers(xs, min_x, 1, shape.cell_size);
+  auto outside = [](int32_t number, int32_t count) { return number < 0 || number >= count; };
+  // The points come row after row, each row in the order of xs; the first failing point decides,
+  // its row checked before its column as CountRows does.
+  auto failing_col = std::find_if(cols.begin(), cols.end(), [&](int32_t col) {
+    return col == kOverflowed || outside(col, shape.ncols);
+  });
+  for (int32_t row : rows) {
+    if (row == kOverflowed ||
+        (!outside(row, shape.nrows) && failing_col != cols.end() && *failing_col == kOverflowed)) {
+      throw StepError(ErrorKind::kOverflow);
+    }
+    if (outside(row, shape.nrows)) {
+      throw StepError(cols.front() == kOverflowed ? ErrorKind::kOverflow
+                                                  : ErrorKind::kSubscriptOutOfRange);
+    }
+    if (failing_col != cols.end()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+  }
+  // North row first: rows that came south first are in order when reversed.
+  const bool south_first = rows.size() > 1 && rows.front() > rows.back();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const size_t expected = south_first ? rows.size() - 1 - i : i;
+    if (rows[i] != static_cast<int32_t>(expected)) return false;
+  }
+  for (size_t j = 0; j < cols.size(); ++j) {
+    if (cols[j] != static_cast<int32_t>(j)) return false;
+  }
+  return true;
 }
 
 const double* GridRow(const GridShape& shape, const PlacedPoints& placed, size_t row,

@@ -31,11 +31,18 @@ float GivenCellSize(std::string_view text);
 
 // The cell size from the x spacing: (max x - min x) / (ncols - 1) in double, rounded to single.
 // Throws StepError: division by zero with one distinct x value, overflow beyond the single range.
-// REQUIRES: !points.empty()
-float DerivedCellSize(const FilePoints& points);
+float DerivedCellSize(const XExtent& x);
 
 // The header values of the grid of points with this cell size. REQUIRES: !points.empty()
 GridShape ShapeGrid(const FilePoints& points, float cell_size);
+// The same from the figures it needs: the x extent, the count of distinct y values and the
+// smallest y.
+GridShape ShapeGrid(const XExtent& x, size_t distinct_y, double min_y, float cell_size);
+
+// The whole grid must be one that could be held in memory as single-precision cells, even though
+// it is written row by row: otherwise a few points far apart would stream terabytes to the disk.
+// Throws StepError(out of memory) for a grid of more than max_grid_bytes.
+void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes);
 
 // The row or column of a point distance cells from the grid's north or west edge: the nearest
 // whole number of cells, halves going up. Throws StepError: division by zero for a zero cell size,
@@ -65,6 +72,14 @@ struct PlacedPoints {
 // decides, whatever the threads: with more than one, runs of pieces are counted and placed at once.
 // One thread places the points of a grid of at most twice as many cells straight into its cells.
 PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int threads = 1);
+
+// Whether the points of a full lattice written row by row land each in its own cell in the order
+// they came: xs are the lattice's x values, west to east (each row's order), row_ys the y of each
+// row in file order, min_x and max_y the extent. Throws StepError as PlacePoints does for the same
+// points, for the same first failing point. False when the points land in the grid in another
+// order (some cells shared, others left empty).
+bool LatticeFillsGridInOrder(const std::vector<double>& xs, const std::vector<double>& row_ys,
+                             const GridShape& shape, double min_x, double max_y);
 
 // The cells of one row of the grid, west to east (shape.ncols of them): the z of the last point
 // placed in each cell, kNoDataValue where none fell. Either in placed itself or, for the sparse
