@@ -1,4 +1,4 @@
-// terravox-cli run stopped by a signal one second into a 2000 x 3000 lattice: exit 128 + the
+// terravox-cli run stopped by a signal while it grids a 2000 x 3000 lattice: exit 128 + the
 // signal's number within a second, only complete outputs and no temporaries in the folders, no log
 // line for the interrupted file; a second SIGINT ends the process at once.
 #include <signal.h>
@@ -28,8 +28,8 @@ using ::terravox::testing::ReadFile;
 using ::terravox::testing::WriteFile;
 using Clock = std::chrono::steady_clock;
 
-// The big input, made once for all cases: 2000 x 3000 points, CR LF lines, so that one second
-// into the run is inside it on a quiet machine too.
+// The big input, made once for all cases: 2000 x 3000 points, CR LF lines, long enough to be
+// caught while it is gridded.
 const std::string& BigLattice() {
   static const std::string text = [] {
     std::string t;
@@ -51,12 +51,23 @@ struct Stopped {
   std::string err;
 };
 
-// Starts a run over folder's xyz files, sends the signals one second in, and waits for the end.
+// True once a.asc is done and the grid of b is being written under a temporary name.
+bool WritingB(const std::string& folder) {
+  std::error_code ec;
+  if (!fs::exists(folder + "/ascii/a.asc", ec)) return false;
+  for (const auto& entry : fs::directory_iterator(folder + "/ascii", ec)) {
+    if (entry.path().filename().string().rfind(".terravox-", 0) == 0) return true;
+  }
+  return false;
+}
+
+// Starts a run over folder's xyz files, sends the signals while b is being gridded, and waits for
+// the end.
 Stopped RunAndSignal(const std::string& folder, const std::vector<int>& signals) {
   std::vector<std::string> argv_text = {kCli, "run", "--input", "xyz", "--xyz-dir", folder + "/xyz",
                                         "--ascii-dir", folder + "/ascii", "--grid-dir",
                                         folder + "/grid", "--log", folder + "/run.log",
-                                        // One file at a time, so that one second in is inside b.
+                                        // One file at a time, so that b comes after a.
                                         "--jobs", "1"};
   std::vector<char*> argv;
   for (std::string& arg : argv_text) argv.push_back(arg.data());
@@ -72,7 +83,11 @@ Stopped RunAndSignal(const std::string& folder, const std::vector<int>& signals)
   posix_spawn_file_actions_destroy(&actions);
   EXPECT_EQ(spawned, 0);
   if (spawned != 0) return result;
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  // The gridder streams a lattice in well under a second: wait for b's grid rather than a time.
+  for (const Clock::time_point give_up = Clock::now() + std::chrono::seconds(10);
+       !WritingB(folder) && Clock::now() < give_up;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   for (int signal_number : signals) kill(pid, signal_number);
   const Clock::time_point sent = Clock::now();
   int status = 0;
