@@ -4,6 +4,7 @@
 
 #include <tbb/task_arena.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <system_error>
@@ -67,6 +68,8 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     if (std::error_code ec; std::filesystem::equivalent(strXyzFile, strAscFile, ec)) {
       throw StepError(Error(ErrorKind::kOther, "The output file is the input file"));
     }
+    // Where the streaming pass left the progress: the whole reading goes on from there.
+    double progress_done = 0;
     if (how.stream_lattices) {
       LatticeGridding streaming{how.separator, threads, reading.piece_bytes, how.max_grid_bytes};
       LatticeFigures figures;
@@ -88,8 +91,11 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
         return Status::Ok();
       }
       // Not a lattice written row by row: the whole file is read into memory, from its start.
+      progress_done = kStreamShare * static_cast<double>(reader.bytes_read()) /
+                      static_cast<double>(std::max<size_t>(reader.file_size(), 1));
       ThrowIfError(reader.Rewind());
     }
+    const ProgressSpan rest(progress_done, 1.0);
     FilePoints points;
     bool fits = false;
     {

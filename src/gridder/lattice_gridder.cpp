@@ -21,9 +21,6 @@
 namespace terravox {
 namespace {
 
-// Bytes read and parsed at a time on one thread: the text stays in the processor's cache.
-constexpr size_t kSerialPieceBytes = size_t{256} << 10;
-
 struct LatticePiece {
   ByteBuffer bytes;
   PointSet points;
@@ -116,7 +113,7 @@ LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
   });
   bool lattice = true;
   {
-    ProgressSpan span(0.0, 0.95);
+    ProgressSpan span(0.0, kStreamShare);
     RunPieces<LatticePiece>(
         reader, how.threads <= 1 ? kSerialPieceBytes : how.piece_bytes, how.threads,
         [&](LatticePiece& piece) {

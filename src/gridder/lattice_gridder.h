@@ -13,6 +13,9 @@
 
 namespace terravox {
 
+// The share of a file's progress that the streaming pass reports, over its reading.
+inline constexpr double kStreamShare = 0.95;
+
 // The cell size of a file's grid, asked once its points are read (and only when it has some).
 using CellSizeChoice = std::function<float(const XExtent& x)>;
 

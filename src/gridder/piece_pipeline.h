@@ -16,6 +16,10 @@
 
 namespace terravox {
 
+// Bytes read and parsed at a time on one thread: the text stays in the processor's cache while
+// it is parsed, and so do the number caches.
+inline constexpr size_t kSerialPieceBytes = size_t{256} << 10;
+
 // Cuts reader's file into pieces of whole lines of about piece_bytes, each in a Piece (whose
 // member bytes receives the text), calls parse(piece) for each on any of up to threads threads
 // and join(piece) in file order, one at a time, until join returns false or the file ends. Two

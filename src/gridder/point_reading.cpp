@@ -12,10 +12,6 @@
 namespace terravox {
 namespace {
 
-// Bytes read and parsed at a time on one thread: the text stays in the processor's cache while
-// it is parsed, and so do the number caches.
-constexpr size_t kSerialPieceBytes = size_t{256} << 10;
-
 // One piece of the file on its way through the pipeline.
 struct Piece {
   ByteBuffer bytes;

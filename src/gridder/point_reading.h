@@ -36,7 +36,6 @@ class ReadingVerdict {
   // At the end: false when a data line does not fit the separator; throws StepError for the
   // failure of a data line, else for the reader's own error.
   bool Decide(const XyzLineReader& reader) const;
-  int64_t data_lines() const { return data_lines_; }
 
  private:
   int64_t max_data_lines_;
