@@ -62,16 +62,23 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::vector<uint32_t> order(static_cast<size_t>(side) * static_cast<size_t>(side));
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;  // north row first, west to east
   if (argc == 3) {
+    // Row order needs no list of points: 20000 x 20000 would take 1.6 GB for it.
     std::string name = "/lattice_" + std::to_string(side) + ".xyz";
-    if (!WriteLines(dir + name, order)) {
+    TextFileWriter file(dir + name);
+    if (file.opened()) {
+      for (int row = 0; row < side; ++row) {
+        for (int col = 0; col < side; ++col) file.Append(Line(col, row));
+      }
+    }
+    if (!file.opened() || !file.Close()) {
       std::perror(("make_lattice: " + name.substr(1)).c_str());
       return 1;
     }
     return 0;
   }
+  std::vector<uint32_t> order(static_cast<size_t>(side) * static_cast<size_t>(side));
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;  // north row first, west to east
   if (!WriteLines(dir + "/lattice.xyz", order)) {
     std::perror("make_lattice: lattice.xyz");
     return 1;

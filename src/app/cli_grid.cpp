@@ -31,6 +31,7 @@ struct GridFlags {
   std::string separator = "Space";
   std::string log = kErrorLogPath;
   std::string threads;
+  bool in_memory = false;
 };
 
 int RunGrid(const CLI::App& sub, const GridFlags& flags,
@@ -52,6 +53,7 @@ int RunGrid(const CLI::App& sub, const GridFlags& flags,
   RunOptions run_options;
   run_options.error_log_path = flags.log;
   run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
+  run_options.gridder_in_memory = flags.in_memory;
   if (sub.count("--threads") > 0) {
     const std::string& text = flags.threads;
     auto [end, ec] =
@@ -87,13 +89,16 @@ SubcommandRun DefineGrid(CLI::App& sub) {
   sub.add_option("--threads", flags->threads,
                  "threads for the file (default 0: every core); the grid is the same")
       ->option_text("N");
+  sub.add_flag("--in-memory", flags->in_memory,
+               "read the file whole into memory even when it is a lattice written row by row "
+               "(which is otherwise gridded in one streaming pass); the grid is the same");
   return [&sub, flags](const std::vector<std::string>& positional) {
     return RunGrid(sub, *flags, positional);
   };
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE] [--threads N]",
+    {"grid", "IN OUT [--cell-size S] [--separator SEP] [--log FILE] [--threads N] [--in-memory]",
      "Grid the XYZ point file IN into the ESRI ASCII grid OUT (replaced if it exists).",
      &DefineGrid});
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/unique_fd.h"
+#include "gridder/memory_estimate.h"
 
 namespace terravox {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 constexpr uint64_t kXyzBytesPerPoint = 40;
 constexpr uint64_t kXyzFixedBytes = 32 * kMiB;
+constexpr uint64_t kStreamCheckFrom = 256 * kMiB;
 constexpr size_t kLineSample = size_t{64} * 1024;
 // The shortest line a point can have ("0 0 0" and a line end): the estimate when no line end
 // shows in the sample.
@@ -50,8 +52,13 @@ uint64_t MeanLineLength(const std::string& path, uint64_t file_size) {
 
 }  // namespace
 
-uint64_t XyzPeakBytes(const std::string& path, uint64_t file_size) {
-  return XyzPeakBytesForPoints(file_size / MeanLineLength(path, file_size) + 1);
+uint64_t XyzPeakBytes(const std::string& path, uint64_t file_size, const std::string& separator,
+                      int threads) {
+  const uint64_t whole = XyzPeakBytesForPoints(file_size / MeanLineLength(path, file_size) + 1);
+  // The head that tells a streamed file costs a read of 2 MB: worth it only where the budget
+  // would feel the difference.
+  if (whole < kStreamCheckFrom) return whole;
+  return StreamedGriddingPeakBytes(path, separator, threads).value_or(whole);
 }
 
 uint64_t XyzPeakBytesForPoints(uint64_t points) {

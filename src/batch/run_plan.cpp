@@ -24,6 +24,7 @@
 #include "core/paths.h"
 #include "core/shard.h"
 #include "engine/contour_guard.h"
+#include "gridder/memory_estimate.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_size.h"
 #include "engine/surface_analyser.h"
@@ -144,14 +145,18 @@ bool PlanXyz(Planner& p, const BatchMdl& mdl, NameSet& ascii_names) {
       continue;
     }
     file.bytes = FileSizeOf(file.input);
-    file.peak_bytes = XyzPeakBytes(file.input, file.bytes);
+    file.peak_bytes =
+        XyzPeakBytes(file.input, file.bytes, mdl.strSeparator, ThreadsPerFile(p.options));
+    const bool streamed =
+        StreamedGriddingPeakBytes(file.input, mdl.strSeparator, ThreadsPerFile(p.options))
+            .has_value();
     file.scan = ScanXyzFile(file.input, mdl.strSeparator, p.host.CellSizeGiven(),
                             p.host.CellSizeText(), p.options.max_grid_bytes);
     file.error = file.scan->error;
     if (Status s = CheckGridIsNotInput(file.input, file.output); !s.ok()) {
       file.error = s.description();
     }
-    if (file.scan->points > 0) {
+    if (file.scan->points > 0 && !streamed) {
       file.peak_bytes = XyzPeakBytesForPoints(static_cast<uint64_t>(file.scan->points));
     }
     // The old output goes first, whether or not the new one is made.

@@ -17,8 +17,6 @@
 #include "core/number_parse.h"
 #include "core/paths.h"
 #include "core/run_control.h"
-#include "gridder/file_points.h"
-#include "gridder/grid_layout.h"
 #include "gridder/gridder.h"
 
 namespace terravox {
@@ -49,16 +47,16 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
   // The settings cannot change during a run: read once here, they serve every thread.
   const bool given = host.CellSizeGiven();
   const std::string given_text = given ? host.CellSizeText() : std::string();
-  CellSizeChoice cell_size = [given, given_text](const FilePoints& points) {
-    return given ? GivenCellSize(given_text) : DerivedCellSize(points);
-  };
+  CellSizeChoice cell_size = CellSizeFromSettings(given, given_text);
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
   std::vector<uint64_t> estimates;
   for (int i = 0; i < files.ListCount(); ++i) {
     inputs.push_back(JoinPath(xyz_folder, files.List(i)));
     outputs.push_back(JoinPath(ascii_folder, BaseName(files.List(i)) + ".asc"));
-    estimates.push_back(skip[i] ? 0 : XyzPeakBytes(inputs.back(), FileSizeOf(inputs.back())));
+    estimates.push_back(skip[i] ? 0
+                                : XyzPeakBytes(inputs.back(), FileSizeOf(inputs.back()),
+                                               mdl.strSeparator, ThreadsPerFile(options)));
   }
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,

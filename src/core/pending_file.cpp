@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -77,6 +78,43 @@ Status PendingFile::Create(const std::string& target) {
 Status PendingFile::Write(std::string_view bytes) {
   if (!fd_.valid()) return Error::FromErrno(EBADF);
   return WriteAll(fd_.get(), bytes);
+}
+
+Status PendingFile::WriteAt(uint64_t offset, std::string_view bytes) {
+  if (!fd_.valid()) return Error::FromErrno(EBADF);
+  return WriteAllAt(fd_.get(), bytes, static_cast<int64_t>(offset));
+}
+
+Status PendingFile::AppendFrom(const PendingFile& source, uint64_t offset, uint64_t length) {
+  if (!fd_.valid() || source.temp_path_.empty()) return Error::FromErrno(EBADF);
+  // The source was opened for writing only: it is read through a descriptor of its own.
+  int in = ::open(source.temp_path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (in < 0) return Error::FromErrno(errno);
+  UniqueFd input(in);
+  auto position = static_cast<off_t>(offset);
+#ifdef __linux__
+  // In the kernel, without passing the bytes through this process.
+  while (length > 0) {
+    ssize_t copied = ::copy_file_range(in, &position, fd_.get(), nullptr, length, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) break;  // not supported here, or the source is shorter: read and write
+    length -= static_cast<uint64_t>(copied);
+  }
+#endif
+  std::string buffer(std::min<uint64_t>(length, uint64_t{1} << 20), '\0');
+  while (length > 0) {
+    ssize_t got = ::pread(in, buffer.data(), std::min<uint64_t>(length, buffer.size()), position);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Error::FromErrno(errno);
+    if (got == 0) return Error::FromErrno(EIO);  // the source ended early
+    if (Status s = WriteAll(fd_.get(), std::string_view(buffer.data(), static_cast<size_t>(got)));
+        !s.ok()) {
+      return s;
+    }
+    position += got;
+    length -= static_cast<uint64_t>(got);
+  }
+  return Status::Ok();
 }
 
 Status PendingFile::Commit() {

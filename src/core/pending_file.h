@@ -2,6 +2,7 @@
 // by Commit(), so a failure never leaves a half-written file under the real name.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,12 @@ class PendingFile {
   // when that folder does not exist, "Permission denied" when it cannot take a file.
   Status Create(const std::string& target);
   Status Write(std::string_view bytes);
+  // Writes bytes at offset from the start of the file, over what is there; the next Write still
+  // appends at the end.
+  Status WriteAt(uint64_t offset, std::string_view bytes);
+  // Appends length bytes of source's file, from offset on. Both are files of this process,
+  // created and not yet committed; the copy stays in the file system where it can.
+  Status AppendFrom(const PendingFile& source, uint64_t offset, uint64_t length);
   // Closes the file (a delayed write error shows here) and renames it to the target, replacing
   // a file of that name. After a failure the temporary file is gone and the target untouched.
   Status Commit();

@@ -42,6 +42,9 @@ struct RunOptions {
   // Bytes of an XYZ file parsed as one piece when a file is spread over threads; 0 means the
   // default. Tests set it small to put piece borders between every few lines.
   size_t gridder_chunk_bytes = 0;
+  // Read every XYZ file whole into memory, even a lattice written row by row that the gridder
+  // would grid in one streaming pass: the grids are the same; for comparing the two.
+  bool gridder_in_memory = false;
   // The most bytes of single-precision cells a grid may take: a larger grid could not be held in
   // memory and is refused as "Out of memory" before anything is written. Lowered in tests.
   uint64_t max_grid_bytes = PhysicalMemoryBytes();

@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/number_format.h"
-#include "core/number_parse.h"
 #include "core/pending_file.h"
 #include "core/run_control.h"
+#include "gridder/cell_text.h"
 
 namespace terravox {
 namespace {
@@ -30,40 +31,20 @@ void AppendHeaderLine(std::string& out, const char* keyword, const std::string& 
   out += "\r\n";
 }
 
-void AppendCell(std::string& out, double value) {
-  // Empty cells are the bulk of sparse grids; their text is fixed.
-  if (value == kNoDataValue) {
-    out += "-9999";
-  } else {
-    AppendDouble(out, value);
-  }
-}
+std::string_view View(const ByteBuffer& bytes) { return {bytes.data(), bytes.size()}; }
 
-// Appends the text of rows [first, end) to out, each line ending in CR LF. row_values is room for
-// one row.
+// Appends the text of rows [first, end) to out. row_values is room for one row.
 void AppendRows(const GridShape& shape, const PlacedPoints& placed, size_t first, size_t end,
-                std::vector<double>& row_values, std::string& out) {
+                std::vector<double>& row_values, ByteBuffer& out) {
   row_values.resize(static_cast<size_t>(shape.ncols));
-  size_t rows_with_points = placed.row_start.empty() ? 0 : placed.row_start.size() - 1;
   for (size_t row = first; row < end; ++row) {
-    std::fill(row_values.begin(), row_values.end(), kNoDataValue);
-    if (row < rows_with_points) {
-      // Cells come in file order: the last point of a cell wins.
-      for (size_t i = placed.row_start[row]; i < placed.row_start[row + 1]; ++i) {
-        row_values[static_cast<size_t>(placed.cells[i].col)] = placed.cells[i].z;
-      }
-    }
-    for (size_t col = 0; col < row_values.size(); ++col) {
-      if (col > 0) out += ' ';
-      AppendCell(out, row_values[col]);
-    }
-    out += "\r\n";
+    AppendGridLine(GridRow(shape, placed, row, row_values.data()), row_values.size(), out);
   }
 }
 
-// The rows one after another on this thread, after the header in out.
-Status WriteRowsInTurn(PendingFile& file, const GridShape& shape, const PlacedPoints& placed,
-                       std::string& out) {
+// The rows one after another on this thread.
+Status WriteRowsInTurn(PendingFile& file, const GridShape& shape, const PlacedPoints& placed) {
+  ByteBuffer out;
   out.reserve(kFlushBytes + size_t{64} * 1024);
   std::vector<double> row_values;
   for (size_t row = 0; row < static_cast<size_t>(shape.nrows); ++row) {
@@ -73,24 +54,23 @@ Status WriteRowsInTurn(PendingFile& file, const GridShape& shape, const PlacedPo
     }
     AppendRows(shape, placed, row, row + 1, row_values, out);
     if (out.size() >= kFlushBytes) {
-      if (Status s = file.Write(out); !s.ok()) return s;
+      if (Status s = file.Write(View(out)); !s.ok()) return s;
       out.clear();
     }
   }
-  return file.Write(out);
+  return file.Write(View(out));
 }
 
-// Blocks of rows formatted on several threads and written in order, after the header in out.
+// Blocks of rows formatted on several threads and written in order.
 Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoints& placed,
-                      int threads, std::string& header) {
-  if (Status s = file.Write(header); !s.ok()) return s;
+                      int threads) {
   const size_t nrows = static_cast<size_t>(shape.nrows);
   const size_t rows_per_block =
       std::max<size_t>(1, kBlockCells / std::max<size_t>(1, static_cast<size_t>(shape.ncols)));
   struct Block {
     size_t first = 0;
     size_t end = 0;
-    std::string text;
+    ByteBuffer text;
   };
   using BlockPtr = std::shared_ptr<Block>;
   tbb::enumerable_thread_specific<std::vector<double>> row_values;
@@ -119,7 +99,7 @@ Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoi
   };
   auto write = [&](const BlockPtr& block) {
     if (!status.ok()) return;
-    status = file.Write(block->text);
+    status = file.Write(View(block->text));
     if (!status.ok()) stop.store(true, std::memory_order_relaxed);
   };
   tbb::parallel_pipeline(
@@ -133,6 +113,17 @@ Status WriteRowBlocks(PendingFile& file, const GridShape& shape, const PlacedPoi
 
 }  // namespace
 
+std::string AsciiGridHeader(const GridShape& shape) {
+  std::string out;
+  AppendHeaderLine(out, "ncols", FormatDouble(shape.ncols));
+  AppendHeaderLine(out, "nrows", FormatDouble(shape.nrows));
+  AppendHeaderLine(out, "xllcorner", FormatDouble(shape.xllcorner));
+  AppendHeaderLine(out, "yllcorner", FormatDouble(shape.yllcorner));
+  AppendHeaderLine(out, "cellsize", FormatSingle(shape.cell_size));
+  out += "NODATA_value  -9999\r\n";
+  return out;
+}
+
 Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const PlacedPoints& placed,
                       int threads) {
   // Write beside the target and rename: a failure never leaves a truncated grid.
@@ -144,16 +135,9 @@ Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const Pla
 
 Status WriteAsciiGrid(PendingFile& file, const GridShape& shape, const PlacedPoints& placed,
                       int threads) {
-  std::string out;
-  AppendHeaderLine(out, "ncols", FormatDouble(shape.ncols));
-  AppendHeaderLine(out, "nrows", FormatDouble(shape.nrows));
-  AppendHeaderLine(out, "xllcorner", FormatDouble(shape.xllcorner));
-  AppendHeaderLine(out, "yllcorner", FormatDouble(shape.yllcorner));
-  AppendHeaderLine(out, "cellsize", FormatSingle(shape.cell_size));
-  out += "NODATA_value  -9999\r\n";
-
-  return threads <= 1 ? WriteRowsInTurn(file, shape, placed, out)
-                      : WriteRowBlocks(file, shape, placed, threads, out);
+  if (Status s = file.Write(AsciiGridHeader(shape)); !s.ok()) return s;
+  return threads <= 1 ? WriteRowsInTurn(file, shape, placed)
+                      : WriteRowBlocks(file, shape, placed, threads);
 }
 
 }  // namespace terravox

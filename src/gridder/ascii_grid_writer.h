@@ -9,14 +9,14 @@
 
 namespace terravox {
 
-// The value of a cell that no point reached.
-inline constexpr double kNoDataValue = -9999;
+// The six header lines: each keyword padded to 14 characters, then its value (doubles %.15G-style,
+// the cell size %.7G-style), each line ending in CR LF.
+std::string AsciiGridHeader(const GridShape& shape);
 
-// Writes the six header lines (each keyword padded to 14 characters) and nrows rows of ncols
-// values separated by single blanks, north row first; every line ends in CR LF. Doubles are
-// written %.15G-style, the cell size %.7G-style. The file appears under path only when all of it
-// was written; an existing file there is replaced. With more than one thread, blocks of rows are
-// formatted at once and written in order: the bytes are the same.
+// Writes the header and nrows rows of ncols values separated by single blanks, north row first;
+// every line ends in CR LF. The file appears under path only when all of it was written; an
+// existing file there is replaced. With more than one thread, blocks of rows are formatted at once
+// and written in order: the bytes are the same.
 Status WriteAsciiGrid(const std::string& path, const GridShape& shape, const PlacedPoints& placed,
                       int threads = 1);
 // The same into a created pending file, left for the caller to commit.

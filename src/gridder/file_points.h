@@ -11,6 +11,13 @@
 
 namespace terravox {
 
+// What the cell size is derived from: the count of distinct x values and their range.
+struct XExtent {
+  size_t distinct_x = 0;
+  double min_x = 0;
+  double max_x = 0;
+};
+
 class FilePoints {
  public:
   // Appends the next piece of the file. Its distinct values that are new to the file join the
@@ -36,6 +43,7 @@ class FilePoints {
   const DistinctValues& distinct_y() const { return distinct_y_; }
 
   // The extent. REQUIRES: !empty()
+  XExtent x_extent() const { return {distinct_x_.size(), min_x(), max_x()}; }
   double min_x() const;
   double max_x() const;
   double min_y() const;

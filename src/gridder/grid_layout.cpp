@@ -113,6 +113,33 @@ void ForEachRun(size_t runs, int threads, const Work& work) {
   tbb::parallel_for(size_t{0}, runs, [&](size_t run) { work(run); });
 }
 
+// The points one by one in file order straight into every cell of the grid: the first failing
+// point is the first met.
+PlacedPoints PlaceDense(const FilePoints& points, const GridShape& shape,
+                        const CellTables& file_cells) {
+  PlacedPoints placed;
+  const size_t ncols = static_cast<size_t>(shape.ncols);
+  placed.dense.resize(ncols * static_cast<size_t>(shape.nrows));
+  std::fill(placed.dense.begin(), placed.dense.end(), kNoDataValue);
+  for (size_t p = 0; p < points.pieces().size(); ++p) {
+    const PointSet& piece = points.pieces()[p];
+    const CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
+    const std::vector<uint32_t>& x_index = piece.x_index();
+    const std::vector<uint32_t>& y_index = piece.y_index();
+    const std::vector<double>& zs = piece.z();
+    for (size_t k = 0; k < zs.size(); ++k) {
+      const int32_t row = cells.row_of_y[y_index[k]];
+      const int32_t col = cells.col_of_x[x_index[k]];
+      if (row == kOverflowed || col == kOverflowed) throw StepError(ErrorKind::kOverflow);
+      if (row < 0 || row >= shape.nrows || col < 0 || col >= shape.ncols) {
+        throw StepError(ErrorKind::kSubscriptOutOfRange);
+      }
+      placed.dense[static_cast<size_t>(row) * ncols + static_cast<size_t>(col)] = zs[k];
+    }
+  }
+  return placed;
+}
+
 }  // namespace
 
 float GivenCellSize(std::string_view text) {
@@ -121,24 +148,32 @@ float GivenCellSize(std::string_view text) {
   return *cell_size;
 }
 
-float DerivedCellSize(const FilePoints& points) {
-  size_t ncols = points.distinct_x().size();
+float DerivedCellSize(const XExtent& x) {
   // One distinct x value: 0 / 0.
-  if (ncols < 2) throw StepError(ErrorKind::kDivisionByZero);
-  double spacing = (points.max_x() - points.min_x()) / static_cast<double>(ncols - 1);
+  if (x.distinct_x < 2) throw StepError(ErrorKind::kDivisionByZero);
+  double spacing = (x.max_x - x.min_x) / static_cast<double>(x.distinct_x - 1);
   return ToSingle(spacing);
 }
 
 GridShape ShapeGrid(const FilePoints& points, float cell_size) {
+  return ShapeGrid(points.x_extent(), points.distinct_y().size(), points.min_y(), cell_size);
+}
+
+GridShape ShapeGrid(const XExtent& x, size_t distinct_y, double min_y, float cell_size) {
   GridShape shape;
   // Distinct counts never exceed the 32-bit count of data lines.
-  shape.ncols = static_cast<int32_t>(points.distinct_x().size());
-  shape.nrows = static_cast<int32_t>(points.distinct_y().size());
+  shape.ncols = static_cast<int32_t>(x.distinct_x);
+  shape.nrows = static_cast<int32_t>(distinct_y);
   shape.cell_size = cell_size;
   double half_cell = static_cast<double>(cell_size) / 2;
-  shape.xllcorner = points.min_x() - half_cell;
-  shape.yllcorner = points.min_y() - half_cell;
+  shape.xllcorner = x.min_x - half_cell;
+  shape.yllcorner = min_y - half_cell;
   return shape;
+}
+
+void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
+  const uint64_t cells = static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
 }
 
 int16_t CellIndex(double distance, float cell_size) {
@@ -154,6 +189,11 @@ PlacedPoints PlacePoints(const FilePoints& points, const GridShape& shape, int t
       CellNumbers(points.distinct_y().values(), points.max_y(), -1, shape.cell_size),
       CellNumbers(points.distinct_x().values(), points.min_x(), 1, shape.cell_size)};
   const std::vector<PointSet>& pieces = points.pieces();
+  const uint64_t cell_count =
+      static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
+  if (threads <= 1 && cell_count <= 2 * static_cast<uint64_t>(points.size())) {
+    return PlaceDense(points, shape, file_cells);
+  }
   // Only rows up to the 16-bit limit can hold points; later rows are written empty.
   size_t row_count = std::min<size_t>(static_cast<size_t>(shape.nrows), kMaxCellIndex + 1);
 
@@ -218,6 +258,52 @@ void CheckPlacement(const FilePoints& points, const GridShape& shape) {
     CellTables cells = PieceCells(file_cells, points.y_map(p), points.x_map(p));
     if (!CountRows(points.pieces()[p], cells, shape, count)) throw StepError(*count.failure);
   }
+}
+
+bool LatticeFillsGridInOrder(const std::vector<double>& xs, const std::vector<double>& row_ys,
+                             const GridShape& shape, double min_x, double max_y) {
+  const std::vector<int32_t> rows = CellNumbers(row_ys, max_y, -1, shape.cell_size);
+  const std::vector<int32_t> cols = CellNumbers(xs, min_x, 1, shape.cell_size);
+  auto outside = [](int32_t number, int32_t count) { return number < 0 || number >= count; };
+  // The points come row after row, each row in the order of xs; the first failing point decides,
+  // its row checked before its column as CountRows does.
+  auto failing_col = std::find_if(cols.begin(), cols.end(), [&](int32_t col) {
+    return col == kOverflowed || outside(col, shape.ncols);
+  });
+  for (int32_t row : rows) {
+    if (row == kOverflowed ||
+        (!outside(row, shape.nrows) && failing_col != cols.end() && *failing_col == kOverflowed)) {
+      throw StepError(ErrorKind::kOverflow);
+    }
+    if (outside(row, shape.nrows)) {
+      throw StepError(cols.front() == kOverflowed ? ErrorKind::kOverflow
+                                                  : ErrorKind::kSubscriptOutOfRange);
+    }
+    if (failing_col != cols.end()) throw StepError(ErrorKind::kSubscriptOutOfRange);
+  }
+  // North row first: rows that came south first are in order when reversed.
+  const bool south_first = rows.size() > 1 && rows.front() > rows.back();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const size_t expected = south_first ? rows.size() - 1 - i : i;
+    if (rows[i] != static_cast<int32_t>(expected)) return false;
+  }
+  for (size_t j = 0; j < cols.size(); ++j) {
+    if (cols[j] != static_cast<int32_t>(j)) return false;
+  }
+  return true;
+}
+
+const double* GridRow(const GridShape& shape, const PlacedPoints& placed, size_t row,
+                      double* scratch) {
+  const size_t ncols = static_cast<size_t>(shape.ncols);
+  if (!placed.dense.empty()) return placed.dense.data() + row * ncols;
+  std::fill(scratch, scratch + ncols, kNoDataValue);
+  if (row + 1 >= placed.row_start.size()) return scratch;  // beyond the rows that can hold points
+  // Cells come in file order: the last point of a cell wins.
+  for (size_t i = placed.row_start[row]; i < placed.row_start[row + 1]; ++i) {
+    scratch[static_cast<size_t>(placed.cells[i].col)] = placed.cells[i].z;
+  }
+  return scratch;
 }
 
 }  // namespace terravox

@@ -31,11 +31,19 @@ Status RunOnThreads(int threads, const std::function<Status()>& body) {
   return arena.execute(body);
 }
 
-// The whole grid must be one that could be held in memory as single-precision cells, even though
-// it is written row by row: otherwise a few points far apart would stream terabytes to the disk.
-void CheckGridFitsInMemory(const GridShape& shape, uint64_t max_grid_bytes) {
-  const uint64_t cells = static_cast<uint64_t>(shape.ncols) * static_cast<uint64_t>(shape.nrows);
-  if (cells > max_grid_bytes / sizeof(float)) throw StepError(ErrorKind::kOutOfMemory);
+// What the streaming pass found, as the file's figures, also when it throws.
+template <typename Pass>
+LatticePass PassKeepingFigures(GriddedFile& gridded, LatticeFigures& figures, Pass&& pass) {
+  try {
+    LatticePass result = pass();
+    gridded.points = figures.points;
+    gridded.cells = figures.cells;
+    return result;
+  } catch (...) {
+    gridded.points = figures.points;
+    gridded.cells = figures.cells;
+    throw;
+  }
 }
 
 // Reading the points is most of a file's work; placing them and writing the grid the rest.
@@ -58,6 +66,34 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     const int threads = reader.file_size() < 2 * reading.piece_bytes ? 1 : how.threads;
     reading.threads = threads;
     ThrowIfError(CheckGridIsNotInput(strXyzFile, strAscFile));
+    // Where the streaming pass left the progress: the whole reading goes on from there.
+    double progress_done = 0;
+    if (how.stream_lattices) {
+      LatticeGridding streaming{how.separator, threads, reading.piece_bytes, how.max_grid_bytes};
+      LatticeFigures figures;
+      const LatticePass pass = PassKeepingFigures(gridded, figures, [&] {
+        LatticePass result = LatticePass::kNotALattice;
+        ThrowIfError(RunOnThreads(threads, [&] {
+          result =
+              GridLatticeFile(reader, streaming, cell_size, strAscFile, figures, &gridded.grid);
+          return Status::Ok();
+        }));
+        return result;
+      });
+      if (pass == LatticePass::kGridded) {
+        gridded.outcome = GriddedFile::Outcome::kWritten;
+        return Status::Ok();
+      }
+      if (pass == LatticePass::kMisfit) {
+        gridded.outcome = GriddedFile::Outcome::kMisfit;
+        return Status::Ok();
+      }
+      // Not a lattice written row by row: the whole file is read into memory, from its start.
+      progress_done = kStreamShare * static_cast<double>(reader.bytes_read()) /
+                      static_cast<double>(std::max<size_t>(reader.file_size(), 1));
+      ThrowIfError(reader.Rewind());
+    }
+    const ProgressSpan rest(progress_done, 1.0);
     FilePoints points;
     bool fits = false;
     {
@@ -76,7 +112,7 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     gridded.points = static_cast<int64_t>(points.size());
     if (points.empty()) throw StepError(ErrorKind::kSubscriptOutOfRange);
 
-    GridShape shape = ShapeGrid(points, cell_size(points));
+    GridShape shape = ShapeGrid(points, cell_size(points.x_extent()));
     gridded.cells = int64_t{shape.ncols} * shape.nrows;
     CheckGridFitsInMemory(shape, how.max_grid_bytes);
     ThrowIfError(CheckRun(kReadShare));
@@ -100,12 +136,19 @@ Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& str
   return Status::Ok();
 }
 
+CellSizeChoice CellSizeFromSettings(bool given, std::string given_text) {
+  return [given, text = std::move(given_text)](const XExtent& x) {
+    return given ? GivenCellSize(text) : DerivedCellSize(x);
+  };
+}
+
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
   XyzGridding how;
   how.separator = mdl.strSeparator;
   how.threads = ThreadsPerFile(options);
   how.chunk_bytes = options.gridder_chunk_bytes;
   how.max_grid_bytes = options.max_grid_bytes;
+  how.stream_lattices = !options.gridder_in_memory;
   return how;
 }
 
@@ -114,14 +157,12 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
                       GridFigures* figures) {
   GridFigures unused;
   if (figures == nullptr) figures = &unused;
-  GriddedFile gridded = prepared != nullptr
-                            ? std::move(*prepared)
-                            : GridXyzFile(strXyzFile, strAscFile, GriddingFor(mdl, options),
-                                          [&](const FilePoints& points) {
-                                            return host.CellSizeGiven()
-                                                       ? GivenCellSize(host.CellSizeText())
-                                                       : DerivedCellSize(points);
-                                          });
+  GriddedFile gridded =
+      prepared != nullptr
+          ? std::move(*prepared)
+          : GridXyzFile(strXyzFile, strAscFile, GriddingFor(mdl, options), [&](const XExtent& x) {
+              return host.CellSizeGiven() ? GivenCellSize(host.CellSizeText()) : DerivedCellSize(x);
+            });
   figures->points = gridded.points;
   figures->cells = gridded.cells;
   if (gridded.outcome == GriddedFile::Outcome::kMisfit) {
@@ -158,8 +199,38 @@ XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool 
   XyzLineReader reader;
   PointReading reading;
   reading.separator = separator;
+  const CellSizeChoice cell_size = CellSizeFromSettings(cell_size_given, cell_size_text);
+  // The figures of the streaming pass, also when it throws.
+  LatticeFigures figures;
+  auto take_figures = [&] {
+    scan.points = figures.points;
+    if (figures.points < 0) return;
+    scan.min_x = figures.x.min_x;
+    scan.max_x = figures.x.max_x;
+    scan.min_y = figures.min_y;
+    scan.max_y = figures.max_y;
+    scan.min_z = figures.min_z;
+    scan.max_z = figures.max_z;
+    if (figures.has_cell_size) scan.cell_size = figures.shape.cell_size;
+    if (figures.cells >= 0) scan.shape = figures.shape;
+  };
   Status status = RunUnderHandler([&]() -> Status {
     ThrowIfError(reader.Open(path));
+    LatticePass pass = LatticePass::kNotALattice;
+    try {
+      LatticeGridding scanning;
+      scanning.separator = separator;
+      scanning.max_grid_bytes = max_grid_bytes;
+      pass = GridLatticeFile(reader, scanning, cell_size, path, figures, nullptr);
+    } catch (...) {
+      take_figures();
+      throw;
+    }
+    take_figures();
+    if (pass == LatticePass::kMisfit) scan.error = path + kFormatMismatch;
+    if (pass != LatticePass::kNotALattice) return Status::Ok();
+
+    ThrowIfError(reader.Rewind());
     FilePoints points;
     if (!ReadPoints(reader, reading, points)) {
       scan.error = path + kFormatMismatch;
@@ -179,7 +250,7 @@ XyzScan ScanXyzFile(const std::string& path, const std::string& separator, bool 
         scan.max_z = std::max(scan.max_z, static_cast<float>(z));
       }
     }
-    scan.cell_size = cell_size_given ? GivenCellSize(cell_size_text) : DerivedCellSize(points);
+    scan.cell_size = cell_size(points.x_extent());
     scan.shape = ShapeGrid(points, scan.cell_size);
     // The run's checks, in its order: the grid's size, then each point's place.
     CheckGridFitsInMemory(scan.shape, max_grid_bytes);

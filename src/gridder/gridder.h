@@ -12,6 +12,7 @@
 #include "core/run_options.h"
 #include "core/status.h"
 #include "gridder/grid_layout.h"
+#include "gridder/lattice_gridder.h"
 
 namespace terravox {
 
@@ -44,9 +45,9 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
                       BatchMdl& mdl, const RunOptions& options = {},
                       GriddedFile* prepared = nullptr, GridFigures* figures = nullptr);
 
-class FilePoints;
-// The cell size of a file's grid, asked once its points are read (and only when it has some).
-using CellSizeChoice = std::function<float(const FilePoints& points)>;
+// The cell size the settings choose: the given text read to single precision, or the one derived
+// from the x spacing.
+CellSizeChoice CellSizeFromSettings(bool given, std::string given_text);
 
 // How one file is read and written: its field separator, the threads it may use, and the bytes
 // parsed as one piece (0: the default).
@@ -55,6 +56,9 @@ struct XyzGridding {
   int threads = 1;
   size_t chunk_bytes = 0;
   uint64_t max_grid_bytes = UINT64_MAX;  // a larger grid is "Out of memory"
+  // A lattice written row by row is gridded in one streaming pass (GridLatticeFile); false reads
+  // every file whole into memory. The grid and every failure are the same either way.
+  bool stream_lattices = true;
 };
 // The gridding of a run's files: the run's separator and options.
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options);
@@ -79,7 +83,8 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
 Status CheckGridIsNotInput(const std::string& strXyzFile, const std::string& strAscFile);
 
 // What gridding a file would find, without writing anything: the same reading, cell size,
-// shape and placing as ConvertXyzFile, so the figures equal those of a run.
+// shape and placing as ConvertXyzFile, so the figures equal those of a run. A lattice written row
+// by row is read in a streaming pass, in little memory.
 struct XyzScan {
   int64_t points = -1;  // -1 when reading failed before the end, as in the run's report
   bool cell_size_given = false;

@@ -8,20 +8,46 @@
 #include <vector>
 
 #include "gridder/distinct_values.h"
-#include "gridder/xyz_line.h"
 
 namespace terravox {
 
+struct XyzPoint {
+  double x = 0;
+  double y = 0;
+  double z = 0;
+};
+
 class PointSet {
  public:
+  PointSet();
+  // A moved-from set starts afresh, with an id of its own.
+  PointSet(PointSet&& other) noexcept;
+  PointSet& operator=(PointSet&& other) noexcept;
+
+  // Tells this set apart from every other set of the process, for remembering positions in its
+  // lists: it stays while the lists only grow.
+  uint64_t id() const { return id_; }
+  // Drops the points and keeps the distinct values.
+  void ClearPoints() {
+    x_index_.clear();
+    y_index_.clear();
+    z_.clear();
+  }
   // Makes room for about count points ahead, sparing the copies of growing; only a hint: a count
   // that cannot be had is ignored.
   void Reserve(size_t count);
   void Add(const XyzPoint& point) {
-    x_index_.push_back(distinct_x_.Add(point.x));
-    y_index_.push_back(distinct_y_.Add(point.y));
-    z_.push_back(point.z);
+    Add(distinct_x_.Add(point.x), distinct_y_.Add(point.y), point.z);
   }
+  // A point whose x and y already stand in distinct_x() and distinct_y() at these positions.
+  void Add(uint32_t x_index, uint32_t y_index, double z) {
+    x_index_.push_back(x_index);
+    y_index_.push_back(y_index);
+    z_.push_back(z);
+  }
+  // The lists that the positions of Add point into, for adding values to them.
+  DistinctValues& mutable_distinct_x() { return distinct_x_; }
+  DistinctValues& mutable_distinct_y() { return distinct_y_; }
 
   bool empty() const { return z_.empty(); }
   size_t size() const { return z_.size(); }
@@ -34,6 +60,7 @@ class PointSet {
   const DistinctValues& distinct_y() const { return distinct_y_; }
 
  private:
+  uint64_t id_;
   std::vector<uint32_t> x_index_;
   std::vector<uint32_t> y_index_;
   std::vector<double> z_;

@@ -34,4 +34,8 @@ class DefaultInitAllocator : public std::allocator<T> {
 template <typename T>
 using UninitializedVector = std::vector<T, DefaultInitAllocator<T>>;
 
+// Bytes read from a file or formatted for one: growing the buffer does not zero what is written
+// over right after.
+using ByteBuffer = UninitializedVector<char>;
+
 }  // namespace terravox

@@ -1,18 +1,18 @@
 // One line of an XYZ point file: comment test and splitting into x, y and z.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/status.h"
+#include "gridder/distinct_values.h"
+#include "gridder/point_set.h"
 #include "gridder/text_number_cache.h"
 
 namespace terravox {
-
-struct XyzPoint {
-  double x = 0;
-  double y = 0;
-  double z = 0;
-};
 
 // A comment line: its very first character is "#", "'", "\" or "/". A blank in front makes the
 // line a data line.
@@ -36,10 +36,35 @@ class XyzLineParser {
   // 2 that does not exist; type mismatch (or overflow) for a field that is not a number.
   bool Parse(std::string_view line, XyzPoint* point);
 
+  // What ParseLines met.
+  struct Lines {
+    int64_t data_lines = 0;        // data lines met, a failing one included
+    bool mismatch = false;         // the last data line met does not fit the separator
+    std::optional<Error> failure;  // the error of the last data line met
+  };
+  // Parses the lines of text (whole lines, as XyzLineReader::NextChunk gives them) in order up
+  // to the first failing data line, skipping comment lines, and adds each point to points. Parse's
+  // outcomes are told in the result, not thrown.
+  Lines ParseLines(std::string_view text, PointSet& points);
+
  private:
+  // Splits line and hands the texts of x, y and z, in this order, to on_x, on_y and on_z.
+  template <typename OnX, typename OnY, typename OnZ>
+  bool Split(std::string_view line, OnX&& on_x, OnY&& on_y, OnZ&& on_z);
+  // The mark of the positions in the lists of points, a set of points that the parser fills.
+  uint32_t MarkOf(const PointSet& points);
+  // The position of text's number in values, the x or y list of the set marked mark, which it
+  // joins when new.
+  uint32_t IndexOf(TextNumberCache& cache, std::string_view text, DistinctValues& values,
+                   uint32_t mark);
+  // ParseLines for a separator of one byte other than CR and LF: each line is split in one pass.
+  void ParseLinesOneByte(std::string_view text, PointSet& points, Lines& lines);
+
   std::string separator_;
   TextNumberCache x_numbers_;
   TextNumberCache y_numbers_;
+  uint64_t marked_set_ = 0;  // the id of the set of points whose positions carry mark_
+  uint32_t mark_ = 0;
 };
 
 }  // namespace terravox

@@ -1,12 +1,12 @@
-// XyzLineReader: the lines of a text file, read in large blocks. CR LF, a lone CR and a lone LF
-// each end a line; a last line without a terminator is a line too.
+// XyzLineReader: an XYZ file in pieces of whole lines, read in large blocks. CR LF, a lone CR and
+// a lone LF each end a line; a last line without a terminator is a line too.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/status.h"
 #include "core/unique_fd.h"
@@ -14,30 +14,25 @@
 
 namespace terravox {
 
-// Bytes read from a file: growing the buffer does not zero what the read overwrites.
-using ByteBuffer = UninitializedVector<char>;
+// No XYZ line comes near this length: a longer one is refused as soon as it is seen, so a file
+// without line ends (a sparse or binary file) is neither held in memory nor read to its end.
+inline constexpr size_t kMaxXyzLineBytes = size_t{1} << 20;
 
 class XyzLineReader {
  public:
-  static constexpr size_t kDefaultBlockSize = size_t{4} << 20;
-
-  // block_size: bytes asked of each read (tests use tiny blocks to cross block edges).
-  explicit XyzLineReader(size_t block_size = kDefaultBlockSize);
-
   // Opens a regular file for reading. "File not found" and the like when it cannot.
   Status Open(const std::string& path);
-
-  // The next line without its terminator, valid until the next call. False at the end of the
-  // file or on a read error; status() then tells which.
-  bool Next(std::string_view* line);
+  // Starts again from the first byte of the open file.
+  Status Rewind();
   const Status& status() const { return status_; }
 
   // Replaces the contents of chunk with the next whole lines of the file, about bytes long: the
   // piece starts where the last one ended and ends just after a line terminator (never between
   // the CR and LF of one), or at the end of the file. A line longer than bytes comes whole.
-  // False when nothing is left or on a read error; after a read error the lines read in full
-  // before it still come, and the next call returns false with status() telling the error.
-  // Not to be mixed with Next() on one open file.
+  // False when nothing is left or on an error; after an error the lines read in full before it
+  // still come, and the next call returns false with status() telling the error. A line longer
+  // than kMaxXyzLineBytes is such an error, met before more than a megabyte past its limit is
+  // read. Each byte is looked at a bounded number of times, whatever the line lengths.
   bool NextChunk(size_t bytes, ByteBuffer* chunk);
 
   // The size of the open file in bytes, for reserving room ahead.
@@ -49,26 +44,18 @@ class XyzLineReader {
   void Close();
 
  private:
-  // Moves the unread bytes to the front of the buffer and reads more behind them.
-  // False at the end of the file or on error.
-  bool Refill();
   // Reads behind the end of chunk until it holds at least bytes, the end of the file or an
   // error.
   void ReadUpTo(size_t bytes, ByteBuffer* chunk);
-  // The position of the first CR or LF at or after from in the buffer, or end_ when none.
-  size_t FindLineEnd(size_t from);
+  // Ends the reading with a line too long that starts line_start bytes into the next piece.
+  void RefuseLongLine(size_t line_start);
 
-  size_t block_size_;
   UniqueFd fd_;
-  ByteBuffer buffer_;
-  size_t begin_ = 0;  // first unread byte
-  size_t end_ = 0;    // one past the last byte read
-  bool at_eof_ = false;
-  bool skip_lf_ = false;  // the last line ended in CR at the end of the buffer
-  size_t next_lf_ = 0;    // the first LF at or after the last search, or end_ when none
-  bool next_lf_known_ = false;
+  ByteBuffer leftover_;  // the partial line that the last piece left behind
+  bool at_eof_ = true;
   size_t file_size_ = 0;
   size_t bytes_read_ = 0;
+  uint64_t handed_out_ = 0;  // bytes of the file given out in pieces so far
   Status status_;
 };
 

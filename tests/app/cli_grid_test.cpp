@@ -84,6 +84,16 @@ TEST_F(CliGridTest, OptionsChooseCellSizeAndSeparator) {
   }
 }
 
+TEST_F(CliGridTest, InMemoryGivesTheStreamedGridOfTheSampleTiles) {
+  for (const auto& entry : std::filesystem::directory_iterator(TERRAVOX_SOURCE_DIR "/examples")) {
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::string in = entry.path().string();
+    ASSERT_EQ(Run({"grid", in, out_, "--log", log_}).exit_code, 0);
+    ASSERT_EQ(Run({"grid", in, PathIn("whole.asc"), "--log", log_, "--in-memory"}).exit_code, 0);
+    EXPECT_EQ(ReadFile(out_), ReadFile(PathIn("whole.asc")));
+  }
+}
+
 TEST_F(CliGridTest, RemovesWhatEndedRunsLeftInTheOutputFolder) {
   WriteFile(in_, kLattice);
   RunningChild child;

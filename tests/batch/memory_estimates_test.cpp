@@ -76,8 +76,8 @@ TEST_F(MemoryEstimatesTest, AnXyzFileIsEstimatedByItsPointsNotItsBytes) {
   WriteFile(PathIn("short.xyz"), short_lines);
   WriteFile(PathIn("long.xyz"), long_lines);
   const uint64_t size = 1'100'000'000;  // as if the lines went on
-  const uint64_t short_estimate = XyzPeakBytes(PathIn("short.xyz"), size);
-  const uint64_t long_estimate = XyzPeakBytes(PathIn("long.xyz"), size);
+  const uint64_t short_estimate = XyzPeakBytes(PathIn("short.xyz"), size, " ", 1);
+  const uint64_t long_estimate = XyzPeakBytes(PathIn("long.xyz"), size, " ", 1);
   // 32 to 38 bytes a point were measured: 78.6 and 40.7 million points.
   EXPECT_GE(short_estimate, 38 * (size / 14));
   EXPECT_GE(long_estimate, 38 * (size / 27));
@@ -87,7 +87,7 @@ TEST_F(MemoryEstimatesTest, AnXyzFileIsEstimatedByItsPointsNotItsBytes) {
   WriteFile(PathIn("mixed.xyz"), short_lines + long_lines + long_lines + long_lines);
   const uint64_t points = 20000 + 3 * 10000;
   const uint64_t mixed =
-      XyzPeakBytes(PathIn("mixed.xyz"), short_lines.size() + 3 * long_lines.size());
+      XyzPeakBytes(PathIn("mixed.xyz"), short_lines.size() + 3 * long_lines.size(), " ", 1);
   EXPECT_LT(mixed, XyzPeakBytesForPoints(points * 5 / 4));
   EXPECT_GE(mixed, XyzPeakBytesForPoints(points * 3 / 4));
 }

@@ -1,5 +1,5 @@
 // Fuzz target: the XYZ line reader and line parser against plain references. The first byte
-// picks the separator, the second the reader's block size (so lines cross block edges); the
+// picks the separator, the second the reader's piece size (so lines cross piece edges); the
 // rest is the file.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   static const char* kSeparators[] = {" ", ",", "\t", ";", "  ", ", ", "", "ab"};
   const std::string separator = kSeparators[data[0] % 8];
-  const size_t block_size = 1 + data[1] % 64;
+  const size_t piece_bytes = 1 + data[1] % 64;
   const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
 
   int fd = MemoryFile();
@@ -79,30 +79,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
     return 0;
   }
-  XyzLineReader reader(block_size);
+  XyzLineReader reader;
   if (!reader.Open("/proc/self/fd/" + std::to_string(fd)).ok()) Mismatch();
 
   const std::vector<std::string> expected_lines = terravox::fuzz::SplitLines(text);
   XyzLineParser parser(separator);
   size_t count = 0;
-  std::string_view line;
-  while (reader.Next(&line)) {
-    if (count >= expected_lines.size() || line != expected_lines[count]) Mismatch();
-    ++count;
-    if (terravox::IsCommentLine(line)) continue;
-    Outcome expected = Expected(line, separator);
-    Outcome got;
-    try {
-      got.fits = parser.Parse(line, &got.point);
-    } catch (const StepError& e) {
-      got.error = e.error().kind();
-    }
-    if (got.error != expected.error || got.fits != expected.fits) Mismatch();
-    if (got.fits &&
-        (!SameBits(got.point.x, expected.point.x) || !SameBits(got.point.y, expected.point.y) ||
-         !SameBits(got.point.z, expected.point.z))) {
-      Mismatch();
-    }
+  terravox::ByteBuffer piece;
+  while (reader.NextChunk(piece_bytes, &piece)) {
+    terravox::ForEachLine(std::string_view(piece.data(), piece.size()), [&](std::string_view line) {
+      if (count >= expected_lines.size() || line != expected_lines[count]) Mismatch();
+      ++count;
+      if (terravox::IsCommentLine(line)) return true;
+      Outcome expected = Expected(line, separator);
+      Outcome got;
+      try {
+        got.fits = parser.Parse(line, &got.point);
+      } catch (const StepError& e) {
+        got.error = e.error().kind();
+      }
+      if (got.error != expected.error || got.fits != expected.fits) Mismatch();
+      if (got.fits &&
+          (!SameBits(got.point.x, expected.point.x) || !SameBits(got.point.y, expected.point.y) ||
+           !SameBits(got.point.z, expected.point.z))) {
+        Mismatch();
+      }
+      return true;
+    });
   }
   if (!reader.status().ok() || count != expected_lines.size()) Mismatch();
   return 0;

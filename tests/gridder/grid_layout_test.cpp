@@ -52,13 +52,13 @@ TEST(GridLayoutTest, DerivedCellSizeRoundsToTheNearestSingle) {
   piece.Add({0, 0, 1});
   piece.Add({3.4028235e38, 0, 2});  // just past the largest single: still rounds down to it
   FilePoints points;
-  points.Append(piece);
-  EXPECT_EQ(DerivedCellSize(points), std::numeric_limits<float>::max());
+  points.Append(std::move(piece));
+  EXPECT_EQ(DerivedCellSize(points.x_extent()), std::numeric_limits<float>::max());
   PointSet later;
   later.Add({1e300, 0, 3});
-  points.Append(later);
+  points.Append(std::move(later));
   try {
-    DerivedCellSize(points);
+    DerivedCellSize(points.x_extent());
     ADD_FAILURE() << "no overflow";
   } catch (const StepError& e) {
     EXPECT_EQ(e.error().kind(), ErrorKind::kOverflow);

@@ -1,11 +1,14 @@
-// XyzLineReader: line ends and lines that cross block edges.
+// XyzLineReader: line ends, lines that cross piece edges, and lines too long to be XYZ lines.
 #include "gridder/xyz_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/status.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
@@ -16,23 +19,12 @@ using testing::WriteFile;
 
 class XyzReaderTest : public TempDirTest {
  protected:
-  // Every line of a file holding bytes, read with the given block size.
-  std::vector<std::string> ReadLines(const std::string& bytes, size_t block_size) {
-    WriteFile(PathIn("lines.txt"), bytes);
-    XyzLineReader reader(block_size);
-    EXPECT_TRUE(reader.Open(PathIn("lines.txt")).ok());
-    std::vector<std::string> lines;
-    std::string_view line;
-    while (reader.Next(&line)) lines.emplace_back(line);
-    EXPECT_TRUE(reader.status().ok());
-    return lines;
-  }
-
-  // Every line of a file holding bytes, read in pieces of about piece_bytes.
-  std::vector<std::string> ReadPieceLines(const std::string& bytes, size_t piece_bytes) {
-    WriteFile(PathIn("lines.txt"), bytes);
+  // Every line of the file at path, read in pieces of about piece_bytes; status gets the
+  // reader's status at the end.
+  std::vector<std::string> ReadPieceLines(const std::string& path, size_t piece_bytes,
+                                          Status* status = nullptr) {
     XyzLineReader reader;
-    EXPECT_TRUE(reader.Open(PathIn("lines.txt")).ok());
+    EXPECT_TRUE(reader.Open(path).ok());
     std::vector<std::string> lines;
     ByteBuffer piece;
     while (reader.NextChunk(piece_bytes, &piece)) {
@@ -42,9 +34,20 @@ class XyzReaderTest : public TempDirTest {
         return true;
       });
     }
-    EXPECT_TRUE(reader.status().ok());
+    if (status != nullptr) {
+      *status = reader.status();
+    } else {
+      EXPECT_TRUE(reader.status().ok());
+    }
+    bytes_read_ = reader.bytes_read();
     return lines;
   }
+  std::vector<std::string> ReadPieceLinesOf(const std::string& bytes, size_t piece_bytes) {
+    WriteFile(PathIn("lines.txt"), bytes);
+    return ReadPieceLines(PathIn("lines.txt"), piece_bytes);
+  }
+
+  size_t bytes_read_ = 0;
 };
 
 TEST_F(XyzReaderTest, EveryTerminatorEndsALineAtEveryBlockSize) {
@@ -68,11 +71,10 @@ TEST_F(XyzReaderTest, EveryTerminatorEndsALineAtEveryBlockSize) {
       {"lone CRs in a row", "a\r\r\rb\r\n", {"a", "", "", "b"}},
   };
   for (const Row& row : rows) {
-    for (size_t block_size : {1, 2, 3, 5, 64, 4096}) {
-      SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(block_size));
-      EXPECT_EQ(ReadLines(row.bytes, block_size), row.lines);
-      // In pieces, a border may fall anywhere, between a CR and its LF too.
-      EXPECT_EQ(ReadPieceLines(row.bytes, block_size), row.lines);
+    for (size_t piece_bytes : {1, 2, 3, 5, 64, 4096}) {
+      SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(piece_bytes));
+      // A border may fall anywhere, between a CR and its LF too.
+      EXPECT_EQ(ReadPieceLinesOf(row.bytes, piece_bytes), row.lines);
     }
   }
 }
@@ -81,8 +83,48 @@ TEST_F(XyzReaderTest, OpenFailuresCarryTheirDescription) {
   XyzLineReader reader;
   EXPECT_EQ(reader.Open(PathIn("missing.xyz")).description(), "File not found");
   EXPECT_EQ(reader.Open(MakeDir("sub")).description(), "Is a directory");
-  std::string_view line;
-  EXPECT_FALSE(reader.Next(&line));
+  ByteBuffer piece;
+  EXPECT_FALSE(reader.NextChunk(1, &piece));
+}
+
+TEST_F(XyzReaderTest, ALineLongerThanAMegabyteIsRefusedAtOnce) {
+  const std::string longest(kMaxXyzLineBytes, '7');
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;  // the lines that come before the refusal
+    std::string error;               // "" when none
+  };
+  const Row rows[] = {
+      {"a line of 1 MB", "1 2 3\r\n" + longest + "\r\n", {"1 2 3", longest}, ""},
+      {"a last line of 1 MB without a line end", longest, {longest}, ""},
+      {"one byte more",
+       "1 2 3\r\n" + longest + "8\r\n4 5 6\r\n",
+       {"1 2 3"},
+       "A line longer than 1 MB starts at byte 7"},
+      {"one byte more at the end",
+       "1 2 3\n" + longest + "8",
+       {"1 2 3"},
+       "A line longer than 1 MB starts at byte 6"},
+  };
+  for (const Row& row : rows) {
+    for (size_t piece_bytes : {size_t{4096}, size_t{3} << 20}) {
+      SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(piece_bytes));
+      WriteFile(PathIn("lines.txt"), row.bytes);
+      Status status;
+      std::vector<std::string> lines = ReadPieceLines(PathIn("lines.txt"), piece_bytes, &status);
+      EXPECT_EQ(lines, row.lines);
+      EXPECT_EQ(status.ok() ? "" : status.description(), row.error);
+    }
+  }
+  // A file of zeros without any line end (a sparse file) is not read to its end.
+  const std::string sparse = PathIn("sparse.xyz");
+  WriteFile(sparse, "");
+  std::filesystem::resize_file(sparse, std::uintmax_t{256} << 20);
+  Status status;
+  EXPECT_TRUE(ReadPieceLines(sparse, 4096, &status).empty());
+  EXPECT_EQ(status.description(), "A line longer than 1 MB starts at byte 0");
+  EXPECT_LE(bytes_read_, kMaxXyzLineBytes + 8192);
 }
 
 }  // namespace
