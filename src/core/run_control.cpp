@@ -45,6 +45,26 @@ RunControlScope::~RunControlScope() {
 
 RunControl* CurrentRunControl() { return current_control; }
 
+RunThreadState CurrentRunThreadState() {
+  return {current_control, span_begin, span_end, reports_progress, progress_relay};
+}
+
+namespace {
+void SetThreadState(const RunThreadState& state) {
+  current_control = state.control;
+  span_begin = state.span_begin;
+  span_end = state.span_end;
+  reports_progress = state.reports_progress;
+  progress_relay = state.relay;
+}
+}  // namespace
+
+LentRunScope::LentRunScope(const RunThreadState& state) : previous_(CurrentRunThreadState()) {
+  SetThreadState(state);
+}
+
+LentRunScope::~LentRunScope() { SetThreadState(previous_); }
+
 StopWatcher::StopWatcher() : control_(current_control) {}
 
 bool StopWatcher::stop_requested() const {

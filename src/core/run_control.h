@@ -97,6 +97,30 @@ class RunControlScope {
 // The run control of this thread, for handing to the threads that work for it; null if none.
 RunControl* CurrentRunControl();
 
+// All this thread knows of its run (control, progress span, where its progress goes), taken on
+// it for a thread of a pool that does a serial part of its work; see LentRunScope.
+struct RunThreadState {
+  RunControl* control = nullptr;
+  double span_begin = 0.0;
+  double span_end = 1.0;
+  bool reports_progress = true;
+  const ProgressRelay* relay = nullptr;
+};
+RunThreadState CurrentRunThreadState();
+
+// Makes state this thread's for the scope's lifetime, so that CheckRun reports the lender's
+// progress. REQUIRES: one thread at a time holds a lent state, the lender waiting meanwhile.
+class LentRunScope {
+ public:
+  explicit LentRunScope(const RunThreadState& state);
+  ~LentRunScope();
+  LentRunScope(const LentRunScope&) = delete;
+  LentRunScope& operator=(const LentRunScope&) = delete;
+
+ private:
+  RunThreadState previous_;
+};
+
 // The stop request of the run of the thread that made it, for loops on threads of a pool.
 class StopWatcher {
  public:

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,8 @@ inline constexpr size_t kSerialPieceBytes = size_t{256} << 10;
 // pieces per thread are under way at most, so memory stays bounded. A Piece serves piece after
 // piece (on one thread, the same one throughout): whatever join leaves in it stays, and its
 // buffers are not allocated, and their pages faulted in, again for every piece.
-// Throws StepError(CancelledError()) when the run is asked to stop; on one thread it also
-// reports the reading's progress.
+// Throws StepError(CancelledError()) when the run is asked to stop, and reports the reading's
+// progress as the calling thread would (on several threads, from the joining step).
 template <typename Piece, typename Parse, typename Join>
 void RunPieces(XyzLineReader& reader, size_t piece_bytes, int threads, Parse&& parse, Join&& join) {
   auto progress = [&reader] {
@@ -56,6 +57,10 @@ void RunPieces(XyzLineReader& reader, size_t piece_bytes, int threads, Parse&& p
   std::atomic<bool> stop{false};
   // The pieces are cut on any thread of the pool: the run's stop request is looked at directly.
   const StopWatcher run;
+  // The join step runs on any thread of the pool, one piece at a time: it reports the progress
+  // in the calling thread's name.
+  const RunThreadState caller = CurrentRunThreadState();
+  uint64_t joined_bytes = 0;  // the join step's own count: the read step's runs ahead of it
   bool cancelled = false;
   auto read = [&](tbb::flow_control& control) -> Piece* {
     Piece* piece = nullptr;
@@ -74,6 +79,12 @@ void RunPieces(XyzLineReader& reader, size_t piece_bytes, int threads, Parse&& p
     return piece;
   };
   auto join_step = [&](Piece* piece) {
+    joined_bytes += piece->bytes.size();
+    if (reader.file_size() > 0) {
+      const LentRunScope lent(caller);
+      // The stop request is the read step's to see.
+      (void)CheckRun(static_cast<double>(joined_bytes) / static_cast<double>(reader.file_size()));
+    }
     if (!stop.load(std::memory_order_relaxed) && !join(*piece)) {
       stop.store(true, std::memory_order_relaxed);
     }
