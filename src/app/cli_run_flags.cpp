@@ -3,13 +3,15 @@
 
 #include <cstdlib>
 
+#include "batch/tile_quicklook.h"
+
 namespace terravox::cli {
 
 const char* const kRunSynopsis =
     "--input xyz|ascii|grid [--xyz-dir D] [--cell-size S]\n"
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
-    "        [--shard K/N] [--jobs N] [--report FILE] [--resume]";
+    "        [--shard K/N] [--jobs N] [--report FILE] [--resume] [--quicklook]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -49,6 +51,9 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_flag("--resume", flags.resume,
                "skip files whose outputs exist, are newer than their input and\n"
                "are recorded as ok in the --report file; append to it");
+  sub.add_flag("--quicklook", flags.quicklook,
+               "draw each tile's pictures for report --html as the run goes, into\n"
+               "a folder beside the --report file (REPORT.quicklook)");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -94,6 +99,12 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
   options.error_log_path = ShardPath(log, options.shard);
   if (!flags.report.empty()) options.report_path = ShardPath(flags.report, options.shard);
   options.resume = flags.resume;
+  if (flags.quicklook) {
+    if (flags.report.empty()) {
+      return Error(ErrorKind::kOther, "--quicklook needs a --report to record the pictures in");
+    }
+    options.quicklook_folder = QuicklookFolderBeside(options.report_path);
+  }
   return Status::Ok();
 }
 

@@ -27,6 +27,7 @@ struct RunFlags {
   std::string shard;
   std::string report;
   bool resume = false;
+  bool quicklook = false;
   int jobs = 0;
 };
 

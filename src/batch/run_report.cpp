@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 namespace terravox {
 namespace {
@@ -26,6 +28,47 @@ FileOutcome OutcomeFromName(const std::string& name) {
 int64_t FigureFrom(const json& object, const char* key) {
   auto it = object.find(key);
   return it == object.end() || !it->is_number_integer() ? -1 : it->get<int64_t>();
+}
+
+// NaN (written as null) when the key holds no number.
+double RealFrom(const json& object, const char* key) {
+  auto it = object.find(key);
+  return it == object.end() || !it->is_number() ? NAN : it->get<double>();
+}
+
+std::string TextFrom(const json& object, const char* key) {
+  auto it = object.find(key);
+  return it == object.end() || !it->is_string() ? std::string() : it->get<std::string>();
+}
+
+json QuicklookJson(const Quicklook& look) {
+  return {{"hillshade", look.hillshade}, {"slope", look.slope},
+          {"west", look.west},           {"south", look.south},
+          {"east", look.east},           {"north", look.north},
+          {"srs", look.srs_name},        {"unit", look.unit},
+          {"z_min", look.z_min},         {"z_max", look.z_max},
+          {"slope_max", look.slope_max}, {"contour_lines", Figure(look.contour_lines)}};
+}
+
+// A record's pictures; none unless it holds the tile's extent.
+std::optional<Quicklook> QuicklookFrom(const json& record) {
+  auto it = record.find("quicklook");
+  if (it == record.end() || !it->is_object()) return std::nullopt;
+  Quicklook look;
+  look.hillshade = TextFrom(*it, "hillshade");
+  look.slope = TextFrom(*it, "slope");
+  look.west = RealFrom(*it, "west");
+  look.south = RealFrom(*it, "south");
+  look.east = RealFrom(*it, "east");
+  look.north = RealFrom(*it, "north");
+  if (!(look.west < look.east) || !(look.south < look.north)) return std::nullopt;
+  look.srs_name = TextFrom(*it, "srs");
+  look.unit = TextFrom(*it, "unit");
+  look.z_min = RealFrom(*it, "z_min");
+  look.z_max = RealFrom(*it, "z_max");
+  look.slope_max = RealFrom(*it, "slope_max");
+  look.contour_lines = FigureFrom(*it, "contour_lines");
+  return look;
 }
 
 }  // namespace
@@ -69,6 +112,7 @@ void ReportWriter::Write(const FileRecord& record) {
                {"seconds", record.seconds},
                {"points", Figure(record.points)},
                {"cells", Figure(record.cells)}};
+  if (record.quicklook) line["quicklook"] = QuicklookJson(*record.quicklook);
   // Replacement rather than an exception for a name that is no UTF-8.
   WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace));
 }
@@ -100,6 +144,7 @@ Result<std::vector<FileRecord>> ReadFileRecords(const std::string& path) {
     record.seconds = line.value("seconds", 0.0);
     record.points = FigureFrom(line, "points");
     record.cells = FigureFrom(line, "cells");
+    record.quicklook = QuicklookFrom(line);
     records.push_back(std::move(record));
   }
   return records;

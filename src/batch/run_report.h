@@ -22,8 +22,8 @@ class ReportWriter {
   // file. The error names the report and the reason.
   static Result<ReportWriter> Open(const std::string& path, bool append);
 
-  // {"step","input","output","outcome","error","seconds","points","cells"}; unknown figures
-  // are null.
+  // {"step","input","output","outcome","error","seconds","points","cells"}, then "quicklook"
+  // (the tile's pictures and figures) when the record has them; unknown figures are null.
   void Write(const FileRecord& record);
   // {"step":"run","outcome":"finished"|"stopped","message":...}, plus "shard":"K/N" for a shard.
   void WriteRunEnd(bool finished, const std::string& message, const Shard& shard);

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "core/quicklook.h"
 
 namespace terravox {
 
@@ -23,6 +26,8 @@ struct FileRecord {
   double seconds = 0;
   int64_t points = -1;  // XYZ points read, -1 when not known
   int64_t cells = -1;   // cells of the grid made or read, -1 when not known
+  // The tile's pictures, on the last record of its raster walk in a run that makes them.
+  std::optional<Quicklook> quicklook{};
 };
 
 // "ok", "failed", "skipped".

@@ -52,6 +52,8 @@ struct RunOptions {
   // Skip a file whose outputs exist, are newer than it and are recorded as ok in the report
   // at report_path; new records are then appended to it.
   bool resume = false;
+  // Where the raster walk puts each tile's quick-look pictures; empty for none.
+  std::string quicklook_folder;
 
   // Set by the batch run from the fields above; the steps call them per file when set.
   std::function<void(const FileRecord& record)> on_file;
