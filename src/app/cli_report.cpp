@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/cli_common.h"
+#include "app/cli_report_html.h"
 #include "batch/run_report.h"
 #include "core/folder_listing.h"
 #include "core/paths.h"
@@ -34,6 +35,7 @@ struct ReportFlags {
   std::string merge;
   bool final_message = false;
   int shards = 0;
+  std::string html;
 };
 
 struct Loaded {
@@ -169,6 +171,9 @@ int RunReport(const ReportFlags& flags, const std::vector<std::string>& position
       return kExitFailed;
     }
   }
+  if (!flags.html.empty()) {
+    if (int code = WriteReportPage(positional, flags.html, finished); code != kExitOk) return code;
+  }
   if (!flags.final_message) return loaded.complete ? kExitOk : kExitFailed;
   std::cerr << (finished ? kFinishedTitle : kStoppedTitle) << ": "
             << (finished ? kFinishedText : kStoppedText) << '\n';
@@ -184,12 +189,16 @@ SubcommandRun DefineReport(CLI::App& sub) {
                "every shard reported that it finished");
   sub.add_option("--shards", flags->shards, "the number of shards expected (with --final)")
       ->option_text("N");
+  sub.add_option("--html", flags->html,
+                 "write a page with an overview map, a table of the tiles and their\n"
+                 "pictures; the pictures go into OUT_files beside it")
+      ->option_text("OUT.html");
   return
       [flags](const std::vector<std::string>& positional) { return RunReport(*flags, positional); };
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"report", "FILE... [--merge OUT] [--final] [--shards N]",
+    {"report", "FILE... [--merge OUT] [--final] [--shards N] [--html OUT.html]",
      "Summarise per-file reports (run --report): counts per step, failures with reasons,\n"
      "      the slowest files.",
      &DefineReport});
