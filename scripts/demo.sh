@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: the whole chain on the bundled sample tiles (examples/*.xyz) through terravox-cli,
 # XYZ points -> ASCII grids -> GRIDs -> contour Shapefiles and slope GRIDs, into a fresh folder
-# demo-output/<timestamp>/; GDAL then opens every output, and a summary names the folder.
-#   usage: scripts/demo.sh BUILD_DIR
+# demo-output/<timestamp>/ (or under OUTPUT_ROOT); GDAL then opens every output, a summary names
+# the folder, and the run's report page (report.html, with its pictures) is written there.
+#   usage: scripts/demo.sh BUILD_DIR [OUTPUT_ROOT]
 set -euo pipefail
 build_dir=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
@@ -11,8 +12,9 @@ cli=$build_dir/src/app/terravox-cli
 # Every file of the XYZ folder is gridded, so examples/ holds the point files and nothing else.
 xyz_dir=examples
 
-mkdir -p demo-output
-out_dir=$(mktemp -d "demo-output/$(date +%Y%m%d-%H%M%S)-XXXX")
+output_root=${2:-demo-output}
+mkdir -p "$output_root"
+out_dir=$(mktemp -d "$output_root/$(date +%Y%m%d-%H%M%S)-XXXX")
 mkdir -p "$out_dir"/{ascii,grid,contours,slopes}
 # Reading with GDAL must not leave .aux.xml files beside the outputs.
 export GDAL_PAM_ENABLED=NO
@@ -42,7 +44,7 @@ status=0
 "$cli" run --input xyz --xyz-dir "$xyz_dir" --ascii-dir "$out_dir/ascii" \
   --grid-dir "$out_dir/grid" --contour-dir "$out_dir/contours" --contour-start 0 \
   --contour-interval "$interval" --slope-dir "$out_dir/slopes" \
-  --log "$out_dir/xyz2ascii.log" || status=$?
+  --log "$out_dir/xyz2ascii.log" --report "$out_dir/report.jsonl" --quicklook || status=$?
 if [ "$status" -ne 0 ]; then
   echo "demo: the run stopped (exit $status); what it made is in $out_dir" >&2
   exit 1
@@ -89,4 +91,6 @@ if [ "$failures" -ne 0 ]; then
   exit 1
 fi
 echo "GDAL opened every ASCII grid, GRID, contour Shapefile and slope GRID."
+"$cli" report "$out_dir/report.jsonl" --html "$out_dir/report.html" >/dev/null
 echo "Demo output: $out_dir"
+echo "Report page: $out_dir/report.html"
