@@ -86,22 +86,69 @@ class Canvas {
   std::vector<unsigned char> rgb_;
 };
 
-// The picture resampled to the box's size as interleaved RGBA: grey pictures give their grey to
-// all three colours, pictures without alpha are opaque.
-bool ReadPicture(GDALDataset& picture, const PixelBox& box, std::vector<unsigned char>& rgba) {
+// A paletted picture's colours as an interleaved RGBA MEM dataset over rgba, so that shrinking
+// it blends colours rather than palette indexes.
+Result<GDALDatasetUniquePtr> ExpandPalette(GDALDataset& picture, const GDALColorTable& colours,
+                                           std::vector<unsigned char>& rgba) {
+  const int width = picture.GetRasterXSize();
+  const int height = picture.GetRasterYSize();
+  std::vector<unsigned char> indexes(static_cast<size_t>(width) * height);
+  if (picture.GetRasterBand(1)->RasterIO(GF_Read, 0, 0, width, height, indexes.data(), width,
+                                         height, GDT_Byte, 0, 0, nullptr) != CE_None) {
+    return GdalErrorScope::LastError("Cannot read a picture");
+  }
+  rgba.resize(indexes.size() * 4);
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const GDALColorEntry* entry = colours.GetColorEntry(indexes[i]);
+    const GDALColorEntry none = {0, 0, 0, 0};
+    if (entry == nullptr) entry = &none;
+    const short channels[4] = {entry->c1, entry->c2, entry->c3, entry->c4};
+    for (int c = 0; c < 4; ++c) rgba[i * 4 + c] = static_cast<unsigned char>(channels[c]);
+  }
+  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
+  GDALDatasetUniquePtr expanded(mem->Create("", width, height, 0, GDT_Byte, nullptr));
+  if (!expanded) return GdalErrorScope::LastError("Cannot read a picture");
+  for (int c = 0; c < 4; ++c) {
+    char pointer[64] = {};
+    CPLPrintPointer(pointer, rgba.data() + c, sizeof(pointer));
+    CPLStringList options;
+    options.SetNameValue("DATAPOINTER", pointer);
+    options.SetNameValue("PIXELOFFSET", "4");
+    options.SetNameValue("LINEOFFSET", CPLSPrintf("%d", 4 * width));
+    if (expanded->AddBand(GDT_Byte, options.List()) != CE_None) {
+      return GdalErrorScope::LastError("Cannot read a picture");
+    }
+  }
+  return expanded;
+}
+
+// The picture resampled to the box's size as interleaved RGBA: paletted pictures by their
+// colours, grey ones give their grey to all three colours, pictures without alpha are opaque.
+bool ReadPicture(GDALDataset& given, const PixelBox& box, std::vector<unsigned char>& rgba) {
+  GDALDataset* picture = &given;
+  const GDALColorTable* colours =
+      given.GetRasterCount() == 1 ? given.GetRasterBand(1)->GetColorTable() : nullptr;
+  std::vector<unsigned char> expanded_pixels;
+  Result<GDALDatasetUniquePtr> expanded(EngineError("not paletted"));
+  if (colours != nullptr) {
+    expanded = ExpandPalette(given, *colours, expanded_pixels);
+    if (!expanded.ok()) return false;
+    picture = expanded->get();
+  }
   const int width = box.right - box.left;
   const int height = box.bottom - box.top;
-  const int bands = picture.GetRasterCount();
+  const int bands = picture->GetRasterCount();
   int band_map[4] = {1, 2, 3, 4};
   if (bands <= 2) band_map[1] = band_map[2] = 1, band_map[3] = 2;
   const bool has_alpha = bands == 2 || bands >= 4;
   rgba.assign(static_cast<size_t>(width) * height * 4, 255);
   GDALRasterIOExtraArg extra;
   INIT_RASTERIO_EXTRA_ARG(extra);
-  extra.eResampleAlg = width < picture.GetRasterXSize() ? GRIORA_Average : GRIORA_Bilinear;
-  return picture.RasterIO(GF_Read, 0, 0, picture.GetRasterXSize(), picture.GetRasterYSize(),
-                          rgba.data(), width, height, GDT_Byte, has_alpha ? 4 : 3, band_map, 4,
-                          GSpacing{4} * width, 1, &extra) == CE_None;
+  extra.eResampleAlg = width < picture->GetRasterXSize() ? GRIORA_Average : GRIORA_Bilinear;
+  return picture->RasterIO(GF_Read, 0, 0, picture->GetRasterXSize(), picture->GetRasterYSize(),
+                           rgba.data(), width, height, GDT_Byte, has_alpha ? 4 : 3, band_map, 4,
+                           GSpacing{4} * width, 1, &extra) == CE_None;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -24,7 +23,7 @@ namespace {
 
 constexpr float kNoData = -std::numeric_limits<float>::max();
 // The contour lines' colour: dark brown reads well on every grey of the hillshade.
-constexpr double kContourColour[4] = {120, 50, 10, 255};
+constexpr short kContourColour[3] = {120, 50, 10};
 // Metres in a degree: GDAL's scale for heights in metres over a grid in degrees.
 constexpr const char* kMetresPerDegree = "111120";
 
@@ -73,35 +72,75 @@ Status ReadFootprint(GDALDataset& raster, Quicklook& look) {
   return Status::Ok();
 }
 
-// Band 1 of raster at the frame's size, shrunk by averaging or enlarged bilinearly; no-data
-// (the band's value or NaN) as kNoData.
-Result<std::vector<float>> ReadResampled(GDALDataset& raster, const Frame& frame) {
+// Band 1 of a raster at full size, no-data (the band's value or NaN) as kNoData, and the range
+// of its values (NaN when it has none). Read once: the range and the picture both come from it.
+struct Cells {
+  std::vector<float> values;
+  int width = 0;
+  int height = 0;
+  double min = NAN;
+  double max = NAN;
+};
+
+Result<Cells> ReadCells(GDALDataset& raster) {
+  Cells cells;
+  cells.width = raster.GetRasterXSize();
+  cells.height = raster.GetRasterYSize();
+  cells.values.resize(static_cast<size_t>(cells.width) * cells.height);
   GDALRasterBand* band = raster.GetRasterBand(1);
-  GDALRasterIOExtraArg extra;
-  INIT_RASTERIO_EXTRA_ARG(extra);
-  extra.eResampleAlg = frame.width < raster.GetRasterXSize() ? GRIORA_Average : GRIORA_Bilinear;
-  std::vector<float> cells(static_cast<size_t>(frame.width) * frame.height);
-  if (band->RasterIO(GF_Read, 0, 0, raster.GetRasterXSize(), raster.GetRasterYSize(), cells.data(),
-                     frame.width, frame.height, GDT_Float32, 0, 0, &extra) != CE_None) {
+  if (band->RasterIO(GF_Read, 0, 0, cells.width, cells.height, cells.values.data(), cells.width,
+                     cells.height, GDT_Float32, 0, 0, nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot read the raster");
   }
   int has_nodata = 0;
   const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
-  for (float& cell : cells) {
-    if (std::isnan(cell) || (has_nodata && cell == nodata)) cell = kNoData;
+  float low = std::numeric_limits<float>::infinity();
+  float high = -low;
+  for (float& value : cells.values) {
+    if (std::isnan(value) || (has_nodata && value == nodata) || value == kNoData) {
+      value = kNoData;
+      continue;
+    }
+    low = std::min(low, value);
+    high = std::max(high, value);
+  }
+  if (low <= high) {
+    cells.min = low;
+    cells.max = high;
   }
   return cells;
 }
 
-// The largest value of band 1, read from every cell; NaN when no cell holds one.
-double LargestValue(GDALDataset& raster, double* smallest = nullptr) {
-  double range[2] = {NAN, NAN};
-  if (raster.GetRasterBand(1)->ComputeRasterMinMax(FALSE, range) != CE_None) {
-    CPLErrorReset();  // no valid cell
-    range[0] = range[1] = NAN;
+// The cells at the frame's size by GDAL's resampling over a MEM dataset that reads them in place:
+// enlarged bilinearly, shrunk to the nearest cell. Averaging would cost more than the rest of the
+// pictures together and blunt a spike, which a quick look is there to show.
+Result<std::vector<float>> Resample(Cells& cells, const Frame& frame) {
+  if (cells.width == frame.width && cells.height == frame.height) return std::move(cells.values);
+  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
+  GDALDatasetUniquePtr source(mem->Create("", cells.width, cells.height, 0, GDT_Float32, nullptr));
+  if (!source) return GdalErrorScope::LastError("Cannot make a picture");
+  char pointer[64] = {};
+  CPLPrintPointer(pointer, cells.values.data(), sizeof(pointer));
+  CPLStringList band_options;
+  band_options.SetNameValue("DATAPOINTER", pointer);
+  if (source->AddBand(GDT_Float32, band_options.List()) != CE_None ||
+      source->GetRasterBand(1)->SetNoDataValue(kNoData) != CE_None) {
+    return GdalErrorScope::LastError("Cannot make a picture");
   }
-  if (smallest != nullptr) *smallest = range[0];
-  return range[1];
+  GDALRasterIOExtraArg extra;
+  INIT_RASTERIO_EXTRA_ARG(extra);
+  extra.eResampleAlg = frame.width < cells.width ? GRIORA_NearestNeighbour : GRIORA_Bilinear;
+  std::vector<float> resampled(static_cast<size_t>(frame.width) * frame.height);
+  if (source->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, cells.width, cells.height, resampled.data(),
+                                         frame.width, frame.height, GDT_Float32, 0, 0,
+                                         &extra) != CE_None) {
+    return GdalErrorScope::LastError("Cannot resample the raster");
+  }
+  for (float& value : resampled) {
+    if (std::isnan(value)) value = kNoData;
+  }
+  return resampled;
 }
 
 // A MEM dataset of the frame with the given bands.
@@ -116,12 +155,14 @@ Result<GDALDatasetUniquePtr> FrameDataset(const Frame& frame, int bands, GDALDat
   return ds;
 }
 
-// values as a one-band float dataset of the frame, kNoData its no-data value.
+// values as a one-band float dataset of the frame, kNoData its no-data value when they hold it.
 Result<GDALDatasetUniquePtr> FloatDataset(const Frame& frame, std::vector<float>& values) {
   Result<GDALDatasetUniquePtr> ds = FrameDataset(frame, 1, GDT_Float32);
   if (!ds.ok()) return ds;
   GDALRasterBand* band = (*ds)->GetRasterBand(1);
-  if (band->SetNoDataValue(kNoData) != CE_None ||
+  // Without a no-data value GDAL shades by its fast path, in less than half the time.
+  const bool holes = std::find(values.begin(), values.end(), kNoData) != values.end();
+  if ((holes && band->SetNoDataValue(kNoData) != CE_None) ||
       band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, values.data(), frame.width,
                      frame.height, GDT_Float32, 0, 0, nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot make a picture");
@@ -145,7 +186,43 @@ Result<GDALDatasetUniquePtr> DemProcessing(GDALDataset& input, const char* proce
   return output;
 }
 
-// The grey hillshade of the heights as RGBA bands of a MEM dataset, no-data transparent.
+// Paletted pictures: one byte a pixel, and libpng filters palette rows plainly rather than trying
+// every filter on every row, which costs more than the rest of a picture together.
+constexpr unsigned char kTransparent = 0;  // no-data
+constexpr unsigned char kFirstShade = 1;   // greys and ramp colours: 1 .. kLastShade
+constexpr unsigned char kLastShade = 254;
+constexpr unsigned char kLine = 255;  // contour lines
+
+// indexes (the frame's size) with their colours as a one-band MEM dataset of the frame.
+Result<GDALDatasetUniquePtr> PalettedPicture(const Frame& frame,
+                                             std::vector<unsigned char>& indexes,
+                                             const GDALColorTable& colours) {
+  Result<GDALDatasetUniquePtr> picture = FrameDataset(frame, 1, GDT_Byte);
+  if (!picture.ok()) return picture;
+  GDALRasterBand* band = (*picture)->GetRasterBand(1);
+  if (band->SetColorTable(const_cast<GDALColorTable*>(&colours)) != CE_None ||
+      band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, indexes.data(), frame.width,
+                     frame.height, GDT_Byte, 0, 0, nullptr) != CE_None) {
+    return GdalErrorScope::LastError("Cannot make a picture");
+  }
+  return picture;
+}
+
+GDALColorTable HillshadeColours() {
+  GDALColorTable colours;
+  const GDALColorEntry transparent = {0, 0, 0, 0};
+  colours.SetColorEntry(kTransparent, &transparent);
+  for (int i = kFirstShade; i <= kLastShade; ++i) {
+    const GDALColorEntry grey = {static_cast<short>(i), static_cast<short>(i),
+                                 static_cast<short>(i), 255};
+    colours.SetColorEntry(i, &grey);
+  }
+  const GDALColorEntry line = {kContourColour[0], kContourColour[1], kContourColour[2], 255};
+  colours.SetColorEntry(kLine, &line);
+  return colours;
+}
+
+// The grey hillshade of the heights, no-data transparent.
 Result<GDALDatasetUniquePtr> HillshadePicture(const Frame& frame, std::vector<float>& heights,
                                               bool geographic) {
   Result<GDALDatasetUniquePtr> dem = FloatDataset(frame, heights);
@@ -155,25 +232,18 @@ Result<GDALDatasetUniquePtr> HillshadePicture(const Frame& frame, std::vector<fl
           ? DemProcessing(**dem, "hillshade", nullptr, {"-compute_edges", "-s", kMetresPerDegree})
           : DemProcessing(**dem, "hillshade", nullptr, {"-compute_edges"});
   if (!shade.ok()) return shade;
-  std::vector<unsigned char> grey(heights.size());
-  if ((*shade)->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, frame.width, frame.height, grey.data(),
+  std::vector<unsigned char> indexes(heights.size());
+  if ((*shade)->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, frame.width, frame.height, indexes.data(),
                                            frame.width, frame.height, GDT_Byte, 0, 0,
                                            nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot read the hillshade");
   }
-  std::vector<unsigned char> alpha(heights.size());
-  for (size_t i = 0; i < heights.size(); ++i) alpha[i] = heights[i] == kNoData ? 0 : 255;
-  Result<GDALDatasetUniquePtr> picture = FrameDataset(frame, 4, GDT_Byte);
-  if (!picture.ok()) return picture;
-  for (int b = 1; b <= 4; ++b) {
-    unsigned char* data = b == 4 ? alpha.data() : grey.data();
-    if ((*picture)->GetRasterBand(b)->RasterIO(GF_Write, 0, 0, frame.width, frame.height, data,
-                                               frame.width, frame.height, GDT_Byte, 0, 0,
-                                               nullptr) != CE_None) {
-      return GdalErrorScope::LastError("Cannot make a picture");
-    }
+  for (size_t i = 0; i < heights.size(); ++i) {
+    indexes[i] =
+        heights[i] == kNoData ? kTransparent : std::clamp(indexes[i], kFirstShade, kLastShade);
   }
-  return picture;
+  static const GDALColorTable colours = HillshadeColours();
+  return PalettedPicture(frame, indexes, colours);
 }
 
 // Burns the lines of the Shapefile into the picture; returns how many there are.
@@ -190,56 +260,82 @@ Result<int64_t> DrawContours(GDALDataset& picture, const std::string& shp_path) 
     return GdalErrorScope::LastError("Cannot read " + shp_path);
   }
   OGRLayerH layer = OGRLayer::ToHandle(lines->GetLayer(0));
-  int bands[4] = {1, 2, 3, 4};
-  if (GDALRasterizeLayers(GDALDataset::ToHandle(&picture), 4, bands, 1, &layer, nullptr, nullptr,
-                          const_cast<double*>(kContourColour), nullptr, nullptr,
-                          nullptr) != CE_None) {
+  int band = 1;
+  double burn = kLine;
+  if (GDALRasterizeLayers(GDALDataset::ToHandle(&picture), 1, &band, 1, &layer, nullptr, nullptr,
+                          &burn, nullptr, nullptr, nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot draw the contour lines");
   }
   return static_cast<int64_t>(lines->GetLayer(0)->GetFeatureCount(TRUE));
 }
 
-// The ramp as a GDAL colour file in memory, under a name of its own for each call: pictures are
-// made on several threads at once.
-class RampFile {
- public:
-  RampFile() {
-    static std::atomic<unsigned> counter{0};
-    path_ = CPLSPrintf("/vsimem/terravox-slope-ramp-%u.txt", counter++);
-    std::string text = "nv 0 0 0 0\n";
-    for (const RampStop& stop : kSlopeRamp) {
-      text += CPLSPrintf("%g %d %d %d 255\n", stop.degrees, stop.red, stop.green, stop.blue);
-    }
-    VSILFILE* file = VSIFOpenL(path_.c_str(), "wb");
-    if (file != nullptr) {
-      VSIFWriteL(text.data(), 1, text.size(), file);
-      VSIFCloseL(file);
-    }
-  }
-  RampFile(const RampFile&) = delete;
-  RampFile& operator=(const RampFile&) = delete;
-  ~RampFile() { VSIUnlink(path_.c_str()); }
-  const char* path() const { return path_.c_str(); }
+// The slope of palette entry i (kFirstShade .. kLastShade): the ramp's range in equal steps.
+double SlopeOfEntry(int i) {
+  return kSlopeRamp.back().degrees * (i - kFirstShade) / (kLastShade - kFirstShade);
+}
 
- private:
-  std::string path_;
-};
+// The ramp's colours for the palette, blended by GDAL's colour relief over one row of the
+// entries' slopes; grey should GDAL fail to.
+GDALColorTable SlopeColours() {
+  GdalErrorScope scope;
+  GDALColorTable colours = HillshadeColours();
+  const Frame row{kLastShade - kFirstShade + 1, 1, {0, 1, 0, 1, 0, -1}};
+  std::vector<float> slopes;
+  for (int i = kFirstShade; i <= kLastShade; ++i)
+    slopes.push_back(static_cast<float>(SlopeOfEntry(i)));
+  const std::string ramp_path = "/vsimem/terravox-slope-ramp.txt";
+  std::string text;
+  for (const RampStop& stop : kSlopeRamp) {
+    text += CPLSPrintf("%g %d %d %d\n", stop.degrees, stop.red, stop.green, stop.blue);
+  }
+  VSILFILE* file = VSIFOpenL(ramp_path.c_str(), "wb");
+  if (file == nullptr) return colours;
+  VSIFWriteL(text.data(), 1, text.size(), file);
+  VSIFCloseL(file);
+  Result<GDALDatasetUniquePtr> input = FloatDataset(row, slopes);
+  Result<GDALDatasetUniquePtr> coloured =
+      input.ok() ? DemProcessing(**input, "color-relief", ramp_path.c_str(), {})
+                 : Result<GDALDatasetUniquePtr>(input.error());
+  VSIUnlink(ramp_path.c_str());
+  if (!coloured.ok()) return colours;
+  std::vector<unsigned char> rgb(static_cast<size_t>(row.width) * 3);
+  if ((*coloured)->RasterIO(GF_Read, 0, 0, row.width, 1, rgb.data(), row.width, 1, GDT_Byte, 3,
+                            nullptr, 3, 3 * row.width, 1, nullptr) != CE_None) {
+    return colours;
+  }
+  for (int i = kFirstShade; i <= kLastShade; ++i) {
+    const unsigned char* c = &rgb[static_cast<size_t>(i - kFirstShade) * 3];
+    const GDALColorEntry entry = {c[0], c[1], c[2], 255};
+    colours.SetColorEntry(i, &entry);
+  }
+  return colours;
+}
 
 // The slope picture at the frame's size; returns the largest slope.
 Result<double> WriteSlopePicture(const std::string& slope_path, const Frame& frame,
                                  const std::string& png_path) {
   Result<GDALDatasetUniquePtr> slope = OpenGridRaster(slope_path);
   if (!slope.ok()) return slope.error();
-  const double largest = LargestValue(**slope);
-  Result<std::vector<float>> values = ReadResampled(**slope, frame);
+  Result<Cells> cells = ReadCells(**slope);
+  if (!cells.ok()) return cells.error();
+  slope->reset();
+  const double largest = cells->max;
+  Result<std::vector<float>> values = Resample(*cells, frame);
   if (!values.ok()) return values.error();
-  Result<GDALDatasetUniquePtr> input = FloatDataset(frame, *values);
-  if (!input.ok()) return input.error();
-  RampFile ramp;
-  Result<GDALDatasetUniquePtr> coloured =
-      DemProcessing(**input, "color-relief", ramp.path(), {"-alpha"});
-  if (!coloured.ok()) return coloured.error();
-  if (Status s = WritePng(**coloured, png_path); !s.ok()) return s.error();
+  // Each slope takes the palette entry nearest to it; past the ramp's end, the last.
+  const double per_entry = SlopeOfEntry(kFirstShade + 1);
+  std::vector<unsigned char> indexes(values->size());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const float value = (*values)[i];
+    indexes[i] = value == kNoData ? kTransparent
+                                  : static_cast<unsigned char>(
+                                        kFirstShade + std::clamp(std::lround(value / per_entry), 0L,
+                                                                 long{kLastShade - kFirstShade}));
+  }
+  static const GDALColorTable colours = SlopeColours();
+  Result<GDALDatasetUniquePtr> picture = PalettedPicture(frame, indexes, colours);
+  if (!picture.ok()) return picture.error();
+  if (Status s = WritePng(**picture, png_path); !s.ok()) return s.error();
   return largest;
 }
 
@@ -262,12 +358,15 @@ Result<Quicklook> MakeTilePictures(const TileSources& sources, const std::string
   if (Status s = ReadFootprint(**grid, look); !s.ok()) return s.error();
   Result<Frame> frame = FrameOf(**grid);
   if (!frame.ok()) return frame.error();
-  look.z_max = LargestValue(**grid, &look.z_min);
-  Result<std::vector<float>> heights = ReadResampled(**grid, *frame);
-  if (!heights.ok()) return heights.error();
   const bool geographic =
       (*grid)->GetSpatialRef() != nullptr && (*grid)->GetSpatialRef()->IsGeographic();
+  Result<Cells> cells = ReadCells(**grid);
+  if (!cells.ok()) return cells.error();
   grid->reset();
+  look.z_min = cells->min;
+  look.z_max = cells->max;
+  Result<std::vector<float>> heights = Resample(*cells, *frame);
+  if (!heights.ok()) return heights.error();
 
   Result<GDALDatasetUniquePtr> picture = HillshadePicture(*frame, *heights, geographic);
   if (!picture.ok()) return picture.error();

@@ -125,7 +125,7 @@ TEST_F(HtmlReportTest, RunPicturesAreTakenAndMissingOrFalseOnesMadeFromTheOutput
     EXPECT_EQ(counts->pictures_taken, row.taken ? 1u : 0u);
     EXPECT_EQ(counts->pictures_made, row.taken ? 0u : 1u);
     const std::string picture = PicturesFolderFor(page) + "/t.png";
-    EXPECT_EQ(ReadPicture(picture).width, 256);
+    EXPECT_EQ(ReadPicture(picture).width, 128);
     if (row.taken) {
       EXPECT_EQ(ReadFile(picture), ReadFile(PathIn("run/t.png")));
     }

@@ -1,4 +1,5 @@
-// A PNG picture read back through GDAL, pixel by pixel. Header only: the test binaries take
+// A PNG picture read back through GDAL, pixel by pixel, paletted ones by their colours. Header
+// only: the test binaries take
 // *_test.cpp files.
 #pragma once
 
@@ -39,6 +40,16 @@ inline PictureReadBack ReadPicture(const std::string& path) {
       return {};
     }
     picture.bands.push_back(std::move(band));
+  }
+  // A paletted picture as the colours of its pixels.
+  if (const GDALColorTable* colours = ds->GetRasterBand(1)->GetColorTable(); colours != nullptr) {
+    const std::vector<unsigned char> indexes = picture.bands[0];
+    picture.bands.assign(4, std::vector<unsigned char>(indexes.size()));
+    for (size_t i = 0; i < indexes.size(); ++i) {
+      const GDALColorEntry* entry = colours->GetColorEntry(indexes[i]);
+      const short channels[4] = {entry->c1, entry->c2, entry->c3, entry->c4};
+      for (int c = 0; c < 4; ++c) picture.bands[c][i] = static_cast<unsigned char>(channels[c]);
+    }
   }
   return picture;
 }

@@ -39,7 +39,7 @@ TEST_F(TilePicturesTest, PicturesKeepTheGridShapeWithinTheirBounds) {
   const Row rows[] = {
       {"large grid, shrunk", 1000, 600, 512, 307},
       {"middle grid, cell for pixel", 300, 200, 300, 200},
-      {"small grid, enlarged", 60, 50, 256, 213},
+      {"small grid, enlarged", 60, 50, 128, 107},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -93,14 +93,14 @@ TEST_F(TilePicturesTest, FiguresAndPicturesShowTheOutputs) {
   EXPECT_EQ(look->contour_lines,
             static_cast<int64_t>(testing::ReadContourShapefile(shp).lines.size()));
 
-  // 256 x 192 pixels, two to a cell: the hole spans pixels 16 .. 47 both ways.
+  // A pixel to a cell: the hole spans pixels 8 .. 23 both ways.
   const testing::PictureReadBack shade = ReadPicture(look->hillshade);
   const testing::PictureReadBack steepness = ReadPicture(look->slope);
-  ASSERT_EQ(shade.width, 256);
-  EXPECT_EQ(shade.At(32, 32)[3], 0) << "no-data shows through";
-  EXPECT_EQ(steepness.At(32, 32)[3], 0) << "no-data shows through";
-  EXPECT_EQ(shade.At(128, 150)[3], 255);
-  EXPECT_EQ(steepness.At(128, 150)[3], 255);
+  ASSERT_EQ(shade.width, 128);
+  EXPECT_EQ(shade.At(16, 16)[3], 0) << "no-data shows through";
+  EXPECT_EQ(steepness.At(16, 16)[3], 0) << "no-data shows through";
+  EXPECT_EQ(shade.At(64, 75)[3], 255);
+  EXPECT_EQ(steepness.At(64, 75)[3], 255);
   int line_pixels = 0;
   for (int y = 0; y < shade.height; ++y) {
     for (int x = 0; x < shade.width; ++x) {
