@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include "batch/report_page.h"

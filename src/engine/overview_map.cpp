@@ -21,7 +21,7 @@ constexpr Rgb kNoOutputs = {170, 170, 170};
 constexpr Rgb kFailed = {230, 0, 0};
 // The overview's longest side at least, when max_side allows: a small survey's pictures are
 // enlarged to it.
-constexpr int kLeastSide = 1024;
+constexpr int kLeastSide = 512;
 
 int Round(double value) { return static_cast<int>(std::lround(value)); }
 

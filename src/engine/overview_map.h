@@ -40,7 +40,7 @@ struct OverviewLayout {
 
 // Where the tiles land: the overview spans the union of their extents at the pixel size of the
 // finest picture (finest_pixel_size, map units per pixel; 0 when there is none), refined until its
-// longest side is 1024 pixels and coarsened until it fits max_side. Box edges are rounded to
+// longest side is 512 pixels and coarsened until it fits max_side. Box edges are rounded to
 // pixels, so tiles that touch on the ground touch on the map. REQUIRES: tiles not empty.
 OverviewLayout LayOutOverview(const std::vector<OverviewTile>& tiles, double finest_pixel_size,
                               int max_side);
