@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <set>
+#include <string_view>
 
 #include "core/paths.h"
 #include "engine/slope_ramp.h"
@@ -78,6 +80,11 @@ for (const th of document.querySelectorAll('#tiles thead th')) {
 }
 </script>
 )";
+
+// Appends the pieces in turn, with no temporary for their sum.
+void Append(std::string& out, std::initializer_list<std::string_view> pieces) {
+  for (std::string_view piece : pieces) out += piece;
+}
 
 std::string Escape(std::string_view text) {
   std::string out;
@@ -276,8 +283,8 @@ void AppendTable(const ReportPageInput& input, std::string& html) {
   for (size_t i = 0; i < input.tiles.size(); ++i) {
     const ReportTile& tile = input.tiles[i];
     const std::string index = std::to_string(i);
-    html += "<tr id=\"row-" + index + "\"><td><a href=\"#tile-" + index + "\">" +
-            Escape(tile.name) + "</a></td>";
+    Append(html, {"<tr id=\"row-", index, "\"><td><a href=\"#tile-", index, "\">",
+                  Escape(tile.name), "</a></td>"});
     for (const std::optional<FileRecord>& record : tile.steps) {
       if (!record) {
         html += "<td data-v=\"\"></td><td class=\"n\" data-v=\"\"></td>";
@@ -307,9 +314,8 @@ void AppendPictures(const ReportPageInput& input, std::string& html) {
     const ReportTile& tile = input.tiles[i];
     const std::string index = std::to_string(i);
     const std::string name = Escape(tile.name);
-    html += std::string("<figure class=\"tile") + (tile.Failed() ? " failed" : "") +
-            "\" id=\"tile-" + index + "\"><figcaption><a href=\"#row-" + index + "\">" + name +
-            "</a></figcaption>";
+    Append(html, {"<figure class=\"tile", tile.Failed() ? " failed" : "", "\" id=\"tile-", index,
+                  "\"><figcaption><a href=\"#row-", index, "\">", name, "</a></figcaption>"});
     const std::optional<Quicklook>& look = tile.quicklook;
     if (!look || look->hillshade.empty()) {
       html += "<p>No pictures: the tile has no GRID.</p></figure>\n";

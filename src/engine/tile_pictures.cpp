@@ -300,7 +300,7 @@ GDALColorTable SlopeColours() {
   if (!coloured.ok()) return colours;
   std::vector<unsigned char> rgb(static_cast<size_t>(row.width) * 3);
   if ((*coloured)->RasterIO(GF_Read, 0, 0, row.width, 1, rgb.data(), row.width, 1, GDT_Byte, 3,
-                            nullptr, 3, 3 * row.width, 1, nullptr) != CE_None) {
+                            nullptr, 3, GSpacing{3} * row.width, 1, nullptr) != CE_None) {
     return colours;
   }
   for (int i = kFirstShade; i <= kLastShade; ++i) {
