@@ -82,6 +82,11 @@ PictureSource ResolvePictures(ReportTile& tile, size_t index, const std::string&
     if (!tile.quicklook->slope.empty()) tile.quicklook->slope = slope;
     return PictureSource::kTaken;
   }
+  // Written anew, never through what the names may be: links into the run's quicklook folder,
+  // or links planted in a shared folder.
+  std::error_code ec;
+  fs::remove(hillshade, ec);
+  fs::remove(slope, ec);
   if (IsPresent(tile.grid)) {
     engine::TileSources sources{tile.grid, IsPresent(tile.slope) ? tile.slope : "",
                                 IsPresent(tile.contours) ? tile.contours : ""};
@@ -148,6 +153,7 @@ Result<HtmlReportCounts> WriteHtmlReport(const std::vector<FileRecord>& records,
   }
   counts.placed = placed.size();
   if (!placed.empty()) {
+    fs::remove(JoinPath(folder, kOverviewName), ec);
     Result<engine::OverviewLayout> layout =
         engine::WriteOverviewMap(placed, JoinPath(folder, kOverviewName));
     if (!layout.ok()) return layout.error();

@@ -61,7 +61,11 @@ std::optional<Quicklook> QuicklookFrom(const json& record) {
   look.south = RealFrom(*it, "south");
   look.east = RealFrom(*it, "east");
   look.north = RealFrom(*it, "north");
-  if (!(look.west < look.east) || !(look.south < look.north)) return std::nullopt;
+  // Only an extent that places the tile: a hostile report may hold anything.
+  if (!(look.west < look.east) || !(look.south < look.north) ||
+      !std::isfinite(look.east - look.west) || !std::isfinite(look.north - look.south)) {
+    return std::nullopt;
+  }
   look.srs_name = TextFrom(*it, "srs");
   look.unit = TextFrom(*it, "unit");
   look.z_min = RealFrom(*it, "z_min");

@@ -52,6 +52,12 @@ Result<Frame> FrameOf(GDALDataset& grid) {
 Status ReadFootprint(GDALDataset& raster, Quicklook& look) {
   double gt[6];
   if (raster.GetGeoTransform(gt) != CE_None) return EngineError("The raster has no georeferencing");
+  // A header's numbers are only claims: an extent past what a double spans places nothing.
+  if (!std::isfinite(gt[1] * raster.GetRasterXSize()) ||
+      !std::isfinite(gt[5] * raster.GetRasterYSize()) || !std::isfinite(gt[0]) ||
+      !std::isfinite(gt[3])) {
+    return EngineError("The raster's extent is out of range");
+  }
   const double x_end = gt[0] + gt[1] * raster.GetRasterXSize();
   const double y_end = gt[3] + gt[5] * raster.GetRasterYSize();
   look.west = std::min(gt[0], x_end);
@@ -140,6 +146,8 @@ Result<std::vector<float>> Resample(Cells& cells, const Frame& frame) {
   for (float& value : resampled) {
     if (std::isnan(value)) value = kNoData;
   }
+  source.reset();
+  std::vector<float>().swap(cells.values);  // a large raster's cells are not held twice
   return resampled;
 }
 

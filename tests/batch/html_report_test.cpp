@@ -132,5 +132,21 @@ TEST_F(HtmlReportTest, RunPicturesAreTakenAndMissingOrFalseOnesMadeFromTheOutput
   }
 }
 
+TEST_F(HtmlReportTest, PicturesAreNeverWrittenThroughALinkInTheirFolder) {
+  const std::string grid = Grid("t", 0);
+  const std::string outside = PathIn("outside.txt");
+  testing::WriteFile(outside, "keep me");
+  const std::string page = PathIn("p.html");
+  fs::create_directories(PicturesFolderFor(page));
+  for (const char* name : {"t.png", "overview.png"}) {
+    fs::create_symlink(outside, PicturesFolderFor(page) + "/" + name);
+  }
+  ASSERT_TRUE(WriteHtmlReport({{.step = kStepContours, .input = grid}}, true, page).ok());
+  EXPECT_EQ(ReadFile(outside), "keep me");
+  for (const char* name : {"t.png", "overview.png"}) {
+    EXPECT_FALSE(fs::is_symlink(PicturesFolderFor(page) + "/" + name)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace terravox
