@@ -2,8 +2,9 @@
 # The demo: the whole chain on the bundled sample tiles (examples/*.xyz) through terravox-cli,
 # XYZ points -> ASCII grids -> GRIDs -> contour Shapefiles and slope GRIDs, with every GRID also
 # as a Cloud-Optimized GeoTIFF and every contour line in one GeoPackage, into a fresh folder
-# demo-output/<timestamp>/; GDAL then opens every output, and a summary names the folder.
-#   usage: scripts/demo.sh BUILD_DIR
+# demo-output/<timestamp>/ (or under OUTPUT_ROOT); GDAL then opens every output, a summary names
+# the folder, and the run's report page (report.html, with its pictures) is written there.
+#   usage: scripts/demo.sh BUILD_DIR [OUTPUT_ROOT]
 set -euo pipefail
 build_dir=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
@@ -12,8 +13,9 @@ cli=$build_dir/src/app/terravox-cli
 # Every file of the XYZ folder is gridded, so examples/ holds the point files and nothing else.
 xyz_dir=examples
 
-mkdir -p demo-output
-out_dir=$(mktemp -d "demo-output/$(date +%Y%m%d-%H%M%S)-XXXX")
+output_root=${2:-demo-output}
+mkdir -p "$output_root"
+out_dir=$(mktemp -d "$output_root/$(date +%Y%m%d-%H%M%S)-XXXX")
 mkdir -p "$out_dir"/{ascii,grid,contours,slopes,cog}
 # Reading with GDAL must not leave .aux.xml files beside the outputs.
 export GDAL_PAM_ENABLED=NO
@@ -44,7 +46,7 @@ status=0
   --grid-dir "$out_dir/grid" --contour-dir "$out_dir/contours" --contour-start 0 \
   --contour-interval "$interval" --slope-dir "$out_dir/slopes" \
   --cog-dir "$out_dir/cog" --contour-gpkg "$out_dir/contours.gpkg" \
-  --log "$out_dir/xyz2ascii.log" || status=$?
+  --log "$out_dir/xyz2ascii.log" --report "$out_dir/report.jsonl" --quicklook || status=$?
 if [ "$status" -ne 0 ]; then
   echo "demo: the run stopped (exit $status); what it made is in $out_dir" >&2
   exit 1
@@ -124,4 +126,6 @@ if [ "$failures" -ne 0 ]; then
 fi
 echo "GDAL opened every ASCII grid, GRID, contour Shapefile and slope GRID, the COG and the"
 echo "GeoPackage."
+"$cli" report "$out_dir/report.jsonl" --html "$out_dir/report.html" >/dev/null
 echo "Demo output: $out_dir"
+echo "Report page: $out_dir/report.html"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli_common.h"
+#include "app/cli_report_html.h"
 #include "batch/final_message.h"
 #include "batch/report_reader.h"
 #include "batch/run_accounting.h"
@@ -35,6 +36,7 @@ struct ReportFlags {
   bool final_message = false;
   int shards = 0;
   std::string submission;
+  std::string html;
 };
 
 struct Loaded {
@@ -261,6 +263,9 @@ int RunReport(const ReportFlags& flags, const std::vector<std::string>& position
       return kExitFailed;
     }
   }
+  if (!flags.html.empty()) {
+    if (int code = WriteReportPage(positional, flags.html, finished); code != kExitOk) return code;
+  }
   if (!flags.final_message) return loaded.complete ? kExitOk : kExitFailed;
   std::cerr << end.message << ": " << TerminalText(end.text) << '\n';
   return finished ? kExitOk : kExitFailed;
@@ -280,12 +285,17 @@ SubcommandRun DefineReport(CLI::App& sub) {
                  "count only the runs of this submission (else the one most\n"
                  "of the reports' runs belong to)")
       ->option_text("ID");
+  sub.add_option("--html", flags->html,
+                 "write a page with an overview map, a table of the tiles and their\n"
+                 "pictures; the pictures go into OUT_files beside it")
+      ->option_text("OUT.html");
   return
       [flags](const std::vector<std::string>& positional) { return RunReport(*flags, positional); };
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"report", "FILE... [--merge OUT] [--final] [--shards N] [--submission ID]",
+    {"report", "FILE... [--merge OUT] [--final] [--shards N] [--submission ID]\n"
+     "      [--html OUT.html]",
      "Account for per-file reports (run --report): every shard and every tile first, then\n"
      "      counts per step, failures with reasons, the slowest files.",
      &DefineReport});

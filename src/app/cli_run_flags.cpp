@@ -6,6 +6,8 @@
 
 #include "batch/shard_manifest.h"
 
+#include "batch/tile_quicklook.h"
+
 namespace terravox::cli {
 
 const char* const kRunSynopsis =
@@ -13,7 +15,8 @@ const char* const kRunSynopsis =
     "        [--separator SEP] [--ascii-dir D] [--grid-dir D] [--contour-dir D]\n"
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
     "        [--shard K/N [--manifest FILE]] [--jobs N] [--report FILE] [--resume]\n"
-    "        [--keep-going] [--submission ID] [--cog-dir D] [--contour-gpkg FILE]";
+    "        [--keep-going] [--submission ID] [--cog-dir D] [--contour-gpkg FILE]\n"
+    "        [--quicklook]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -74,6 +77,9 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
                  "also put every tile's contour lines into one GeoPackage (needs\n"
                  "--contour-dir; a shard's gets .shard-K in its name, or %K replaced)")
       ->option_text("FILE");
+  sub.add_flag("--quicklook", flags.quicklook,
+               "draw each tile's pictures for report --html as the run goes, into\n"
+               "a folder beside the --report file (REPORT.quicklook)");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -144,6 +150,12 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
     if (flags.contour_gpkg.empty()) return Error(ErrorKind::kOther, "--contour-gpkg needs a file");
     if (!v.run_contour) return Error(ErrorKind::kOther, "--contour-gpkg needs --contour-dir");
     options.contour_gpkg = ShardPath(flags.contour_gpkg, options.shard);
+  }
+  if (flags.quicklook) {
+    if (flags.report.empty()) {
+      return Error(ErrorKind::kOther, "--quicklook needs a --report to record the pictures in");
+    }
+    options.quicklook_folder = QuicklookFolderBeside(options.report_path);
   }
   return Status::Ok();
 }

@@ -32,6 +32,7 @@ struct RunFlags {
   std::string submission;
   std::string cog_dir;
   std::string contour_gpkg;
+  bool quicklook = false;
   int jobs = 0;
 };
 

@@ -1,11 +1,13 @@
-// The outputs of one raster worked out ahead of the raster walk: its slope GRID and its contour
-// Shapefile under temporary names, waiting for the walk to reach the raster and name them.
+// The outputs of one raster worked out ahead of the raster walk: its slope GRID, its contour
+// Shapefile and its pictures under temporary names, waiting for the walk to reach the raster and
+// name them.
 #pragma once
 
 #include <optional>
 #include <utility>
 
 #include "batch/extra_outputs.h"
+#include "batch/tile_quicklook.h"
 #include "core/status.h"
 #include "engine/pending_dir.h"
 #include "engine/shapefile_dataset.h"
@@ -45,6 +47,7 @@ struct PreparedRaster {
   std::optional<Result<engine::PendingDir>> slope;  // a finished slope GRID, not yet named
   PreparedCog slope_cog;                            // its COG, when one is written
   PreparedContours contours;
+  std::optional<PendingQuicklook> quicklook;  // when the run makes pictures
 };
 
 }  // namespace terravox

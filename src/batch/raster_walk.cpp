@@ -2,9 +2,11 @@
 #include "batch/raster_walk.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "batch/contours.h"
@@ -16,6 +18,7 @@
 #include "batch/slopes.h"
 #include "batch/step_files.h"
 #include "batch/step_messages.h"
+#include "batch/tile_quicklook.h"
 #include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -57,6 +60,22 @@ double SlopeShare(bool slope, bool contours) {
   return contours ? 0.5 : 1.0;
 }
 
+// The tile's pictures once its outputs are committed, when the run makes them: those made ahead
+// when every output was made ahead too, else made now from the outputs on disk.
+std::optional<Quicklook> TilePictures(Host& host, const RunOptions& options,
+                                      const std::string& input, bool slope_failed_here,
+                                      PreparedRaster* prepared) {
+  if (options.quicklook_folder.empty()) return std::nullopt;
+  const std::string name = LastPathPiece(input);
+  const engine::TileSources outputs{
+      input, host.RunSlope() ? JoinPath(host.SlopeFolder(), name) : "",
+      host.RunContour() ? JoinPath(host.ContourFolder(), name) + ".shp" : ""};
+  PendingQuicklook* ahead = prepared != nullptr && prepared->quicklook && !slope_failed_here
+                                ? &*prepared->quicklook
+                                : nullptr;
+  return TileQuicklook(options.quicklook_folder, name, outputs, ahead);
+}
+
 // Runs the checked operations on one raster. failed is set when a failure was reported and
 // handled on the way (by CreateSlopes itself, or for a run that keeps going).
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
@@ -66,6 +85,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
   const std::string name = LastPathPiece(input);
   if (plan.tile_failed) return Status::Ok();
   const double slope_share = SlopeShare(host.RunSlope(), host.RunContour());
+  bool slope_failed_here = false;
   if (host.RunSlope()) {
     ProgressSpan slope_span(0.0, slope_share);
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
@@ -88,13 +108,19 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                               extras.slope_cogs.enabled() ? &cog : nullptr);
       if (!s.ok()) failure = s.description();
       const bool ok = s.ok() && slope_mdl.bRunOk;
-      ReportFile(options, {.step = kStepSlope,
-                           .input = input,
-                           .output = output,
-                           .outcome = ok ? FileOutcome::kOk : FileOutcome::kFailed,
-                           .error = ok ? "" : failure,
-                           .seconds = clock.Seconds(),
-                           .cells = ReportedCells(options, input)});
+      slope_failed_here = !ok;
+      FileRecord record{.step = kStepSlope,
+                        .input = input,
+                        .output = output,
+                        .outcome = ok ? FileOutcome::kOk : FileOutcome::kFailed,
+                        .error = ok ? "" : failure,
+                        .seconds = clock.Seconds(),
+                        .cells = ReportedCells(options, input)};
+      // Without contours the slope is the tile's last output.
+      if (s.ok() && !host.RunContour()) {
+        record.quicklook = TilePictures(host, options, input, slope_failed_here, prepared);
+      }
+      ReportFile(options, record);
       if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
       if (!s.ok()) ShowKeptGoingFailure(host, input, s);
       if (!ok) {
@@ -121,13 +147,15 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
     Status s = CreateContours(host, raster, host.ContourFolder(), *dInterval, *dbase,
                               prepared != nullptr ? &prepared->contours : nullptr);
     if (s.ok()) s = extras.package.Add(name, output);
-    ReportFile(options, {.step = kStepContours,
-                         .input = input,
-                         .output = output,
-                         .outcome = s.ok() ? FileOutcome::kOk : FileOutcome::kFailed,
-                         .error = s.ok() ? "" : s.description(),
-                         .seconds = clock.Seconds(),
-                         .cells = ReportedCells(options, input)});
+    FileRecord record{.step = kStepContours,
+                      .input = input,
+                      .output = output,
+                      .outcome = s.ok() ? FileOutcome::kOk : FileOutcome::kFailed,
+                      .error = s.ok() ? "" : s.description(),
+                      .seconds = clock.Seconds(),
+                      .cells = ReportedCells(options, input)};
+    if (s.ok()) record.quicklook = TilePictures(host, options, input, slope_failed_here, prepared);
+    ReportFile(options, record);
     if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
     if (!s.ok()) {
       ShowKeptGoingFailure(host, input, s);
@@ -176,6 +204,8 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   // The settings cannot change during a run: read once here, they serve every thread. Numbers
   // that do not read are left to the walk, which fails on them in its turn.
   const bool slope = host.RunSlope();
+  const bool contour = host.RunContour();
+  const std::string quicklook_folder = options.quicklook_folder;
   const std::string slope_folder = slope ? host.SlopeFolder() : std::string();
   std::optional<engine::Workspace> contour_workspace;
   double interval = 0;
@@ -201,13 +231,15 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   }
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
-      [rasters, plans, slope, slope_folder, contour_workspace, interval, base,
-       slope_cogs](size_t i) {
+      [rasters, plans, slope, slope_folder, contour_workspace, interval, base, slope_cogs, contour,
+       quicklook_folder](size_t i) {
         PreparedRaster prepared;
         const engine::RasterDataset& raster = rasters[i];
         if (plans[i].tile_failed) return prepared;
         engine::SurfaceAnalyser analyser;
         const double slope_share = SlopeShare(slope, contour_workspace.has_value());
+        // The pictures are drawn from the outputs just made, under their temporary names.
+        engine::TileSources made_ahead{raster.GetDatasetPath(), "", ""};
         if (slope && !plans[i].slope_done) {
           const std::string name = LastPathPiece(raster.GetDatasetPath());
           const std::string path = JoinPath(slope_folder, name);
@@ -217,12 +249,24 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
           span.emplace(slope_share / 2, slope_share);
           prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
                                            : Result<engine::PendingDir>(made.error()));
-          if (prepared.slope->ok()) prepared.slope_cog = slope_cogs.Prepare(*made, name);
+          if (prepared.slope->ok()) {
+            prepared.slope_cog = slope_cogs.Prepare(*made, name);
+            made_ahead.slope = (*prepared.slope)->temp_path();
+          }
         }
         if (contour_workspace && !plans[i].contours_done) {
           ProgressSpan span(slope_share, 1.0);
           analyser.Environment().SetOutputWorkspace(*contour_workspace);
-          prepared.contours.Set(analyser.MakeContours(raster, interval, &base));
+          Result<engine::ShapefileDataset> contours =
+              analyser.MakeContours(raster, interval, &base);
+          if (contours.ok()) made_ahead.contours = contours->GetDatasetPath() + ".shp";
+          prepared.contours.Set(std::move(contours));
+        }
+        // Pictures only of a tile whose every output was made: any other is drawn in the walk.
+        const bool whole =
+            (!slope || !made_ahead.slope.empty()) && (!contour || !made_ahead.contours.empty());
+        if (!quicklook_folder.empty() && whole) {
+          prepared.quicklook.emplace(PendingQuicklook::Make(quicklook_folder, made_ahead));
         }
         return prepared;
       });
@@ -234,6 +278,12 @@ Status GetRasterLayersFromFolder(Host& host, BatchMdl& mdl, const RunOptions& op
   // The folders this walk writes to lose what a killed run left there.
   if (host.RunSlope()) RemoveDeadTemporaries(host.SlopeFolder());
   if (host.RunContour()) RemoveDeadTemporaries(host.ContourFolder());
+  if (!options.quicklook_folder.empty()) {
+    // Pictures are extras: a folder that cannot be made only leaves the tiles without them.
+    std::error_code ec;
+    std::filesystem::create_directories(options.quicklook_folder, ec);
+    RemoveDeadTemporaries(options.quicklook_folder);
+  }
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(host.GridFolder(), 0);
   if (!workspace.ok()) return workspace.status();

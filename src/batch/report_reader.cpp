@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <utility>
@@ -123,6 +124,39 @@ std::optional<RunEnd> ParseEnd(const json& line, std::optional<Shard>& shard) {
   return end;
 }
 
+// NaN when the key holds no number (null: not known).
+double RealOr(const json& object, const char* key) {
+  auto it = object.find(key);
+  return it == object.end() || !it->is_number() ? NAN : it->get<double>();
+}
+
+// A record's pictures: none unless the object holds an extent that places the tile, whatever
+// else a hostile report puts there.
+std::optional<Quicklook> ParseQuicklook(const json& line) {
+  auto it = line.find("quicklook");
+  if (it == line.end() || !it->is_object()) return std::nullopt;
+  Quicklook look;
+  int64_t lines = -1;
+  if (!Text(*it, "hillshade", look.hillshade) || !Text(*it, "slope", look.slope) ||
+      !Text(*it, "srs", look.srs_name) || !Text(*it, "unit", look.unit) ||
+      !Figure(*it, "contour_lines", lines)) {
+    return std::nullopt;
+  }
+  look.contour_lines = lines;
+  look.west = RealOr(*it, "west");
+  look.south = RealOr(*it, "south");
+  look.east = RealOr(*it, "east");
+  look.north = RealOr(*it, "north");
+  if (!(look.west < look.east) || !(look.south < look.north) ||
+      !std::isfinite(look.east - look.west) || !std::isfinite(look.north - look.south)) {
+    return std::nullopt;
+  }
+  look.z_min = RealOr(*it, "z_min");
+  look.z_max = RealOr(*it, "z_max");
+  look.slope_max = RealOr(*it, "slope_max");
+  return look;
+}
+
 std::optional<FileRecord> ParseFile(const json& line, std::string step) {
   FileRecord record;
   record.step = std::move(step);
@@ -144,6 +178,7 @@ std::optional<FileRecord> ParseFile(const json& line, std::string step) {
     if (name->empty()) return std::nullopt;
   }
   if (record.input.empty()) return std::nullopt;
+  record.quicklook = ParseQuicklook(line);
   if (outcome == "ok") {
     record.outcome = FileOutcome::kOk;
   } else if (outcome == "failed") {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "core/utf8_text.h"
@@ -30,6 +31,24 @@ void AddName(json& line, const std::string& key, const std::string& text) {
   }
   line[key] = EscapeNonUtf8(text);
   line[key + "_hex"] = ToHex(text);
+}
+
+json Real(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
+
+json QuicklookJson(const Quicklook& look) {
+  json object = {{"hillshade", EscapeNonUtf8(look.hillshade)},
+                 {"slope", EscapeNonUtf8(look.slope)},
+                 {"west", Real(look.west)},
+                 {"south", Real(look.south)},
+                 {"east", Real(look.east)},
+                 {"north", Real(look.north)},
+                 {"srs", EscapeNonUtf8(look.srs_name)},
+                 {"unit", EscapeNonUtf8(look.unit)},
+                 {"z_min", Real(look.z_min)},
+                 {"z_max", Real(look.z_max)},
+                 {"slope_max", Real(look.slope_max)},
+                 {"contour_lines", Figure(look.contour_lines)}};
+  return object;
 }
 
 std::string Dump(const json& line) {
@@ -85,6 +104,7 @@ std::string FileRecordLine(const FileRecord& record) {
   line["settings"] = EscapeNonUtf8(record.settings);
   line["input_size"] = Figure(record.input_size);
   line["input_time"] = record.input_time == -1 ? json(nullptr) : json(record.input_time);
+  if (record.quicklook) line["quicklook"] = QuicklookJson(*record.quicklook);
   return Dump(line);
 }
 

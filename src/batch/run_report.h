@@ -36,7 +36,8 @@ class ReportWriter {
   static Result<ReportWriter> Open(const std::string& path, bool append);
 
   // {"step","input","output","outcome","error","seconds","points","cells","settings",
-  // "input_size","input_time"}; unknown figures are null.
+  // "input_size","input_time"}, then "quicklook" (the tile's pictures and figures) when the
+  // record has them; unknown figures are null.
   void Write(const FileRecord& record) { WriteLine(FileRecordLine(record)); }
   void WriteRunStart(const RunStart& start) { WriteLine(RunStartLine(start)); }
   void WriteRunEnd(const RunEnd& end, const Shard& shard) { WriteLine(RunEndLine(end, shard)); }

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "core/quicklook.h"
 
 namespace terravox {
 
@@ -28,6 +31,8 @@ struct FileRecord {
   std::string settings{};
   int64_t input_size = -1;
   int64_t input_time = -1;
+  // The tile's pictures, on the last record of its raster walk in a run that makes them.
+  std::optional<Quicklook> quicklook{};
 };
 
 // "ok", "failed", "skipped".

@@ -72,6 +72,8 @@ struct RunOptions {
   // tile's contour lines go into the GeoPackage contour_gpkg.
   std::string cog_dir;
   std::string contour_gpkg;
+  // Where the raster walk puts each tile's quick-look pictures; empty for none.
+  std::string quicklook_folder;
 
   // Set by the batch run from the fields above; the steps call them per file when set.
   std::function<void(const FileRecord& record)> on_file;

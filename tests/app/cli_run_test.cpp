@@ -253,6 +253,7 @@ TEST_F(CliRunTest, BadUsageExitsTwoWithTheUsageAndTouchesNothing) {
       {"unknown input kind", {"run", "--input", "raster", "--grid-dir", grid}},
       {"no input kind", {"run", "--grid-dir", grid}},
       {"a stray argument", {"run", "--input", "grid", "--grid-dir", grid, "extra"}},
+      {"pictures without a report", {"run", "--input", "grid", "--grid-dir", grid, "--quicklook"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
