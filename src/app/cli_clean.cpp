@@ -24,7 +24,7 @@ int RunClean(const CLI::App& sub, const CleanFlags& flags,
   int exit_code = kExitOk;
   for (const std::string& folder : folders) {
     const CleanOutcome outcome = CleanTemporaries(folder, submission);
-    std::cout << folder << ": " << outcome.removed << " removed";
+    std::cout << TerminalText(folder) << ": " << outcome.removed << " removed";
     if (outcome.live > 0) std::cout << ", " << outcome.live << " kept (their process runs)";
     std::cout << "\n";
     if (!outcome.status.ok()) {

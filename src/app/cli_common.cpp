@@ -8,7 +8,9 @@
 
 namespace terravox::cli {
 
-void PrintError(const std::string& message) { std::cerr << "terravox-cli: " << message << '\n'; }
+void PrintError(const std::string& message) {
+  std::cerr << "terravox-cli: " << TerminalText(message) << '\n';
+}
 
 int UsageError(const std::string& message) {
   PrintError(message);

@@ -36,13 +36,14 @@ bool RegisterSubcommand(const Subcommand& subcommand);
 // The whole usage text, every subcommand and its options included.
 std::string UsageText();
 
-// Prints "terravox-cli: <message>" and the usage text on stderr; returns kExitUsage.
+// Prints "terravox-cli: <message>" (as PrintError) and the usage text on stderr; returns
+// kExitUsage.
 int UsageError(const std::string& message);
 
 // Prints the usage text on stdout (for --help); returns kExitOk.
 int PrintUsage();
 
-// Prints "terravox-cli: <message>" on stderr.
+// Prints "terravox-cli: <message>" on stderr, the message as TerminalText shows it.
 void PrintError(const std::string& message);
 
 // The option lines of the usage text for sub's options: name, value name, description.

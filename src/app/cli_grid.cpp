@@ -52,7 +52,9 @@ int RunGrid(const CLI::App& sub, const GridFlags& flags,
 
   RunOptions run_options;
   run_options.error_log_path = flags.log;
-  run_options.on_log_line = [](const std::string& line) { std::cerr << line << '\n'; };
+  run_options.on_log_line = [](const std::string& line) {
+    std::cerr << TerminalText(line) << '\n';
+  };
   run_options.gridder_in_memory = flags.in_memory;
   if (sub.count("--threads") > 0) {
     const std::string& text = flags.threads;

@@ -144,8 +144,8 @@ void PrintCosts(const PlanCosts& costs) {
     std::cout << "\n";
   }
   if (costs.largest) {
-    std::cout << "largest tile: " << costs.largest->input << ", " << costs.largest->bytes
-              << " bytes";
+    std::cout << "largest tile: " << TerminalText(costs.largest->input) << ", "
+              << costs.largest->bytes << " bytes";
     if (costs.largest->scan && costs.largest->scan->points >= 0) {
       std::cout << ", " << costs.largest->scan->points << " points";
     }
@@ -160,26 +160,31 @@ void PrintCosts(const PlanCosts& costs) {
   }
 }
 
+// Names reach the terminal as TerminalText shows them: a file name cannot forge a line.
 void PrintPlanTable(const RunPlan& plan, const PlanCosts& costs, const Shard& shard) {
   if (shard.count > 1) std::cout << "shard " << shard.index << "/" << shard.count << "\n";
   if (!plan.valid) {
-    std::cout << "validation fails: " << plan.validation_title << ": " << plan.validation_text
-              << "\n";
-    std::cout << "the run ends: " << plan.final_message << "\n";
+    std::cout << "validation fails: " << TerminalText(plan.validation_title) << ": "
+              << TerminalText(plan.validation_text) << "\n";
+    std::cout << "the run ends: " << TerminalText(plan.final_message) << "\n";
     return;
   }
   std::cout << "validation passes\n";
   PrintCosts(costs);
-  for (const std::string& message : plan.messages) std::cout << "message: " << message << "\n";
-  if (!plan.stops_because.empty()) std::cout << "stops: " << plan.stops_because << "\n";
-  std::cout << "the run ends: " << plan.final_message << "\n";
+  for (const std::string& message : plan.messages) {
+    std::cout << "message: " << TerminalText(message) << "\n";
+  }
+  if (!plan.stops_because.empty()) {
+    std::cout << "stops: " << TerminalText(plan.stops_because) << "\n";
+  }
+  std::cout << "the run ends: " << TerminalText(plan.final_message) << "\n";
   for (const PlannedStep& step : plan.steps) {
     std::cout << step.step << ": " << step.files.size()
               << (step.files.size() == 1 ? " file\n" : " files\n");
     for (const PlannedFile& file : step.files) {
-      std::cout << "  " << file.input << " -> " << file.output << "\n";
+      std::cout << "  " << TerminalText(file.input) << " -> " << TerminalText(file.output) << "\n";
       if (file.scan) std::cout << "    " << ScanText(*file.scan) << "\n";
-      if (!file.error.empty()) std::cout << "      error: " << file.error << "\n";
+      if (!file.error.empty()) std::cout << "      error: " << TerminalText(file.error) << "\n";
     }
   }
 }
@@ -197,7 +202,8 @@ Status ResumeEveryShard(const std::string& report, int count, const HeadlessHost
   options.already_done = [indexes, count, settings = StepSettings(host, mdl)](
                              const std::string& step, const std::string& input,
                              const std::vector<std::string>& outputs) {
-    const ResumeIndex& index = (*indexes)[static_cast<size_t>(ShardOf(LastPathPiece(input), count))];
+    const ResumeIndex& index =
+        (*indexes)[static_cast<size_t>(ShardOf(LastPathPiece(input), count))];
     return index.Done(step, input, outputs, SettingsOf(settings, step));
   };
   return Status::Ok();

@@ -23,7 +23,8 @@ int WriteReportPage(const std::vector<std::string>& reports, const std::string& 
     return kExitFailed;
   }
   std::printf("\nreport page: %s (%zu tiles; pictures: %zu from the run, %zu made now)\n",
-              html_path.c_str(), written->tiles, written->pictures_taken, written->pictures_made);
+              TerminalText(html_path).c_str(), written->tiles, written->pictures_taken,
+              written->pictures_made);
   return kExitOk;
 }
 

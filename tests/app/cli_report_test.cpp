@@ -74,11 +74,12 @@ TEST_F(CliReportTest, NamesReachTheTerminalEscaped) {
   WriteFile(xyz + "v\xff.xyz", TileXyz(0, 3));
   WriteFile(xyz + "v\xfe.xyz", TileXyz(1, 3));
   const std::string report = PathIn("r.jsonl");
+  Process plan = RunCli(ChainOptions("plan", PathIn("run"), PathIn("run")), MakeDir("io"));
   Process run = RunCli(With(ChainOptions("run", PathIn("run"), PathIn("run")),
                             {"--report", report, "--log", PathIn("x.log"), "--keep-going"}),
                        MakeDir("io"));
   Process summary = RunCli({"report", report}, MakeDir("io"));
-  for (const std::string& shown : {run.err, summary.out}) {
+  for (const std::string& shown : {run.err, summary.out, plan.out}) {
     EXPECT_EQ(shown.find_first_of("\x1b\x07\xff\xfe"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("\nfailures: 0"), std::string::npos) << shown;
     EXPECT_NE(shown.find("t\\x1B]0;owned\\x07.xyz"), std::string::npos) << shown;
@@ -91,6 +92,19 @@ TEST_F(CliReportTest, NamesReachTheTerminalEscaped) {
   EXPECT_TRUE(fs::exists(PathIn("run/slope/v\xfe")));
   EXPECT_NE(summary.out.find("tiles: 4 in the reports, 2 done in every step"), std::string::npos)
       << summary.out;
+
+  // The folders and files the other commands name.
+  const std::string clears = MakeDir("d\x1b[2J");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"clean", clears},
+        {"merge-gpkg", PathIn("m.gpkg"), clears + "/none.gpkg"},
+        {"report", report, "--html", clears + "/page.html"}}) {
+    SCOPED_TRACE(args[0]);
+    Process process = RunCli(args, MakeDir("io"));
+    const std::string shown = process.out + process.err;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    EXPECT_NE(shown.find("d\\x1B[2J"), std::string::npos) << shown;
+  }
 }
 
 }  // namespace
