@@ -10,7 +10,9 @@
 # --partition is both jobs'; each --sbatch OPTION goes to the array's sbatch alone. Runs keep
 # going past failed files unless --no-keep-going. Nothing is queued when the run would stop at
 # once. Without --resume the folder's earlier reports are moved to D/previous/ID; --resume does
-# only what the last submission into D left, with the same --tasks.
+# only what the last submission into D left, with the same --tasks, and continues its shards'
+# contour GeoPackages (each task writes FILE.shard-K of --contour-gpkg FILE, or %K replaced; the
+# final job merges them into FILE).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tasks=4
@@ -22,7 +24,7 @@ keep_going=true
 throttle=
 array_options=()
 both_options=()
-usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 fail() { echo "submit: $*" >&2; exit 1; }
 need() { [ $# -ge 2 ] || usage; }
 while [ $# -gt 0 ]; do
@@ -59,18 +61,22 @@ while [ $# -gt 0 ]; do
       --resume | --submission | --submission=*)
       fail "give ${1%%=*} to submit.sh's own options, not to the run: the tasks set it" ;;
     --keep-going) keep_going=true; shift ;;
-    --xyz-dir | --ascii-dir | --grid-dir | --slope-dir | --contour-dir)
+    --xyz-dir | --ascii-dir | --grid-dir | --slope-dir | --contour-dir | --cog-dir | \
+      --contour-gpkg | --manifest)
       [ $# -ge 2 ] || fail "$1 needs a value"
       options+=("$1" "$(absolute "$2")"); shift 2 ;;
-    --xyz-dir=* | --ascii-dir=* | --grid-dir=* | --slope-dir=* | --contour-dir=*)
+    --xyz-dir=* | --ascii-dir=* | --grid-dir=* | --slope-dir=* | --contour-dir=* | --cog-dir=* | \
+      --contour-gpkg=* | --manifest=*)
       options+=("${1%%=*}" "$(absolute "${1#*=}")"); shift ;;
     *) options+=("$1"); shift ;;
   esac
 done
 [ "$keep_going" = true ] && options+=(--keep-going)
 
-# A run that would stop at once is not queued: the same messages as a run here would give.
-if ! "$cli" plan --validate-only "${options[@]}"; then
+# A run that would stop at once is not queued: the same messages as a run here would give. The
+# report is the tasks' own (--quicklook needs one).
+if ! "$cli" plan --validate-only "${options[@]}" --report "$(absolute "$report_dir")/report.%K.jsonl"
+then
   fail "nothing was submitted: the run would stop at once"
 fi
 

@@ -11,12 +11,13 @@
 #include "app/cli_common.h"
 #include "app/cli_run_flags.h"
 #include "batch/check_cond.h"
+#include "batch/extra_outputs.h"
 #include "batch/final_message.h"
 #include "batch/plan_costs.h"
 #include "batch/resume_index.h"
-#include "batch/step_settings.h"
 #include "batch/run_plan.h"
 #include "batch/shard_manifest.h"
+#include "batch/step_settings.h"
 #include "core/paths.h"
 
 namespace terravox::cli {
@@ -33,10 +34,12 @@ struct PlanFlags {
 
 // Only the validation a run starts with, its boxes printed as the run prints them: what a
 // submission checks before it queues anything. Exit 0 when a run would get past it.
-int ValidateOnly(HeadlessHost& host, BatchMdl& mdl) {
+int ValidateOnly(HeadlessHost& host, BatchMdl& mdl, const RunOptions& options) {
   PrintMessagesToStderr(host);
   mdl.bRunOk = false;
   Status escaped = CheckCond(host, mdl);
+  // The extra outputs' folders are checked before any step too: without them the run stops.
+  if (escaped.ok() && mdl.bRunOk) escaped = CheckExtraOutputs(options);
   if (escaped.ok() && mdl.bRunOk) return kExitOk;
   host.MsgBox(escaped.ok() ? kStoppedText : escaped.description(), kStoppedTitle);
   return kExitFailed;
@@ -236,7 +239,7 @@ int RunPlanCommand(const CLI::App& sub, const PlanFlags& flags,
   if (Status s = ApplyRunFlags(sub, flags.run, host, mdl, options); !s.ok()) {
     return UsageError(s.description());
   }
-  if (flags.validate_only) return ValidateOnly(host, mdl);
+  if (flags.validate_only) return ValidateOnly(host, mdl, options);
   const bool per_shard = sub.count("--shards") > 0;
   if (per_shard && (flags.shards < 1 || sub.count("--shard") > 0)) {
     return UsageError("--shards takes a count of 1 or more, and goes without --shard");

@@ -57,7 +57,8 @@ class SubmitTest : public ::terravox::testing::TempDirTest {
 TEST_F(SubmitTest, EachOptionReachesItsJobWithThePathsMadeAbsolute) {
   ASSERT_EQ(Submit(std::string("--tasks 3 --cpus 2 --throttle 2 --time 1:00:00 --mem 2G "
                                "--partition p --requeue --sbatch --hold") +
-                   kRun),
+                   kRun + " --contour-dir in/contour --cog-dir in/grid --contour-gpkg=c.gpkg" +
+                   " --quicklook"),
             0)
       << err_;
   const std::string array = ReadFile(PathIn("jobs/job.1"));
@@ -74,7 +75,11 @@ TEST_F(SubmitTest, EachOptionReachesItsJobWithThePathsMadeAbsolute) {
   }
   EXPECT_EQ(final_job.rfind("SBATCH_ARRAY_INX=unset\n", 0), 0u);
   const std::string args = ReadFile(PathIn("reports/submission.args"));
-  EXPECT_NE(args.find(std::string("--xyz-dir\0", 10) + PathIn("in/xyz") + '\0'), std::string::npos);
+  for (const auto& [option, path] :
+       {std::pair{"--xyz-dir", "in/xyz"}, {"--cog-dir", "in/grid"}, {"--contour-gpkg", "c.gpkg"}}) {
+    EXPECT_NE(args.find(option + std::string(1, '\0') + PathIn(path) + '\0'), std::string::npos)
+        << option;
+  }
   EXPECT_NE(args.find("--keep-going"), std::string::npos);
 
   // A new submission moves the reports of the last one aside.
@@ -97,6 +102,8 @@ TEST_F(SubmitTest, NothingIsQueuedForARunThatWouldStopAtOnceOrAnotherTaskCount) 
       {"no GRID folder", " -- --input xyz --xyz-dir in/xyz --ascii-dir in/ascii --grid-dir in/none",
        "Please Re-Select Folder: The folder of Grid does not exist.\n"
        "Program is Stopped: There are some errors happened during processing\n"},
+      {"no COG folder", std::string(kRun) + " --cog-dir in/none",
+       "Program is Stopped: The folder for the COGs does not exist: " + PathIn("in/none")},
       {"resumed with another task count", std::string("--resume --tasks 4") + kRun,
        "cannot resume with --tasks 4: the reports in " + PathIn("reports") +
            " were written by 3 tasks"},
