@@ -1,21 +1,24 @@
 // terravox-cli report: the account of one or more per-file reports (a run's, or its shards'):
 // first what became of every shard and every tile, in a few lines; then counts per step,
 // failures with reasons, the slowest files. Optionally merges them into one report in a run's
-// order, and ends with the run's final message and exit code, as the final job of a cluster run
-// does.
+// order and the shards' contour GeoPackages into one, and ends with the run's final message and
+// exit code, as the final job of a cluster run does.
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/cli_common.h"
 #include "app/cli_report_html.h"
+#include "batch/extra_outputs.h"
 #include "batch/final_message.h"
 #include "batch/report_reader.h"
 #include "batch/run_accounting.h"
@@ -23,6 +26,7 @@
 #include "core/folder_listing.h"
 #include "core/paths.h"
 #include "core/pending_file.h"
+#include "core/shard.h"
 
 namespace terravox::cli {
 namespace {
@@ -37,6 +41,7 @@ struct ReportFlags {
   int shards = 0;
   std::string submission;
   std::string html;
+  std::string contour_gpkg;
 };
 
 struct Loaded {
@@ -53,7 +58,7 @@ Loaded Load(const std::vector<std::string>& paths, bool final_job) {
     Result<Report> report = ReadReport(path);
     if (!report.ok()) {
       if (final_job && report.error().kind() == ErrorKind::kFileNotFound) continue;
-      PrintError(TerminalText(report.error().description()));
+      PrintError(report.error().description());
       loaded.complete = false;
       continue;
     }
@@ -235,15 +240,44 @@ Status WriteMerged(const std::string& path, const RunAccount& run, const RunEnd&
   return Status::Ok();
 }
 
+// The contour GeoPackages that the counted shards wrote (run --shard names them from path) merged
+// into path; a shard that never started, or ran for another submission, adds nothing. One shard
+// wrote path itself.
+Status MergeShardPackages(const std::string& path, const RunAccount& run) {
+  if (run.shard_count <= 1) return Status::Ok();
+  std::vector<std::string> inputs;
+  for (const ShardAccount& shard : run.shards) {
+    if (shard.state != ShardState::kFinished && shard.state != ShardState::kStopped) continue;
+    std::string input = ShardPath(path, Shard(shard.shard.index, run.shard_count));
+    std::error_code ec;
+    if (std::filesystem::exists(input, ec)) inputs.push_back(std::move(input));
+  }
+  if (Status s = MergeContourPackages(path, inputs); !s.ok()) {
+    return Error(s.error().kind(),
+                 "cannot merge the contours into " + path + ": " + s.description());
+  }
+  std::printf("\ncontours of %zu shard%s merged into %s\n", inputs.size(),
+              inputs.size() == 1 ? "" : "s", TerminalText(path).c_str());
+  return Status::Ok();
+}
+
 int RunReport(const ReportFlags& flags, const std::vector<std::string>& positional) {
   if (positional.empty()) return UsageError("report takes one or more report files");
   Loaded loaded = Load(positional, flags.final_message);
   // Nothing to account for: the errors said why.
   if (loaded.reports.empty() && !loaded.complete) return kExitFailed;
   const RunAccount run = AccountRun(loaded.reports, flags.submission, flags.shards);
-  const bool finished = loaded.complete && run.finished;
   PrintAccount(run, loaded);
   PrintDetails(run.files);
+  bool merged = true;
+  if (!flags.contour_gpkg.empty()) {
+    if (Status s = MergeShardPackages(flags.contour_gpkg, run); !s.ok()) {
+      PrintError(s.description());
+      merged = false;
+    }
+  }
+  // A run whose contours could not be put together has not left all it should.
+  const bool finished = loaded.complete && run.finished && merged;
 
   RunEnd end{.finished = finished, .message = finished ? kFinishedTitle : kStoppedTitle};
   if (finished) {
@@ -259,14 +293,14 @@ int RunReport(const ReportFlags& flags, const std::vector<std::string>& position
   }
   if (!flags.merge.empty()) {
     if (Status s = WriteMerged(flags.merge, run, end); !s.ok()) {
-      PrintError(TerminalText(s.description()));
+      PrintError(s.description());
       return kExitFailed;
     }
   }
   if (!flags.html.empty()) {
     if (int code = WriteReportPage(positional, flags.html, finished); code != kExitOk) return code;
   }
-  if (!flags.final_message) return loaded.complete ? kExitOk : kExitFailed;
+  if (!flags.final_message) return loaded.complete && merged ? kExitOk : kExitFailed;
   std::cerr << end.message << ": " << TerminalText(end.text) << '\n';
   return finished ? kExitOk : kExitFailed;
 }
@@ -289,13 +323,18 @@ SubcommandRun DefineReport(CLI::App& sub) {
                  "write a page with an overview map, a table of the tiles and their\n"
                  "pictures; the pictures go into OUT_files beside it")
       ->option_text("OUT.html");
+  sub.add_option("--contour-gpkg", flags->contour_gpkg,
+                 "merge the contour GeoPackages of the shards counted (run --shard\n"
+                 "--contour-gpkg FILE: FILE.shard-K or %K) into FILE")
+      ->option_text("FILE");
   return
       [flags](const std::vector<std::string>& positional) { return RunReport(*flags, positional); };
 }
 
 const bool kRegistered = RegisterSubcommand(
-    {"report", "FILE... [--merge OUT] [--final] [--shards N] [--submission ID]\n"
-     "      [--html OUT.html]",
+    {"report",
+     "FILE... [--merge OUT] [--final] [--shards N] [--submission ID]\n"
+     "      [--html OUT.html] [--contour-gpkg FILE]",
      "Account for per-file reports (run --report): every shard and every tile first, then\n"
      "      counts per step, failures with reasons, the slowest files.",
      &DefineReport});

@@ -1,5 +1,6 @@
 // terravox-cli run --shard and report --merge: three shards over twelve tiles, one after another
-// and all at once, leave what one run leaves, do each tile once, and merge into one run's report.
+// and all at once, leave what one run leaves, do each tile once, and merge into one run's report;
+// their contour GeoPackages merge into one run's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "cli_process.h"
 #include "cli_tiles.h"
 #include "core/shard.h"
+#include "engine/gis_test_util.h"
 #include "support/temp_dir_test.h"
 
 namespace terravox {
@@ -207,6 +209,42 @@ TEST_F(CliShardTest, FinalMessageNeedsEveryShardFinished) {
         RunCli(With({"report", "--final", "--shards", "2"}, row.reports), MakeDir("io"));
     EXPECT_EQ(merge.exit_code, row.exit_code);
     EXPECT_TRUE(merge.err.ends_with(row.exit_code == 0 ? kFinished : kStopped)) << merge.err;
+  }
+}
+
+TEST_F(CliShardTest, ReportMergesTheContourGeoPackagesOfTheShardsCounted) {
+  for (const char* root : {"one", "shards"}) fs::remove_all(PathIn(root) + "/slope/t05");
+  const std::vector<std::string> gpkg = {"--log", PathIn("reports/x.log"), "--contour-gpkg"};
+  ASSERT_EQ(RunCli(With(Options("one"), With(gpkg, {PathIn("one.gpkg")})), MakeDir("io")).exit_code,
+            0);
+  std::vector<std::string> reports;
+  for (int k = 0; k < 2; ++k) {
+    Process shard = RunCli(
+        With(Options("shards"), With(gpkg, {PathIn("c.gpkg"), "--shard", std::to_string(k) + "/2",
+                                            "--report", PathIn("reports/r.%K.jsonl")})),
+        MakeDir("io"));
+    ASSERT_EQ(shard.exit_code, 0) << shard.err;
+    reports.push_back(PathIn("reports/r." + std::to_string(k) + ".jsonl"));
+  }
+  const std::vector<std::string> all = testing::ContourLineTexts(PathIn("one.gpkg"));
+  const std::vector<std::string> of_0 = testing::ContourLineTexts(PathIn("c.shard-0.gpkg"));
+  ASSERT_FALSE(of_0.empty());
+  ASSERT_LT(of_0.size(), all.size());
+  struct Row {
+    const char* name;
+    std::vector<std::string> reports;
+    std::vector<std::string> lines;
+  };
+  // Without its report, shard 1 never started in this account: its GeoPackage is not taken.
+  const Row rows[] = {{"both shards", reports, all}, {"shard 1 never started", {reports[0]}, of_0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Process merge =
+        RunCli(With({"report", "--final", "--shards", "2", "--contour-gpkg", PathIn("c.gpkg")},
+                    row.reports),
+               MakeDir("io"));
+    EXPECT_NE(merge.out.find("merged into " + PathIn("c.gpkg")), std::string::npos) << merge.out;
+    EXPECT_EQ(testing::ContourLineTexts(PathIn("c.gpkg")), row.lines);
   }
 }
 
