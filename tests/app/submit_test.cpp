@@ -1,6 +1,7 @@
 // scripts/slurm/submit.sh with a stand-in sbatch that records what it is asked: each option
 // reaches its job, paths are made absolute, earlier reports are moved aside, and nothing is queued
-// for a run that would stop at once or a resume with another task count.
+// for a run that would stop at once or a resume with another task count. Then its jobs with a
+// stand-in terravox-cli: what each task and the final job ask of it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -38,12 +39,12 @@ class SubmitTest : public ::terravox::testing::TempDirTest {
   }
 
   // Runs submit.sh in the test's folder with the given options; its exit code, stderr in err_.
-  int Submit(const std::string& options) {
-    const std::string command =
-        "cd '" + PathIn("") + "' && PATH='" + PathIn("bin") + "':\"$PATH\" JOBS='" +
-        PathIn("jobs") +
-        "' SBATCH_ARRAY_INX=0-9 bash '" TERRAVOX_SOURCE_DIR "/scripts/slurm/submit.sh' --cli '" +
-        std::string(kCli) + "' --report-dir reports " + options + " >out.txt 2>err.txt";
+  int Submit(const std::string& options, const std::string& cli = kCli) {
+    const std::string command = "cd '" + PathIn("") + "' && PATH='" + PathIn("bin") +
+                                "':\"$PATH\" JOBS='" + PathIn("jobs") +
+                                "' SBATCH_ARRAY_INX=0-9 bash '" TERRAVOX_SOURCE_DIR
+                                "/scripts/slurm/submit.sh' --cli '" +
+                                cli + "' --report-dir reports " + options + " >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     err_ = ReadFile(PathIn("err.txt"));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -114,6 +115,44 @@ TEST_F(SubmitTest, NothingIsQueuedForARunThatWouldStopAtOnceOrAnotherTaskCount) 
     EXPECT_NE(err_.find(row.said), std::string::npos) << err_;
     EXPECT_TRUE(fs::is_empty(PathIn("jobs")));
   }
+}
+
+// Each call appends TERRAVOX_SUBMISSION, then its arguments, then "--", a line each, to CALLS.
+constexpr char kCliStandIn[] = R"(#!/bin/sh
+{ echo "TERRAVOX_SUBMISSION=${TERRAVOX_SUBMISSION:-unset}"; printf '%s\n' "$@" --; } >>"${CALLS:-/dev/null}"
+)";
+
+TEST_F(SubmitTest, TasksNameTheirSubmissionWhichTheFinalJobCleansAndMergesTheContoursOf) {
+  WriteFile(PathIn("bin/terravox-cli"), kCliStandIn);
+  fs::permissions(PathIn("bin/terravox-cli"), fs::perms::owner_all);
+  MakeDir("cog");
+  ASSERT_EQ(Submit(std::string("--tasks 2") + kRun +
+                       " --contour-dir in/contour --cog-dir cog --contour-gpkg in/all.gpkg"
+                       " --quicklook",
+                   PathIn("bin/terravox-cli")),
+            0)
+      << err_;
+  MakeDir("reports/report.1.quicklook");
+  // As Slurm runs them: in the report folder, given its absolute path.
+  const std::string reports = PathIn("reports");
+  const std::string scripts = TERRAVOX_SOURCE_DIR "/scripts/slurm/";
+  ASSERT_EQ(
+      std::system(("cd '" + reports + "' && export CALLS='" + PathIn("calls") +
+                   "' && SLURM_ARRAY_TASK_ID=1 bash " + scripts + "terravox-array.sbatch '" +
+                   reports + "' && bash " + scripts + "terravox-final.sbatch '" + reports + "'")
+                      .c_str()),
+      0);
+  const std::string submission = ReadFile(PathIn("reports/submission"));  // id=ID\n...
+  const std::string id = submission.substr(3, submission.find('\n') - 3);
+  const std::string calls = ReadFile(PathIn("calls"));
+  const std::string said[] = {
+      "TERRAVOX_SUBMISSION=" + id + "\nrun\n",
+      "\nclean\n--submission\n" + id + "\n" + PathIn("in/ascii") + "\n" + PathIn("in/grid") + "\n" +
+          PathIn("in/contour") + "\n" + PathIn("cog") + "\n" + PathIn("in") + "\n" +
+          PathIn("reports/report.1.quicklook") + "\n--\n",
+      "\n--contour-gpkg\n" + PathIn("in/all.gpkg") + "\n",
+  };
+  for (const std::string& call : said) EXPECT_NE(calls.find(call), std::string::npos) << call;
 }
 
 }  // namespace
