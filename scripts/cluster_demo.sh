@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # A private single-node Slurm cluster in a temporary folder, as the current user: munged,
 # slurmctld and slurmd with a generated slurm.conf. Plays a cluster user's day through
-# scripts/slurm/submit.sh and checks each verdict and every output byte for byte against one
-# local run:
-#   1. 3 shards at most 2 at once, a bad tile, one task requeued: the requeued task resumes, the
-#      final job says Stopped naming the bad tile, and the outputs equal one local --keep-going run;
-#   2. the tile mended, a --resume submission redoes only it: Finished, no old failure named;
+# scripts/slurm/submit.sh and checks each verdict against one local run: every output byte for
+# byte (COGs included), and the contour GeoPackage that the final job merges from the shards'
+# feature for feature:
+#   1. 3 shards at most 2 at once, a bad tile, one task requeued: the requeued task resumes (its
+#      GeoPackage too), the final job says Stopped naming the bad tile, and the outputs equal one
+#      local --keep-going run;
+#   2. the tile mended, a --resume submission redoes only it, continuing the shards'
+#      GeoPackages: Finished, no old failure named;
 #      a --resume with another --tasks is refused before anything is queued;
 #   3. a new submission into the same report folder with two tasks cancelled while pending:
 #      Stopped, naming the two shards that never started;
@@ -125,11 +128,14 @@ for t in range(12):
 PY
 cp "$data/xyz/tile05.xyz" "$work/tile05.good"
 printf '0 0 high\r\n' >"$data/xyz/tile05.xyz"
-for root in cluster local; do mkdir -p "$data/$root"/{ascii,grid,slope,contour}; done
-# The run's options, with the folders relative to $data as a user would give them.
+for root in cluster local; do mkdir -p "$data/$root"/{ascii,grid,slope,contour,cog}; done
+mkdir -p "$data/gpkg"
+# The run's options, with the folders relative to $data as a user would give them. The
+# GeoPackages lie apart: the cluster's shards leave theirs beside the merged one.
 run_options() {
   echo --input xyz --xyz-dir xyz --ascii-dir "$1/ascii" --grid-dir "$1/grid" \
-    --slope-dir "$1/slope" --contour-dir "$1/contour" --contour-interval 2
+    --slope-dir "$1/slope" --contour-dir "$1/contour" --contour-interval 2 \
+    --cog-dir "$1/cog" --contour-gpkg "gpkg/$1.gpkg"
 }
 submit() { (cd "$data" && bash "$repo/scripts/slurm/submit.sh" --cli "$cli" \
   --report-dir reports "$@") | tee "$work/submit.out"; }
@@ -151,14 +157,25 @@ final_says() {
   sed 's/^/    /' "$reports/terravox-$1.out"
   [ "$(exit_code "$1")" = "$2" ] || fail "the final job's exit code is not $2"
 }
+# A GeoPackage's contour lines, one a line (geometry, tile, ID, CONTOUR), sorted.
+contour_lines() {
+  ogr2ogr -f CSV /vsistdout/ "$1" contours -lco GEOMETRY=AS_WKT | tail -n +2 | LC_ALL=C sort
+}
 # The cluster's outputs against one local run (with the extra options given) of the same tiles.
 same_as_local() {
   rm -rf "$data/local"
-  mkdir -p "$data/local"/{ascii,grid,slope,contour}
+  mkdir -p "$data/local"/{ascii,grid,slope,contour,cog}
   # shellcheck disable=SC2046  # the options hold no blanks: mktemp names do not
   (cd "$data" && "$cli" run $(run_options local) "$@" --log "$work/local.log" 2>/dev/null) || true
   diff -r "$data/local" "$data/cluster" >&2 || fail "the cluster's outputs differ from one local run"
   say "outputs equal one local run${*:+ $*}, byte for byte ($(find "$data/cluster" -type f | wc -l) files)"
+  contour_lines "$data/gpkg/local.gpkg" >"$work/local.lines"
+  contour_lines "$data/gpkg/cluster.gpkg" >"$work/cluster.lines"
+  [ -s "$work/local.lines" ] || fail "the local run's GeoPackage holds no line"
+  diff -q "$work/local.lines" "$work/cluster.lines" >&2 ||
+    fail "the merged GeoPackage differs from the local run's"
+  say "the merged GeoPackage holds the local run's $(wc -l <"$work/local.lines") lines" \
+    "($(awk -F, '{ print $(NF - 2) }' "$work/local.lines" | sort -u | wc -l) tiles)"
 }
 
 say "1. three shards, at most two at once, a bad tile; shard 1 requeued"
