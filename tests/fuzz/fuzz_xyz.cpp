@@ -1,21 +1,27 @@
-// Fuzz target: the XYZ line reader and line parser against plain references. The first byte
-// picks the separator, the second the reader's piece size (so lines cross piece edges); the
-// rest is the file.
+// Fuzz target: the XYZ line reader and line parser against plain references, each line alone and
+// each piece at once as the gridder parses it (into a set of points that outlives the pieces, as
+// the parser's number caches do; two sets in turn, as pieces of two files). The first byte picks
+// the separator, the second the reader's piece size (so lines cross piece edges); the rest is the
+// file.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "fuzz_reference.h"
+#include "gridder/point_set.h"
 #include "gridder/xyz_line.h"
 #include "gridder/xyz_reader.h"
 
 namespace {
 
 using terravox::ErrorKind;
+using terravox::PointSet;
 using terravox::StepError;
 using terravox::XyzLineParser;
 using terravox::XyzLineReader;
@@ -65,6 +71,42 @@ Outcome Expected(std::string_view line, std::string_view separator) {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// ParseLines over one piece against the expected outcome of its lines, each on its own: the same
+// points up to the first data line that fails, then that line's failure. x and y are compared
+// as values: the distinct lists take 0 and -0 for one.
+void CheckPiece(XyzLineParser& parser, std::string_view piece, std::string_view separator,
+                PointSet& points) {
+  const size_t first_point = points.size();
+  const XyzLineParser::Lines got = parser.ParseLines(piece, points);
+  int64_t data_lines = 0;
+  size_t point = first_point;
+  Outcome failed;
+  failed.fits = true;
+  terravox::ForEachLine(piece, [&](std::string_view line) {
+    if (terravox::IsCommentLine(line)) return true;
+    ++data_lines;
+    Outcome expected = Expected(line, separator);
+    if (!expected.fits || expected.error) {
+      failed = expected;
+      return false;
+    }
+    if (point >= points.size() ||
+        points.distinct_x().values()[points.x_index()[point]] != expected.point.x ||
+        points.distinct_y().values()[points.y_index()[point]] != expected.point.y ||
+        !SameBits(points.z()[point], expected.point.z)) {
+      Mismatch();
+    }
+    ++point;
+    return true;
+  });
+  const bool failed_here = !failed.fits || failed.error;
+  if (got.data_lines != data_lines || point != points.size() ||
+      got.mismatch != (failed_here && !failed.error) ||
+      (got.failure ? std::optional(got.failure->kind()) : std::nullopt) != failed.error) {
+    Mismatch();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -86,7 +128,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   XyzLineParser parser(separator);
   size_t count = 0;
   terravox::ByteBuffer piece;
+  XyzLineParser piece_parser(separator);
+  PointSet sets[2];
+  size_t pieces = 0;
   while (reader.NextChunk(piece_bytes, &piece)) {
+    CheckPiece(piece_parser, std::string_view(piece.data(), piece.size()), separator,
+               sets[pieces++ % 2]);
     terravox::ForEachLine(std::string_view(piece.data(), piece.size()), [&](std::string_view line) {
       if (count >= expected_lines.size() || line != expected_lines[count]) Mismatch();
       ++count;
