@@ -22,6 +22,8 @@ size_t AfterLastTerminator(const char* data, size_t from, size_t to) {
 
 // The position of the first CR or LF of data[from, to), or to when there is none there.
 size_t FirstTerminator(const char* data, size_t from, size_t to) {
+  // An empty piece may have no storage at all, and memchr takes no null pointer, even for none.
+  if (from >= to) return to;
   const void* lf = std::memchr(data + from, '\n', to - from);
   const size_t lf_at = lf ? static_cast<size_t>(static_cast<const char*>(lf) - data) : to;
   const void* cr = std::memchr(data + from, '\r', lf_at - from);
