@@ -67,12 +67,9 @@ struct PreparedGrid {
 
 // The GRIDs of the files ahead of the loop, written on other threads into hidden folders; none
 // when the run has one thread. Files the loop skips (skip[i]) are not worked out.
-std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(const RunOptions& options,
-                                                        const std::vector<std::string>& files,
-                                                        const std::vector<char>& skip,
-                                                        const std::string& ascii_folder,
-                                                        const std::string& grid_folder,
-                                                        const CogOutputs& cogs) {
+std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(
+    const RunOptions& options, const std::vector<std::string>& files, const std::vector<char>& skip,
+    const std::string& ascii_folder, const std::string& grid_folder, const CogOutputs& cogs) {
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   if (limits.threads < 2 || files.size() < 2) return nullptr;
   std::vector<std::string> inputs;

@@ -10,8 +10,8 @@
 #include <system_error>
 
 #include "core/leftover_sweep.h"
-#include "core/paths.h"
 #include "core/owner_lock.h"
+#include "core/paths.h"
 #include "core/temporary_name.h"
 
 namespace terravox {

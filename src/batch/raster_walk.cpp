@@ -178,9 +178,9 @@ std::vector<RasterPlan> PlanRasters(Host& host, const RunOptions& options,
     RasterPlan plan;
     plan.tile_failed = TileFailedEarlier(options, name);
     if (host.RunSlope()) {
-      plan.slope_done = AlreadyDone(options, kStepSlope, input,
-                                    extras.slope_cogs.With({JoinPath(host.SlopeFolder(), name)},
-                                                           name));
+      plan.slope_done =
+          AlreadyDone(options, kStepSlope, input,
+                      extras.slope_cogs.With({JoinPath(host.SlopeFolder(), name)}, name));
     }
     if (host.RunContour()) {
       const std::string stem = JoinPath(host.ContourFolder(), name);

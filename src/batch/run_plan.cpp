@@ -24,12 +24,12 @@
 #include "core/paths.h"
 #include "core/shard.h"
 #include "engine/contour_guard.h"
-#include "gridder/memory_estimate.h"
 #include "engine/dataset_enum.h"
 #include "engine/raster_size.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace.h"
 #include "engine/workspace_opener.h"
+#include "gridder/memory_estimate.h"
 
 namespace terravox {
 namespace {
@@ -50,7 +50,7 @@ struct MadeGrid {
   // From the XYZ points (their range only: the relief between cells is known once they are
   // placed); else read from the grid when needed.
   std::optional<engine::ContourFigures> surface;
-  std::string ascii_path;                         // the ASCII grid it is converted from
+  std::string ascii_path;  // the ASCII grid it is converted from
 };
 
 // The state the plan carries from step to step.
@@ -165,10 +165,8 @@ bool PlanXyz(Planner& p, const BatchMdl& mdl, NameSet& ascii_names) {
       file.cells = int64_t{file.scan->shape.ncols} * file.scan->shape.nrows;
       MadeGrid& grid = p.made[BaseName(name)];
       grid.cells = file.cells;
-      grid.surface =
-          engine::ContourFigures{.has_data = file.scan->points > 0,
-                                 .min = file.scan->min_z,
-                                 .max = file.scan->max_z};
+      grid.surface = engine::ContourFigures{
+          .has_data = file.scan->points > 0, .min = file.scan->min_z, .max = file.scan->max_z};
     } else {
       ascii_names.erase(output_name);
       all_ok = false;
@@ -366,8 +364,7 @@ RunPlan PlanRun(HeadlessHost& host, const BatchMdl& mdl, const RunOptions& optio
       return plan;
     }
     p.done = [index = std::make_shared<ResumeIndex>(std::move(index).value()),
-              settings = StepSettings(host, mdl)](const std::string& step,
-                                                  const std::string& input,
+              settings = StepSettings(host, mdl)](const std::string& step, const std::string& input,
                                                   const std::vector<std::string>& outputs) {
       return index->Done(step, input, outputs, SettingsOf(settings, step));
     };

@@ -14,7 +14,6 @@ namespace terravox {
 std::map<std::string, std::string> StepSettings(const Host& host, const BatchMdl& mdl);
 
 // The settings text of step, empty when it has none.
-std::string SettingsOf(const std::map<std::string, std::string>& settings,
-                       const std::string& step);
+std::string SettingsOf(const std::map<std::string, std::string>& settings, const std::string& step);
 
 }  // namespace terravox

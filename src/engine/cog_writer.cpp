@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/owner_lock.h"
 #include "core/paths.h"
 #include "core/run_control.h"
-#include "core/owner_lock.h"
 #include "core/temporary_name.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"

@@ -17,8 +17,8 @@
 #include <utility>
 
 #include "core/folder_listing.h"
-#include "core/paths.h"
 #include "core/owner_lock.h"
+#include "core/paths.h"
 #include "core/temporary_name.h"
 #include "engine/gdal_scope.h"
 

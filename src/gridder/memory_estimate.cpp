@@ -1,4 +1,5 @@
-// The memory estimate of the gridder's streaming pass: the head of the file tells whether it applies.
+// The memory estimate of the gridder's streaming pass: the head of the file tells whether it
+// applies.
 #include "gridder/memory_estimate.h"
 
 #include <algorithm>
