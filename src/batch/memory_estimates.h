@@ -15,11 +15,12 @@
 namespace terravox {
 
 // An XYZ file that the gridder streams (a lattice written row by row, told from its head): a few
-// megabytes per thread whatever its size (gridder/memory_estimate.h). Any other is read whole: its points (z and the places of x and y, 16 bytes) and their placing by row (16
-// more), the pieces' own tables, and the reading and writing buffers: 32 bytes a point on one
-// thread and 37 to 38 on two (measured with lines of 14 and 27 bytes), estimated at 40, plus
-// 32 MB. The points are the file's lines, told from the length of the lines in 64 KB at its start,
-// middle and end, so a file of short lines (more points to the byte) is estimated higher.
+// megabytes per thread whatever its size (gridder/memory_estimate.h). Any other is read whole: its
+// points (z and the places of x and y, 16 bytes) and their placing by row (16 more), the pieces'
+// own tables, and the reading and writing buffers: 32 bytes a point on one thread and 37 to 38 on
+// two (measured with lines of 14 and 27 bytes), estimated at 40, plus 32 MB. The points are the
+// file's lines, told from the length of the lines in 64 KB at its start, middle and end, so a file
+// of short lines (more points to the byte) is estimated higher.
 uint64_t XyzPeakBytes(const std::string& path, uint64_t file_size, const std::string& separator,
                       int threads);
 // The same for a file read whole whose points are known (plan has read them).
@@ -37,6 +38,10 @@ uint64_t RasterPeakBytes(uint64_t cell_file_bytes);
 // The budget of the files worked out at once: the run's own, else half the memory this process
 // may use (core/physical_memory.h: the machine's, lowered to a control group's limit).
 uint64_t MemoryBudget(const RunOptions& options, const CgroupFiles& cgroups = {});
+
+// The share of the budget that the cells handed on from one step to the next may hold (a
+// quarter; none when the run hands none on). The files worked out at once get the rest.
+uint64_t HandOverBytes(const RunOptions& options, const CgroupFiles& cgroups = {});
 
 // At most what a step's files hold at once at these limits: the largest files that a
 // prefetcher's threads and the step's own thread may work on together, within the budget, or the

@@ -35,7 +35,6 @@ void AddWindows(const std::vector<float>& north, const std::vector<float>& south
 
 std::string Whole(double value) { return std::to_string(std::llround(value)); }
 
-
 // Reads every cell of band 1 of raster, two rows at a time.
 Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
   GDALRasterBand* band = raster.GetRasterBand(1);
@@ -72,7 +71,7 @@ Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
 Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
+  Result<GDALDatasetUniquePtr> raster = OpenRaster(input);
   if (!raster.ok()) return raster.error();
   return FiguresOf(**raster, input.GetDatasetPath());
 }
@@ -89,8 +88,8 @@ Result<ContourFigures> ReadContourFiguresAt(const std::string& path) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
   const char* const drivers[] = {"AAIGrid", nullptr};
-  GDALDatasetUniquePtr raster(GDALDataset::Open(
-      path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+  GDALDatasetUniquePtr raster(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                                drivers, nullptr, nullptr));
   if (!raster || raster->GetRasterCount() < 1) {
     return GdalErrorScope::LastError("Cannot open " + path);
   }
