@@ -60,7 +60,8 @@ std::optional<HeldGrid> Hold(const std::string& path, std::shared_ptr<const Hand
   GDALDataset& dataset = **grid;
   GDALRasterBand* band = dataset.GetRasterBand(1);
   // Another band type reads otherwise in the operations (whole numbers take other paths).
-  if (dataset.GetRasterCount() != 1 || band->GetRasterDataType() != GDT_Float32) return std::nullopt;
+  if (dataset.GetRasterCount() != 1 || band->GetRasterDataType() != GDT_Float32)
+    return std::nullopt;
   HeldGrid held;
   held.ncols = dataset.GetRasterXSize();
   held.nrows = dataset.GetRasterYSize();
@@ -115,9 +116,8 @@ Result<GDALDatasetUniquePtr> OpenHeldGrid(const HeldGrid& held) {
       (held.has_nodata && dataset->GetRasterBand(1)->SetNoDataValue(held.nodata) != CE_None) ||
       (!held.dataset_metadata.empty() &&
        dataset->SetMetadata(const_cast<char**>(held.dataset_metadata.List())) != CE_None) ||
-      (!held.band_metadata.empty() &&
-       dataset->GetRasterBand(1)->SetMetadata(const_cast<char**>(held.band_metadata.List())) !=
-           CE_None)) {
+      (!held.band_metadata.empty() && dataset->GetRasterBand(1)->SetMetadata(const_cast<char**>(
+                                          held.band_metadata.List())) != CE_None)) {
     return GdalErrorScope::LastError("Cannot hold the raster");
   }
   return dataset;

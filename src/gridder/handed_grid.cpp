@@ -89,7 +89,7 @@ void HandedGridCollector::GiveUp() {
 }
 
 std::optional<PendingCells> HandedGridCollector::Finish(int ncols, int nrows, bool south_first,
-                                                      std::string header) {
+                                                        std::string header) {
   const size_t width = static_cast<size_t>(ncols);
   if (!room_ || cells_.size() != width * static_cast<size_t>(nrows)) {
     GiveUp();
@@ -111,7 +111,7 @@ std::optional<PendingCells> HandedGridCollector::Finish(int ncols, int nrows, bo
 }
 
 std::optional<PendingCells> HandedGridOf(CellHandOver* hand_over, const GridShape& shape,
-                                       const PlacedPoints& placed, std::string header) {
+                                         const PlacedPoints& placed, std::string header) {
   if (hand_over == nullptr) return std::nullopt;
   const size_t ncols = static_cast<size_t>(shape.ncols);
   const size_t count = ncols * static_cast<size_t>(shape.nrows);

@@ -42,6 +42,6 @@ class HandedGridCollector {
 // The cells of a grid placed in memory, read back, with its header text; none without a
 // hand-over, when they do not fit it, or when a cell cannot be read back.
 std::optional<PendingCells> HandedGridOf(CellHandOver* hand_over, const GridShape& shape,
-                                       const PlacedPoints& placed, std::string header);
+                                         const PlacedPoints& placed, std::string header);
 
 }  // namespace terravox
