@@ -16,7 +16,7 @@ const char* const kRunSynopsis =
     "        [--contour-start V] [--contour-interval V] [--slope-dir D] [--log FILE]\n"
     "        [--shard K/N [--manifest FILE]] [--jobs N] [--report FILE] [--resume]\n"
     "        [--keep-going] [--submission ID] [--cog-dir D] [--contour-gpkg FILE]\n"
-    "        [--quicklook]";
+    "        [--quicklook] [--no-hand-over]";
 
 void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_option("--input", flags.input,
@@ -80,6 +80,9 @@ void AddRunFlags(CLI::App& sub, RunFlags& flags) {
   sub.add_flag("--quicklook", flags.quicklook,
                "draw each tile's pictures for report --html as the run goes, into\n"
                "a folder beside the --report file (REPORT.quicklook)");
+  sub.add_flag("--no-hand-over", flags.no_hand_over,
+               "read back every grid a step wrote from disk, instead of taking its\n"
+               "cells from memory (the outputs are the same either way)");
 }
 
 Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& host, BatchMdl& mdl,
@@ -142,6 +145,7 @@ Status ApplyRunFlags(const CLI::App& sub, const RunFlags& flags, HeadlessHost& h
   options.resume = flags.resume;
   options.keep_going = flags.keep_going;
   options.submission = flags.submission;
+  options.hand_over_cells = !flags.no_hand_over;
   if (sub.count("--cog-dir") > 0 && flags.cog_dir.empty()) {
     return Error(ErrorKind::kOther, "--cog-dir needs a folder");
   }

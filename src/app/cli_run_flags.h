@@ -33,6 +33,7 @@ struct RunFlags {
   std::string cog_dir;
   std::string contour_gpkg;
   bool quicklook = false;
+  bool no_hand_over = false;
   int jobs = 0;
 };
 

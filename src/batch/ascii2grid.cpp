@@ -23,6 +23,7 @@
 #include "core/number_parse.h"
 #include "core/paths.h"
 #include "core/run_control.h"
+#include "engine/held_grid.h"
 #include "engine/raster_converter.h"
 #include "engine/raster_dataset.h"
 #include "engine/workspace.h"
@@ -31,11 +32,24 @@
 namespace terravox {
 namespace {
 
+// The cells of the conversion of input_path taken from and handed on in memory; with take_input,
+// the ASCII grid's own when the run handed them on and the file is as it wrote it.
+engine::ConversionCells HandedCellsFor(const RunOptions& options, const std::string& input_path,
+                                       bool take_input) {
+  engine::ConversionCells cells;
+  if (options.hand_over == nullptr) return cells;
+  if (take_input) cells.input = options.hand_over->Take(input_path);
+  cells.output = options.hand_over;
+  return cells;
+}
+
 // Replaces an old GRID of that name, then converts one listed file. input_path is set as soon as
 // it is formed, so the handler can name it.
-Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Workspace& workspace,
-                  const std::string& grid_folder, const std::string& file_name,
-                  std::string& input_path, Result<engine::PendingDir>* prepared) {
+Status ConvertOne(Host& host, const RunOptions& options, const engine::WorkspaceOpener& opener,
+                  engine::Workspace& workspace, const std::string& grid_folder,
+                  const std::string& file_name, std::string& input_path,
+                  Result<engine::ConvertedGrid>* prepared,
+                  std::shared_ptr<const HandedCells>* committed) {
   const std::string name = BaseName(file_name);
   input_path = JoinPath(host.AsciiFolder(), file_name);
 
@@ -56,12 +70,24 @@ Status ConvertOne(Host& host, const engine::WorkspaceOpener& opener, engine::Wor
   workspace = std::move(reopened).value();
 
   engine::RasterConverter converter;
-  return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0, prepared);
+  engine::ConversionCells cells = HandedCellsFor(options, input_path, prepared == nullptr);
+  cells.committed = committed;
+  return converter.ConvertRasterFile(input_path, workspace, name, "GRID", 0, prepared, cells);
+}
+
+// The COG of a GRID just written, from its cells when they were gathered for the hand-over.
+PreparedCog PrepareCog(const CogOutputs& cogs, const std::string& grid_path,
+                       const std::string& name, std::shared_ptr<const HandedCells> cells) {
+  if (!cogs.enabled()) return std::nullopt;
+  if (!cells) return cogs.Prepare(grid_path, name);
+  const engine::RasterDataset held =
+      engine::HoldGrid(engine::RasterDataset(grid_path), std::move(cells));
+  return cogs.Prepare(grid_path, name, held.held());
 }
 
 // A GRID and its COG worked out ahead; no GRID when the file is read in its turn.
 struct PreparedGrid {
-  std::optional<Result<engine::PendingDir>> grid;
+  std::optional<Result<engine::ConvertedGrid>> grid;
   PreparedCog cog;
 };
 
@@ -87,14 +113,19 @@ std::unique_ptr<Prefetcher<PreparedGrid>> PrefetchGrids(
   }
   return std::make_unique<Prefetcher<PreparedGrid>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), names = std::move(names), grid_folder, skip, cogs](size_t i) {
+      [inputs = std::move(inputs), names = std::move(names), grid_folder, skip, cogs,
+       &options](size_t i) {
         // A link may lead into a GRID an earlier file replaces: such a file is read in its turn.
         std::error_code ec;
         if (skip[i] || std::filesystem::is_symlink(inputs[i], ec)) return PreparedGrid();
         PreparedGrid prepared{
-            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i]), {}};
+            engine::RasterConverter().PrepareRasterFile(inputs[i], grid_folder, names[i],
+                                                        HandedCellsFor(options, inputs[i], true)),
+            {}};
         if (prepared.grid->ok()) {
-          prepared.cog = cogs.Prepare((*prepared.grid)->temp_path(), names[i]);
+          const engine::ConvertedGrid& grid = **prepared.grid;
+          prepared.cog = PrepareCog(cogs, grid.dir.temp_path(), names[i],
+                                    grid.cells ? grid.cells->cells : nullptr);
         }
         return prepared;
       });
@@ -172,10 +203,13 @@ Status ConvertFolder(Host& host, const RunOptions& options, std::string& input_p
     clock = FileClock();
     PreparedGrid prepared = prefetched ? prefetched->Take(static_cast<size_t>(i)) : PreparedGrid();
     auto convert = [&] {
-      Status s = ConvertOne(host, opener, *workspace, grid_folder, file_name, input_path,
-                            prepared.grid ? &*prepared.grid : nullptr);
+      std::shared_ptr<const HandedCells> committed;
+      Status s = ConvertOne(host, options, opener, *workspace, grid_folder, file_name, input_path,
+                            prepared.grid ? &*prepared.grid : nullptr, &committed);
       if (!s.ok()) return s;
-      if (!prepared.cog) prepared.cog = cogs.Prepare(grid_path, BaseName(file_name));
+      if (!prepared.cog) {
+        prepared.cog = PrepareCog(cogs, grid_path, BaseName(file_name), std::move(committed));
+      }
       return CogOutputs::Commit(std::move(prepared.cog));
     };
     if (!options.keep_going) {

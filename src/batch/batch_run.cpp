@@ -18,12 +18,14 @@
 #include "batch/check_cond.h"
 #include "batch/extra_outputs.h"
 #include "batch/final_message.h"
+#include "batch/memory_estimates.h"
 #include "batch/prefetch_limits.h"
 #include "batch/raster_walk.h"
 #include "batch/resume_index.h"
 #include "batch/run_report.h"
 #include "batch/step_settings.h"
 #include "batch/xyz2ascii.h"
+#include "core/cell_handover.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
@@ -184,6 +186,11 @@ RunOutcome RunBatch(Host& window, BatchMdl& mdl, const RunOptions& given_options
   Status escaped = CheckCond(host, mdl);
 
   RunOptions options = given_options;
+  // The cells each step writes, handed to the next within their share of the budget.
+  std::optional<CellHandOver> hand_over;
+  if (options.hand_over_cells && options.hand_over == nullptr) {
+    options.hand_over = &hand_over.emplace(HandOverBytes(options));
+  }
   std::optional<ReportWriter> report;
   FileFailures failures;
   if (escaped.ok()) {

@@ -61,9 +61,10 @@ std::vector<std::string> CogOutputs::With(std::vector<std::string> outputs,
   return outputs;
 }
 
-PreparedCog CogOutputs::Prepare(const std::string& grid_path, const std::string& name) const {
+PreparedCog CogOutputs::Prepare(const std::string& grid_path, const std::string& name,
+                                const std::shared_ptr<const engine::HeldGrid>& held) const {
   if (!enabled()) return std::nullopt;
-  return engine::WriteCog(grid_path, PathFor(name));
+  return engine::WriteCog(grid_path, PathFor(name), held);
 }
 
 PreparedCog CogOutputs::Prepare(const engine::Raster& raster, const std::string& name) const {

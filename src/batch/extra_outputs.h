@@ -3,6 +3,7 @@
 // The steps hand each finished tile to them in file order.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,7 +35,8 @@ class CogOutputs {
   std::vector<std::string> With(std::vector<std::string> outputs, const std::string& name) const;
   // The COG of tile name from its finished GRID at grid_path (perhaps still under a temporary
   // name), or from the raster its GRID holds; made on any thread, none when COGs are not written.
-  PreparedCog Prepare(const std::string& grid_path, const std::string& name) const;
+  PreparedCog Prepare(const std::string& grid_path, const std::string& name,
+                      const std::shared_ptr<const engine::HeldGrid>& held = nullptr) const;
   PreparedCog Prepare(const engine::Raster& raster, const std::string& name) const;
   // Once the tile's GRID has its name, its COG takes its own; OK when there is none.
   static Status Commit(PreparedCog prepared);

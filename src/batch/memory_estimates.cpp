@@ -75,6 +75,10 @@ uint64_t MemoryBudget(const RunOptions& options, const CgroupFiles& cgroups) {
   return memory == UINT64_MAX ? uint64_t{1} << 30 : memory / 2;
 }
 
+uint64_t HandOverBytes(const RunOptions& options, const CgroupFiles& cgroups) {
+  return options.hand_over_cells ? MemoryBudget(options, cgroups) / 4 : 0;
+}
+
 uint64_t StepPeakBytes(std::vector<uint64_t> estimates, const PrefetchLimits& limits) {
   std::sort(estimates.begin(), estimates.end(), std::greater<>());
   if (estimates.empty()) return 0;

@@ -39,6 +39,10 @@ uint64_t RasterPeakBytes(uint64_t cell_file_bytes);
 // may use (core/physical_memory.h: the machine's, lowered to a control group's limit).
 uint64_t MemoryBudget(const RunOptions& options, const CgroupFiles& cgroups = {});
 
+// The share of the budget that the cells handed on from one step to the next may hold (a
+// quarter; none when the run hands none on). The files worked out at once get the rest.
+uint64_t HandOverBytes(const RunOptions& options, const CgroupFiles& cgroups = {});
+
 // At most what a step's files hold at once at these limits: the largest files that a
 // prefetcher's threads and the step's own thread may work on together, within the budget, or the
 // largest alone when it exceeds the budget. With one thread, the largest.

@@ -34,8 +34,9 @@ PlanCosts CostPlan(const RunPlan& plan, const HeadlessHost& host, const RunOptio
   PlanCosts costs;
   const PrefetchLimits limits = PrefetchLimitsFor(options);
   costs.threads = limits.threads;
-  costs.budget = limits.memory_budget;
+  costs.budget = MemoryBudget(options);
   uint64_t step_peak = 0;
+  int64_t most_cells = 0;  // of one step: the cells handed on from it at most
   for (const PlannedStep& step : plan.steps) {
     StepTotals totals;
     totals.step = step.step;
@@ -54,9 +55,12 @@ PlanCosts CostPlan(const RunPlan& plan, const HeadlessHost& host, const RunOptio
     PrefetchLimits step_limits = limits;
     if (!WorksAhead(step, host, options, limits.threads)) step_limits.threads = 1;
     step_peak = std::max(step_peak, StepPeakBytes(std::move(estimates), step_limits));
+    most_cells = std::max(most_cells, totals.cells);
     costs.steps.push_back(std::move(totals));
   }
-  costs.peak_bytes = step_peak + kProgramBytes;
+  // The cells handed on between the steps, single precision, within their share of the budget.
+  const uint64_t handed = std::min(HandOverBytes(options), static_cast<uint64_t>(most_cells) * 4);
+  costs.peak_bytes = step_peak + handed + kProgramBytes;
   if (plan.steps.empty()) return costs;
 
   const std::vector<PlannedFile>& tiles = plan.steps.front().files;

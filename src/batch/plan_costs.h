@@ -31,9 +31,9 @@ struct PlanCosts {
   std::vector<StepTotals> steps;
   std::optional<PlannedFile> largest;  // the first step's largest input
   int threads = 1;                     // files worked on at once (--jobs)
-  uint64_t budget = 0;                 // the memory budget of those files
-  // The most one task holds at once: the step whose files hold most at these limits, and the
-  // program itself.
+  uint64_t budget = 0;                 // the run's memory budget
+  // The most one task holds at once: the step whose files hold most at these limits, the cells
+  // handed on between the steps, and the program itself.
   uint64_t peak_bytes = 0;
   std::vector<ShardTotals> shards;  // the first step's tiles and bytes per shard, when asked
 };

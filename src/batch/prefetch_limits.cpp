@@ -15,7 +15,8 @@ PrefetchLimits PrefetchLimitsFor(const RunOptions& options) {
   limits.threads = options.jobs > 0
                        ? options.jobs
                        : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  limits.memory_budget = MemoryBudget(options);
+  // The cells handed on between the steps take their share of the budget.
+  limits.memory_budget = MemoryBudget(options) - HandOverBytes(options);
   return limits;
 }
 

@@ -10,7 +10,8 @@
 
 namespace terravox {
 
-// The threads (--jobs, else one per core) and the memory budget (batch/memory_estimates.h).
+// The threads (--jobs, else one per core) and the memory budget (batch/memory_estimates.h) less
+// the share of the cells handed on between the steps.
 PrefetchLimits PrefetchLimitsFor(const RunOptions& options);
 
 // The size of a file in bytes; 0 when it cannot be told.

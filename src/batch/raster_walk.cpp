@@ -19,12 +19,14 @@
 #include "batch/step_files.h"
 #include "batch/step_messages.h"
 #include "batch/tile_quicklook.h"
+#include "core/cell_handover.h"
 #include "core/leftover_sweep.h"
 #include "core/number_parse.h"
 #include "core/paths.h"
 #include "core/run_control.h"
 #include "engine/dataset_enum.h"
 #include "engine/grid_files.h"
+#include "engine/held_grid.h"
 #include "engine/raster_dataset.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace.h"
@@ -63,8 +65,9 @@ double SlopeShare(bool slope, bool contours) {
 // The tile's pictures once its outputs are committed, when the run makes them: those made ahead
 // when every output was made ahead too, else made now from the outputs on disk.
 std::optional<Quicklook> TilePictures(Host& host, const RunOptions& options,
-                                      const std::string& input, bool slope_failed_here,
+                                      const engine::RasterDataset& raster, bool slope_failed_here,
                                       PreparedRaster* prepared) {
+  const std::string input = raster.GetDatasetPath();
   if (options.quicklook_folder.empty()) return std::nullopt;
   const std::string name = LastPathPiece(input);
   const engine::TileSources outputs{
@@ -73,17 +76,31 @@ std::optional<Quicklook> TilePictures(Host& host, const RunOptions& options,
   PendingQuicklook* ahead = prepared != nullptr && prepared->quicklook && !slope_failed_here
                                 ? &*prepared->quicklook
                                 : nullptr;
-  return TileQuicklook(options.quicklook_folder, name, outputs, ahead);
+  return TileQuicklook(options.quicklook_folder, name, outputs, ahead,
+                       engine::TileCells{raster.held(), nullptr});
+}
+
+// The raster with its cells held for the operations on it: the cells the ASCII step handed on
+// when the GRID is as it wrote it, else read once.
+engine::RasterDataset HoldCells(const RunOptions& options, const engine::RasterDataset& raster) {
+  std::shared_ptr<const HandedCells> handed;
+  if (options.hand_over != nullptr) handed = options.hand_over->Take(raster.GetDatasetPath());
+  return engine::HoldGrid(raster, std::move(handed));
 }
 
 // Runs the checked operations on one raster. failed is set when a failure was reported and
 // handled on the way (by CreateSlopes itself, or for a run that keeps going).
 Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
-                   const engine::RasterDataset& raster, const RasterPlan& plan, bool& failed,
+                   const engine::RasterDataset& listed, const RasterPlan& plan, bool& failed,
                    PreparedRaster* prepared, WalkExtras& extras) {
-  const std::string input = raster.GetDatasetPath();
+  const std::string input = listed.GetDatasetPath();
   const std::string name = LastPathPiece(input);
   if (plan.tile_failed) return Status::Ok();
+  // Outputs made ahead took their cells there.
+  const bool to_make =
+      (host.RunSlope() && !plan.slope_done) || (host.RunContour() && !plan.contours_done);
+  const engine::RasterDataset raster =
+      prepared == nullptr && to_make ? HoldCells(options, listed) : listed;
   const double slope_share = SlopeShare(host.RunSlope(), host.RunContour());
   bool slope_failed_here = false;
   if (host.RunSlope()) {
@@ -118,7 +135,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                         .cells = ReportedCells(options, input)};
       // Without contours the slope is the tile's last output.
       if (s.ok() && !host.RunContour()) {
-        record.quicklook = TilePictures(host, options, input, slope_failed_here, prepared);
+        record.quicklook = TilePictures(host, options, raster, slope_failed_here, prepared);
       }
       ReportFile(options, record);
       if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
@@ -154,7 +171,7 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                       .error = s.ok() ? "" : s.description(),
                       .seconds = clock.Seconds(),
                       .cells = ReportedCells(options, input)};
-    if (s.ok()) record.quicklook = TilePictures(host, options, input, slope_failed_here, prepared);
+    if (s.ok()) record.quicklook = TilePictures(host, options, raster, slope_failed_here, prepared);
     ReportFile(options, record);
     if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
     if (!s.ok()) {
@@ -232,25 +249,27 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
   return std::make_unique<Prefetcher<PreparedRaster>>(
       std::move(estimates), limits,
       [rasters, plans, slope, slope_folder, contour_workspace, interval, base, slope_cogs, contour,
-       quicklook_folder](size_t i) {
+       quicklook_folder, &options](size_t i) {
         PreparedRaster prepared;
-        const engine::RasterDataset& raster = rasters[i];
         if (plans[i].tile_failed) return prepared;
+        // Every output below reads the cells held here.
+        const engine::RasterDataset raster = HoldCells(options, rasters[i]);
         engine::SurfaceAnalyser analyser;
         const double slope_share = SlopeShare(slope, contour_workspace.has_value());
         // The pictures are drawn from the outputs just made, under their temporary names.
         engine::TileSources made_ahead{raster.GetDatasetPath(), "", ""};
+        std::optional<Result<engine::Raster>> made;  // the slope, also for its picture
         if (slope && !plans[i].slope_done) {
           const std::string name = LastPathPiece(raster.GetDatasetPath());
           const std::string path = JoinPath(slope_folder, name);
           // The same shares as the walk's own: computing and writing, then the contours.
           std::optional<ProgressSpan> span(std::in_place, 0.0, slope_share / 2);
-          Result<engine::Raster> made = analyser.MakeSlope(raster, engine::kSlopeDegrees);
+          made.emplace(analyser.MakeSlope(raster, engine::kSlopeDegrees));
           span.emplace(slope_share / 2, slope_share);
-          prepared.slope.emplace(made.ok() ? made->StoreRasterAhead(path)
-                                           : Result<engine::PendingDir>(made.error()));
+          prepared.slope.emplace(made->ok() ? (*made)->StoreRasterAhead(path)
+                                            : Result<engine::PendingDir>(made->error()));
           if (prepared.slope->ok()) {
-            prepared.slope_cog = slope_cogs.Prepare(*made, name);
+            prepared.slope_cog = slope_cogs.Prepare(**made, name);
             made_ahead.slope = (*prepared.slope)->temp_path();
           }
         }
@@ -266,7 +285,9 @@ std::unique_ptr<Prefetcher<PreparedRaster>> PrefetchOutputs(
         const bool whole =
             (!slope || !made_ahead.slope.empty()) && (!contour || !made_ahead.contours.empty());
         if (!quicklook_folder.empty() && whole) {
-          prepared.quicklook.emplace(PendingQuicklook::Make(quicklook_folder, made_ahead));
+          prepared.quicklook.emplace(PendingQuicklook::Make(
+              quicklook_folder, made_ahead,
+              engine::TileCells{raster.held(), made && made->ok() ? &**made : nullptr}));
         }
         return prepared;
       });

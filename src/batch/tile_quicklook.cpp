@@ -43,13 +43,14 @@ std::string HillshadePictureName(const std::string& tile) { return tile + ".png"
 std::string SlopePictureName(const std::string& tile) { return tile + ".slope.png"; }
 
 PendingQuicklook PendingQuicklook::Make(const std::string& folder,
-                                        const engine::TileSources& outputs) {
+                                        const engine::TileSources& outputs,
+                                        const engine::TileCells& cells) {
   PendingQuicklook pending;
   pending.folder_ = folder;
   const std::string stem = JoinPath(folder, NewTemporaryStem());
   const std::string hillshade = stem + ".png";
   const std::string slope = stem + ".slope.png";
-  Result<Quicklook> made = engine::MakeTilePictures(outputs, hillshade, slope);
+  Result<Quicklook> made = engine::MakeTilePictures(outputs, hillshade, slope, cells);
   if (made.ok()) {
     pending.look_ = std::move(made).value();
   } else {
@@ -88,13 +89,13 @@ std::optional<Quicklook> PendingQuicklook::Commit(const std::string& tile) {
 }
 
 std::optional<Quicklook> TileQuicklook(const std::string& folder, const std::string& tile,
-                                       const engine::TileSources& outputs,
-                                       PendingQuicklook* ahead) {
+                                       const engine::TileSources& outputs, PendingQuicklook* ahead,
+                                       const engine::TileCells& cells) {
   if (ahead != nullptr) return ahead->Commit(tile);
   engine::TileSources on_disk = outputs;
   if (!Exists(on_disk.slope)) on_disk.slope.clear();
   if (!Exists(on_disk.contours)) on_disk.contours.clear();
-  return PendingQuicklook::Make(folder, on_disk).Commit(tile);
+  return PendingQuicklook::Make(folder, on_disk, cells).Commit(tile);
 }
 
 }  // namespace terravox

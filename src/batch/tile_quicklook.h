@@ -22,8 +22,10 @@ std::string SlopePictureName(const std::string& tile);
 // A tile's pictures made under temporary names in the quicklook folder; removed unless named.
 class PendingQuicklook {
  public:
-  // Makes the pictures in folder from the tile's outputs (which may still bear temporary names).
-  static PendingQuicklook Make(const std::string& folder, const engine::TileSources& outputs);
+  // Makes the pictures in folder from the tile's outputs (which may still bear temporary names),
+  // taking their cells from memory where given.
+  static PendingQuicklook Make(const std::string& folder, const engine::TileSources& outputs,
+                               const engine::TileCells& cells = {});
   PendingQuicklook(PendingQuicklook&& other) noexcept;
   PendingQuicklook& operator=(PendingQuicklook&&) = delete;
   PendingQuicklook(const PendingQuicklook&) = delete;
@@ -43,8 +45,10 @@ class PendingQuicklook {
 };
 
 // The pictures of a tile whose outputs are committed: those made ahead when given, else made now
-// from the outputs on disk (a missing slope or contour output is left out).
+// from the outputs on disk (a missing slope or contour output is left out), the GRID's cells taken
+// from memory where given.
 std::optional<Quicklook> TileQuicklook(const std::string& folder, const std::string& tile,
-                                       const engine::TileSources& outputs, PendingQuicklook* ahead);
+                                       const engine::TileSources& outputs, PendingQuicklook* ahead,
+                                       const engine::TileCells& cells = {});
 
 }  // namespace terravox

@@ -75,6 +75,11 @@ Status PendingFile::Create(const std::string& target) {
   return Error::FromErrno(EEXIST);
 }
 
+Result<FileStamp> PendingFile::Stamp() const {
+  if (!fd_.valid()) return Error::FromErrno(EBADF);
+  return StampOfFd(fd_.get());
+}
+
 Status PendingFile::Write(std::string_view bytes) {
   if (!fd_.valid()) return Error::FromErrno(EBADF);
   return WriteAll(fd_.get(), bytes);

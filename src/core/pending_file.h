@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/cell_handover.h"
 #include "core/status.h"
 #include "core/unique_fd.h"
 
@@ -32,6 +33,8 @@ class PendingFile {
   // Appends length bytes of source's file, from offset on. Both are files of this process,
   // created and not yet committed; the copy stays in the file system where it can.
   Status AppendFrom(const PendingFile& source, uint64_t offset, uint64_t length);
+  // The stamp of the file as written so far (core/cell_handover.h); Commit keeps it.
+  Result<FileStamp> Stamp() const;
   // Closes the file (a delayed write error shows here) and renames it to the target, replacing
   // a file of that name. After a failure the temporary file is gone and the target untouched.
   Status Commit();

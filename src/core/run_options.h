@@ -18,6 +18,7 @@
 
 namespace terravox {
 
+class CellHandOver;
 class RunControl;
 
 // Where the gridder appends one line per failed XYZ file.
@@ -74,6 +75,11 @@ struct RunOptions {
   std::string contour_gpkg;
   // Where the raster walk puts each tile's quick-look pictures; empty for none.
   std::string quicklook_folder;
+  // Each step hands the cells of the grids it writes to the next step in memory, within a share
+  // of the memory budget, instead of the next step reading them back; the outputs are the same.
+  bool hand_over_cells = true;
+  // Set by the batch run when cells are handed over (core/cell_handover.h).
+  CellHandOver* hand_over = nullptr;
 
   // Set by the batch run from the fields above; the steps call them per file when set.
   std::function<void(const FileRecord& record)> on_file;

@@ -135,11 +135,18 @@ Result<PendingCog> MemToCog(GDALDataset& cells, const std::string& cog_path,
 
 }  // namespace
 
-Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path) {
+Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path,
+                            const std::shared_ptr<const HeldGrid>& held) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
   Result<std::string> folder = CogFolder(cog_path);
   if (!folder.ok()) return folder.error();
+  if (held) {
+    // The held cells are read in place; the overviews go beside them.
+    Result<GDALDatasetUniquePtr> cells = OpenHeldGrid(*held);
+    if (!cells.ok()) return cells.error();
+    return MemToCog(**cells, cog_path, *folder);
+  }
   Result<GDALDatasetUniquePtr> grid = OpenGridRaster(grid_path);
   if (!grid.ok()) return grid.error();
   GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");

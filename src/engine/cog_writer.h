@@ -7,6 +7,7 @@
 
 #include "core/status.h"
 #include "engine/raster.h"
+#include "engine/raster_dataset.h"
 
 namespace terravox::engine {
 
@@ -38,8 +39,10 @@ class PendingCog {
 // cog_path: band 1 as float32 with the GRID's cells bit for bit, its no-data value and coordinate
 // system; 256 x 256 tiles compressed losslessly (DEFLATE); and overviews of every second cell
 // until one tile holds the smallest, at least one (but for one cell). cog_path may exist
-// meanwhile; its folder must. Fails with GDAL's message, leaving no file.
-Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path);
+// meanwhile; its folder must. Fails with GDAL's message, leaving no file. held, when given, holds
+// the GRID's cells (held_grid.h): they are written without reading the GRID.
+Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path,
+                            const std::shared_ptr<const HeldGrid>& held = nullptr);
 // The same for a raster held in memory (a slope), with the cells and geometry its GRID gets.
 Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path);
 

@@ -71,7 +71,7 @@ Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
 Result<ContourFigures> ReadContourFigures(const RasterDataset& input) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
+  Result<GDALDatasetUniquePtr> raster = OpenRaster(input);
   if (!raster.ok()) return raster.error();
   return FiguresOf(**raster, input.GetDatasetPath());
 }

@@ -97,7 +97,7 @@ Result<ShapefileDataset> MakeContourShapefile(const RasterDataset& input, const 
   if (Status s = CheckContourWork(*figures, interval); !s.ok()) return s.error();
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> raster = OpenGridRaster(input.GetDatasetPath());
+  Result<GDALDatasetUniquePtr> raster = OpenRaster(input);
   if (!raster.ok()) return raster.error();
   // Before the temporary, and released after its guard: a sweep never finds it unlocked.
   std::shared_ptr<const void> owner_lock = HoldOwnerLock(folder);

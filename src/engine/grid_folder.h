@@ -6,6 +6,7 @@
 
 #include "core/status.h"
 #include "engine/gdal_scope.h"
+#include "engine/raster_dataset.h"
 
 namespace terravox::engine {
 
@@ -26,5 +27,11 @@ Status CheckGridFilesAreRegular(const std::string& path);
 // whose declared size its tile indexes do not back (CheckDeclaredSizeBacked).
 // REQUIRES: a live GdalErrorScope. Fails with GDAL's message.
 Result<GDALDatasetUniquePtr> OpenGridRaster(const std::string& path);
+
+// The raster for an operation: a dataset over its held cells (held_grid.h) that reports what the
+// GRID reports, else the GRID opened by OpenGridRaster. REQUIRES: a live GdalErrorScope.
+Result<GDALDatasetUniquePtr> OpenRaster(const RasterDataset& raster);
+// A MEM dataset that reads held cells in place and reports what their GRID reports.
+Result<GDALDatasetUniquePtr> OpenHeldGrid(const HeldGrid& held);
 
 }  // namespace terravox::engine

@@ -1,6 +1,7 @@
 // RasterDataset: a GRID raster on disk; it also serves as the input of the surface operations.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,8 @@
 #include "core/status.h"
 
 namespace terravox::engine {
+
+struct HeldGrid;
 
 class RasterDataset {
  public:
@@ -22,8 +25,13 @@ class RasterDataset {
   // Removes the raster's folder from disk; refuses a folder that is not a GRID.
   Status RemoveDataset() const;
 
+  // The cells held in memory for the operations on the raster (held_grid.h); none: they read it.
+  const std::shared_ptr<const HeldGrid>& held() const { return held_; }
+  void Hold(std::shared_ptr<const HeldGrid> held) { held_ = std::move(held); }
+
  private:
   std::string path_;
+  std::shared_ptr<const HeldGrid> held_;
 };
 
 }  // namespace terravox::engine

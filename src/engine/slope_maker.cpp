@@ -157,7 +157,7 @@ constexpr int kMinStripRows = 64;
 Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> source = OpenGridRaster(input.GetDatasetPath());
+  Result<GDALDatasetUniquePtr> source = OpenRaster(input);
   if (!source.ok()) return source.error();
   if (Result<GdalDemOptionsPtr> options = SlopeOptions(kind, z); !options.ok()) {
     return options.error();

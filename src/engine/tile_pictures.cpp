@@ -88,18 +88,9 @@ struct Cells {
   double max = NAN;
 };
 
-Result<Cells> ReadCells(GDALDataset& raster) {
-  Cells cells;
-  cells.width = raster.GetRasterXSize();
-  cells.height = raster.GetRasterYSize();
-  cells.values.resize(static_cast<size_t>(cells.width) * cells.height);
-  GDALRasterBand* band = raster.GetRasterBand(1);
-  if (band->RasterIO(GF_Read, 0, 0, cells.width, cells.height, cells.values.data(), cells.width,
-                     cells.height, GDT_Float32, 0, 0, nullptr) != CE_None) {
-    return GdalErrorScope::LastError("Cannot read the raster");
-  }
-  int has_nodata = 0;
-  const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
+// Turns the no-data cells (NaN, the band's value when it has one, kNoData) into kNoData and
+// finds the range of the others.
+void MarkNoData(Cells& cells, bool has_nodata, float nodata) {
   float low = std::numeric_limits<float>::infinity();
   float high = -low;
   for (float& value : cells.values) {
@@ -114,6 +105,31 @@ Result<Cells> ReadCells(GDALDataset& raster) {
     cells.min = low;
     cells.max = high;
   }
+}
+
+Result<Cells> ReadCells(GDALDataset& raster) {
+  Cells cells;
+  cells.width = raster.GetRasterXSize();
+  cells.height = raster.GetRasterYSize();
+  cells.values.resize(static_cast<size_t>(cells.width) * cells.height);
+  GDALRasterBand* band = raster.GetRasterBand(1);
+  if (band->RasterIO(GF_Read, 0, 0, cells.width, cells.height, cells.values.data(), cells.width,
+                     cells.height, GDT_Float32, 0, 0, nullptr) != CE_None) {
+    return GdalErrorScope::LastError("Cannot read the raster");
+  }
+  int has_nodata = 0;
+  const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
+  MarkNoData(cells, has_nodata != 0, nodata);
+  return cells;
+}
+
+// The cells of a raster as reading the GRID stored from it gives them (its no-data is kNoData).
+Cells CellsOf(const Raster& raster) {
+  Cells cells;
+  cells.width = raster.geometry().ncols;
+  cells.height = raster.geometry().nrows;
+  cells.values = raster.cells();
+  MarkNoData(cells, true, kNoData);
   return cells;
 }
 
@@ -319,14 +335,19 @@ GDALColorTable SlopeColours() {
   return colours;
 }
 
-// The slope picture at the frame's size; returns the largest slope.
-Result<double> WriteSlopePicture(const std::string& slope_path, const Frame& frame,
-                                 const std::string& png_path) {
-  Result<GDALDatasetUniquePtr> slope = OpenGridRaster(slope_path);
-  if (!slope.ok()) return slope.error();
-  Result<Cells> cells = ReadCells(**slope);
+// The slope picture at the frame's size from the slope GRID, or from the raster stored as it;
+// returns the largest slope.
+Result<double> WriteSlopePicture(const std::string& slope_path, const Raster* slope_raster,
+                                 const Frame& frame, const std::string& png_path) {
+  Result<Cells> cells = Cells();
+  if (slope_raster != nullptr) {
+    cells = CellsOf(*slope_raster);
+  } else {
+    Result<GDALDatasetUniquePtr> slope = OpenGridRaster(slope_path);
+    if (!slope.ok()) return slope.error();
+    cells = ReadCells(**slope);
+  }
   if (!cells.ok()) return cells.error();
-  slope->reset();
   const double largest = cells->max;
   Result<std::vector<float>> values = Resample(*cells, frame);
   if (!values.ok()) return values.error();
@@ -357,10 +378,11 @@ PictureSize PictureSizeFor(int ncols, int nrows) {
 }
 
 Result<Quicklook> MakeTilePictures(const TileSources& sources, const std::string& hillshade_png,
-                                   const std::string& slope_png) {
+                                   const std::string& slope_png, const TileCells& in_memory) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
-  Result<GDALDatasetUniquePtr> grid = OpenGridRaster(sources.grid);
+  Result<GDALDatasetUniquePtr> grid =
+      in_memory.grid ? OpenHeldGrid(*in_memory.grid) : OpenGridRaster(sources.grid);
   if (!grid.ok()) return grid.error();
   Quicklook look;
   if (Status s = ReadFootprint(**grid, look); !s.ok()) return s.error();
@@ -386,7 +408,7 @@ Result<Quicklook> MakeTilePictures(const TileSources& sources, const std::string
   if (Status s = WritePng(**picture, hillshade_png); !s.ok()) return s.error();
   look.hillshade = hillshade_png;
   if (!sources.slope.empty()) {
-    Result<double> largest = WriteSlopePicture(sources.slope, *frame, slope_png);
+    Result<double> largest = WriteSlopePicture(sources.slope, in_memory.slope, *frame, slope_png);
     if (!largest.ok()) return largest.error();
     look.slope_max = *largest;
     look.slope = slope_png;

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 
+#include "core/cell_handover.h"
 #include "core/number_format.h"
+#include "gridder/handed_grid.h"
 
 namespace terravox {
 namespace {
@@ -41,29 +44,30 @@ char* WriteDigits(char* out, uint64_t n) {
 
 }  // namespace
 
-char* WriteCellText(char* out, double value) {
-  // A whole number of hundredths below 1e13 in magnitude: n / 100 is then the shortest text that
-  // reads back as value, with at most 15 digits, so it is what %.15G prints (the reasoning of
-  // AppendDouble's own short path, which this one matches byte for byte).
-  if (std::fabs(value) < 1e13) {
-    const double scaled = value * 100;
-    const long long hundredths = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
-    if (static_cast<double>(hundredths) / 100 == value) {
-      uint64_t magnitude = static_cast<uint64_t>(hundredths);
-      if (hundredths < 0) {
-        *out++ = '-';
-        magnitude = 0 - magnitude;
-      }
-      out = WriteDigits(out, magnitude / 100);
-      const unsigned cents = static_cast<unsigned>(magnitude % 100);
-      if (cents != 0) {
-        *out++ = '.';
-        *out++ = static_cast<char>('0' + cents / 10);
-        if (cents % 10 != 0) *out++ = static_cast<char>('0' + cents % 10);
-      }
-      return out;
+char* WriteCellText(char* out, double value, float* cell) {
+  long long hundredths = 0;
+  if (WholeHundredths(value, &hundredths)) {
+    // The text reads back as value itself (0 for -0): no-data only at -9999 exactly, as the next
+    // hundredths lie apart in single precision too, and never refused.
+    if (cell != nullptr) {
+      *cell = hundredths == -999900 ? kHandedNoData : static_cast<float>(value + 0.0);
     }
+    uint64_t magnitude = static_cast<uint64_t>(hundredths);
+    if (hundredths < 0) {
+      *out++ = '-';
+      magnitude = 0 - magnitude;
+    }
+    out = WriteDigits(out, magnitude / 100);
+    const unsigned cents = static_cast<unsigned>(magnitude % 100);
+    if (cents != 0) {
+      *out++ = '.';
+      *out++ = static_cast<char>('0' + cents / 10);
+      if (cents % 10 != 0) *out++ = static_cast<char>('0' + cents % 10);
+    }
+    return out;
   }
+  if (cell != nullptr && !ReadBackCell(value, *cell))
+    *cell = std::numeric_limits<float>::quiet_NaN();
   thread_local std::string text;
   text.clear();
   AppendDouble(text, value);

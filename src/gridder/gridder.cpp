@@ -70,12 +70,13 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     double progress_done = 0;
     if (how.stream_lattices) {
       LatticeGridding streaming{how.separator, threads, reading.piece_bytes, how.max_grid_bytes};
+      streaming.hand_over = how.hand_over;
       LatticeFigures figures;
       const LatticePass pass = PassKeepingFigures(gridded, figures, [&] {
         LatticePass result = LatticePass::kNotALattice;
         ThrowIfError(RunOnThreads(threads, [&] {
-          result =
-              GridLatticeFile(reader, streaming, cell_size, strAscFile, figures, &gridded.grid);
+          result = GridLatticeFile(reader, streaming, cell_size, strAscFile, figures, &gridded.grid,
+                                   &gridded.handed);
           return Status::Ok();
         }));
         return result;
@@ -120,7 +121,9 @@ GriddedFile GridXyzFile(const std::string& strXyzFile, const std::string& strAsc
     ThrowIfError(RunOnThreads(threads, [&] {
       PlacedPoints placed = PlacePoints(points, shape, threads);
       ProgressSpan span(kWriteFrom, 1.0);
-      return WriteAsciiGrid(gridded.grid, shape, placed, threads);
+      if (Status s = WriteAsciiGrid(gridded.grid, shape, placed, threads); !s.ok()) return s;
+      gridded.handed = HandedGridOf(how.hand_over, shape, placed, AsciiGridHeader(shape));
+      return Status::Ok();
     }));
     gridded.outcome = GriddedFile::Outcome::kWritten;
     return Status::Ok();
@@ -149,6 +152,7 @@ XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options) {
   how.chunk_bytes = options.gridder_chunk_bytes;
   how.max_grid_bytes = options.max_grid_bytes;
   how.stream_lattices = !options.gridder_in_memory;
+  how.hand_over = options.hand_over;
   return how;
 }
 
@@ -174,7 +178,13 @@ Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFi
   }
   Status status = gridded.error;
   if (status.ok() && gridded.outcome == GriddedFile::Outcome::kWritten) {
+    const Result<FileStamp> stamp = gridded.grid.Stamp();
     status = gridded.grid.Commit();
+    if (status.ok() && stamp.ok() && gridded.handed && options.hand_over != nullptr) {
+      gridded.handed->cells->files = {{"", *stamp}};
+      options.hand_over->Keep(strAscFile, std::move(gridded.handed->cells),
+                              std::move(gridded.handed->room));
+    }
   }
   if (status.ok()) return Status::Ok();
   // A stopped run is no failure of this file: nothing is logged, and the stop goes on up.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/batch_mdl.h"
@@ -12,6 +13,7 @@
 #include "core/run_options.h"
 #include "core/status.h"
 #include "gridder/grid_layout.h"
+#include "gridder/handed_grid.h"
 #include "gridder/lattice_gridder.h"
 
 namespace terravox {
@@ -38,7 +40,8 @@ struct GridFigures {
 // "Out of memory" before anything is written.
 //
 // prepared, when given, is GridXyzFile's result for the same files, worked out ahead (on another
-// thread): it is reported and committed exactly as if it were worked out here.
+// thread): it is reported and committed exactly as if it were worked out here. A committed grid
+// whose cells were gathered is handed to options.hand_over, stamped as written.
 struct GriddedFile;
 // figures, when given, receives the file's figures and its failure text.
 Status ConvertXyzFile(const std::string& strXyzFile, const std::string& strAscFile, Host& host,
@@ -59,6 +62,8 @@ struct XyzGridding {
   // A lattice written row by row is gridded in one streaming pass (GridLatticeFile); false reads
   // every file whole into memory. The grid and every failure are the same either way.
   bool stream_lattices = true;
+  // Where the grid's cells may be handed on to the ASCII step; none: they are not gathered.
+  CellHandOver* hand_over = nullptr;
 };
 // The gridding of a run's files: the run's separator and options.
 XyzGridding GriddingFor(const BatchMdl& mdl, const RunOptions& options);
@@ -71,6 +76,8 @@ struct GriddedFile {
   PendingFile grid;     // kWritten: the whole grid under a hidden temporary name beside strAscFile
   int64_t points = -1;  // data points read; -1 until the file was read whole
   int64_t cells = -1;   // columns x rows; -1 until the grid was shaped
+  // kWritten, with a hand-over that had room: the grid's cells, kept once the grid is committed.
+  std::optional<PendingCells> handed;
 };
 
 // Reads the points of strXyzFile, split by separator, and writes their grid under a temporary

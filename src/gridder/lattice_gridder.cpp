@@ -5,6 +5,7 @@
 #include <tbb/enumerable_thread_specific.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -27,20 +28,29 @@ struct LatticePiece {
   XyzLineParser::Lines lines;
   ByteBuffer texts;                 // each point's height as the grid shows it, then a blank
   std::vector<uint32_t> text_ends;  // where each point's text ends in texts
+  std::vector<float> cells;         // each point's cell as the ASCII step reads it back
+  bool cells_read_back = false;     // every point's cell is in cells
 };
 
-void FormatHeights(LatticePiece& piece) {
+// The texts of the piece's heights and, for the hand-over, their cells as the ASCII step reads
+// them back: cells_read_back tells whether every one could be.
+void FormatHeights(LatticePiece& piece, bool read_back) {
   const std::vector<double>& z = piece.points.z();
   piece.texts.resize(z.size() * (kMaxCellTextBytes + 1));
   piece.text_ends.resize(z.size());
+  piece.cells.resize(read_back ? z.size() : 0);
   char* const begin = piece.texts.data();
   char* out = begin;
+  float* const cells = read_back ? piece.cells.data() : nullptr;
   for (size_t k = 0; k < z.size(); ++k) {
-    out = WriteCellText(out, z[k]);
+    out = WriteCellText(out, z[k], cells != nullptr ? cells + k : nullptr);
     *out++ = ' ';
     piece.text_ends[k] = static_cast<uint32_t>(out - begin);
   }
   piece.texts.resize(static_cast<size_t>(out - begin));
+  bool refused = false;
+  for (float cell : piece.cells) refused |= std::isnan(cell);
+  piece.cells_read_back = read_back && !refused;
 }
 
 // The length of the header, guessed from the rows read so far and the size of the file, so that
@@ -104,13 +114,17 @@ void AddHeights(const std::vector<double>& heights, LatticeFigures& figures) {
 
 LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
                             const CellSizeChoice& cell_size, const std::string& target,
-                            LatticeFigures& figures, PendingFile* grid) {
+                            LatticeFigures& figures, PendingFile* grid,
+                            std::optional<PendingCells>* handed) {
   if (how.threads > 1) {
     const LatticeHead head = ReadLatticeHead(reader, how.separator, kHeadBytes);
     if (!head.may_stream && !head.failing) return LatticePass::kNotALattice;
   }
   ThrowIfError(reader.Rewind());
   const bool writing = grid != nullptr;
+  HandedGridCollector collector(writing && handed != nullptr ? how.hand_over : nullptr);
+  // Read on the threads that parse, cleared in file order once the hand-over is given up.
+  std::atomic<bool> collecting{collector.active()};
   figures.min_z = std::numeric_limits<float>::max();
   figures.max_z = std::numeric_limits<float>::lowest();
   // Each thread keeps its own parser: the number caches are per thread, their values the same.
@@ -135,7 +149,7 @@ LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
           piece.points.ClearPoints();
           piece.lines = parsers.local().ParseLines(
               std::string_view(piece.bytes.data(), piece.bytes.size()), piece.points);
-          if (writing) FormatHeights(piece);
+          if (writing) FormatHeights(piece, collecting.load(std::memory_order_relaxed));
         },
         [&](LatticePiece& piece) {
           if (!verdict.Take(piece.lines)) return false;
@@ -146,6 +160,9 @@ LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
                          piece.text_ends.data(), writing ? &body : nullptr)) {
             lattice = false;
           }
+          if (!piece.cells_read_back) collector.GiveUp();
+          collector.Append(piece.cells.data(), piece.points.size());
+          if (!collector.active()) collecting.store(false, std::memory_order_relaxed);
           return lattice;
         });
   }
@@ -172,7 +189,12 @@ LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
   if (!LatticeFillsGridInOrder(xs, ys, figures.shape, figures.x.min_x, figures.max_y)) {
     return LatticePass::kNotALattice;
   }
-  if (writing) ThrowIfError(body.Finish(AsciiGridHeader(figures.shape), rows.south_first(), grid));
+  const std::string header = AsciiGridHeader(figures.shape);
+  if (writing) ThrowIfError(body.Finish(header, rows.south_first(), grid));
+  if (collector.active()) {
+    *handed =
+        collector.Finish(figures.shape.ncols, figures.shape.nrows, rows.south_first(), header);
+  }
   return LatticePass::kGridded;
 }
 

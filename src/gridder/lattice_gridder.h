@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/pending_file.h"
 #include "gridder/file_points.h"
 #include "gridder/grid_layout.h"
+#include "gridder/handed_grid.h"
 #include "gridder/xyz_reader.h"
 
 namespace terravox {
@@ -26,6 +28,7 @@ struct LatticeGridding {
   size_t piece_bytes = size_t{2} << 20;       // bytes parsed at once by one of several threads
   uint64_t max_grid_bytes = UINT64_MAX;       // a larger grid is "Out of memory"
   size_t row_buffer_bytes = size_t{4} << 20;  // rows gathered before they are written
+  CellHandOver* hand_over = nullptr;          // where the grid's cells may be handed on
 };
 
 // What the pass found of a file, as the in-memory reading would tell it.
@@ -66,13 +69,15 @@ LatticeHead ReadLatticeHead(XyzLineReader& reader, const std::string& separator,
 // line ends, comment lines anywhere), the rows' texts are formatted as they come and, when grid is
 // given, written under a temporary name beside target; the pass then ends with the whole grid in
 // grid, byte for byte what reading the whole file into memory gives. Without grid it only finds
-// the figures. For any other file (shuffled, repeated or missing points, rows in another order, a
-// lattice that lands in the grid otherwise) it returns kNotALattice. Failures are those of the
-// in-memory way for the same file, in the same order, and throw StepError: a failing data line,
-// the cell size, a grid too large, the file that cannot be created, a point outside the grid, a
-// failed write.
+// the figures. With handed (and a grid), the grid's cells as the ASCII step reads them back are
+// gathered for the hand-over, when it has room for them. For any other file (shuffled, repeated or
+// missing points, rows in another order, a lattice that lands in the grid otherwise) it returns
+// kNotALattice. Failures are those of the in-memory way for the same file, in the same order, and
+// throw StepError: a failing data line, the cell size, a grid too large, the file that cannot be
+// created, a point outside the grid, a failed write.
 LatticePass GridLatticeFile(XyzLineReader& reader, const LatticeGridding& how,
                             const CellSizeChoice& cell_size, const std::string& target,
-                            LatticeFigures& figures, PendingFile* grid);
+                            LatticeFigures& figures, PendingFile* grid,
+                            std::optional<PendingCells>* handed = nullptr);
 
 }  // namespace terravox

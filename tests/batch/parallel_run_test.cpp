@@ -1,6 +1,7 @@
 // A run with several threads shows and leaves exactly what a run with one thread does: the same
 // output bytes, the same captions, boxes and log lines in the same order, and nothing of a file
-// after a step's stopping failure.
+// after a step's stopping failure. Likewise a run that hands the cells it wrote to the next step
+// in memory, and one that reads them back from disk.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,15 +60,36 @@ void MakeGrid(const std::string& root, const std::string& name, int offset) {
   fs::remove_all(root + "/seed");
 }
 
+// A host that calls between_steps with the last caption shown whenever a step asks for the GRID
+// folder: the ASCII step does as it begins, the raster walk too.
+class SteppingHost : public FakeHost {
+ public:
+  std::function<void(const std::string& last_caption)> between_steps;
+  std::string GridFolder() const override {
+    if (between_steps) between_steps(captions.empty() ? "" : captions.back());
+    return FakeHost::GridFolder();
+  }
+};
+
+// Replaces the file at path by a new file (another inode) holding bytes.
+void ReplaceFile(const std::string& path, const std::string& bytes) {
+  WriteFile(path + ".new", bytes);
+  fs::rename(path + ".new", path);
+}
+
 class ParallelRunTest : public ::terravox::testing::TempDirTest {
  protected:
-  Observed Run(const Scenario& scenario, int jobs) {
+  Observed Run(const Scenario& scenario, int jobs, bool hand_over = true,
+               std::function<void(const std::string&, const std::string&)> between_steps = {}) {
     const std::string root = PathIn("run");
     fs::remove_all(root);
     for (const char* folder : {"xyz", "ascii", "grid", "contour", "slope"}) {
       fs::create_directories(root + "/" + folder);
     }
-    FakeHost host;
+    SteppingHost host;
+    if (between_steps) {
+      host.between_steps = [&](const std::string& caption) { between_steps(root, caption); };
+    }
     Settings& v = host.values;
     v.xyz_folder = root + "/xyz";
     v.ascii_folder = root + "/ascii";
@@ -80,6 +102,7 @@ class ParallelRunTest : public ::terravox::testing::TempDirTest {
     BatchMdl mdl;
     RunOptions options;
     options.jobs = jobs;
+    options.hand_over_cells = hand_over;
     options.error_log_path = PathIn("log-" + std::to_string(jobs) + ".txt");
     Observed seen;
     seen.outcome = RunBatch(host, mdl, options);
@@ -158,6 +181,78 @@ TEST_F(ParallelRunTest, SeveralThreadsLeaveAndShowWhatOneThreadDoes) {
       EXPECT_EQ(several.captions, one.captions);
       EXPECT_EQ(several.messages, one.messages);
       ExpectSameFiles(several.files, one.files);
+    }
+  }
+}
+
+// A 5 by 5 lattice of heights whose texts are hard to read back: fractions beyond single
+// precision, tiny and huge numbers, and texts near the no-data value.
+std::string AwkwardXyz(int seed) {
+  const char* heights[] = {"0.1",          "-9999",      "-9999.00001", "1e-40", "123.456789",
+                           "1234.5678901", "-0",         "2.5e-7",      "7",     "-9998.99999",
+                           "-0.000001",    "0.30000001", "42.42"};
+  std::string text;
+  int k = seed;
+  for (int y = 0; y <= 40; y += 10) {
+    for (int x = 0; x <= 40; x += 10) {
+      text += std::to_string(x) + " " + std::to_string(y) + " " + heights[k++ % 13] + "\r\n";
+    }
+  }
+  return text;
+}
+
+TEST_F(ParallelRunTest, CellsHandedOnInMemoryLeaveAndShowWhatReadingThemBackDoes) {
+  const Scenario extremes{"heights at the edges of single precision, no walk",
+                          [](const std::string& root, Settings& v) {
+                            const char* heights[] = {"3.4028234e38",    "1e-40",  "1e15",
+                                                     "-9999.000000001", "-1e-30", "1e-50"};
+                            for (int i = 0; i < 6; ++i) {
+                              std::string text = LatticeXyz(i);
+                              text.replace(text.rfind(' ') + 1, text.size(), heights[i]);
+                              WriteFile(root + "/xyz/e" + std::to_string(i) + ".xyz", text);
+                            }
+                            v.input_xyz = true;
+                          },
+                          ""};
+  const Scenario chain{"the whole chain",
+                       [](const std::string& root, Settings& v) {
+                         for (int i = 0; i < 4; ++i) {
+                           WriteFile(root + "/xyz/t" + std::to_string(i) + ".xyz", AwkwardXyz(i));
+                           WriteFile(root + "/xyz/u" + std::to_string(i) + ".xyz", LatticeXyz(i));
+                         }
+                         // Not a lattice in file order: gridded in memory.
+                         WriteFile(root + "/xyz/v.xyz", "10 0 3.25\r\n0 0 1.125\r\n0 10 2\r\n");
+                         v.input_xyz = true;
+                         v.run_contour = true;
+                         v.run_slope = true;
+                       },
+                       ""};
+  // Files changed by someone between the steps: a replaced ASCII grid, and a GRID whose cells
+  // were replaced by another tile's.
+  auto change = [](const std::string& root, const std::string& caption) {
+    if (caption.starts_with("Running : XYZ-->ASCII") && fs::exists(root + "/ascii/u1.asc")) {
+      ReplaceFile(root + "/ascii/u1.asc", LatticeAsciiGrid(50));
+    }
+    if (caption.starts_with("Running : ASCII-->ESRI GRID") && fs::exists(root + "/grid/u2")) {
+      ReplaceFile(root + "/grid/u2/w001001.adf", ReadFile(root + "/grid/u0/w001001.adf"));
+    }
+  };
+  struct Row {
+    const char* name;
+    std::function<void(const std::string&, const std::string&)> between_steps;
+  };
+  for (const Row& row : {Row{"files as written", {}}, Row{"files changed meanwhile", change}}) {
+    SCOPED_TRACE(row.name);
+    for (const Scenario* scenario : {&chain, &extremes}) {
+      for (int jobs : {1, 2}) {
+        SCOPED_TRACE(std::string(scenario->name) + ", jobs " + std::to_string(jobs));
+        const Observed read_back = Run(*scenario, jobs, /*hand_over=*/false, row.between_steps);
+        const Observed handed = Run(*scenario, jobs, /*hand_over=*/true, row.between_steps);
+        EXPECT_EQ(handed.outcome, read_back.outcome);
+        EXPECT_EQ(handed.captions, read_back.captions);
+        EXPECT_EQ(handed.messages, read_back.messages);
+        ExpectSameFiles(handed.files, read_back.files);
+      }
     }
   }
 }
