@@ -1,6 +1,7 @@
-// MakeSlope: the slope of a GRID by Horn's method through GDAL's DEM processing (our own rows in
-// metres for longitude and latitude), in strips of rows on the caller's threads, held in memory as
-// a Raster until it is stored.
+// MakeSlope: the slope of a GRID by Horn's method, GDAL's DEM processing's cells computed here on
+// the held cells (through GDAL itself where only it knows them; our own rows in metres for
+// longitude and latitude), in strips of rows on the caller's threads, held in memory as a Raster
+// until it is stored.
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
@@ -20,6 +21,7 @@
 #include "engine/gdal_scope.h"
 #include "engine/geographic_slope.h"
 #include "engine/grid_folder.h"
+#include "engine/projected_slope.h"
 #include "engine/raster_geometry.h"
 #include "engine/run_progress.h"
 #include "engine/slope_maker.h"
@@ -193,6 +195,12 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
     if (!rows.ok()) return rows.error();
     geographic = std::move(rows).value();
   }
+  std::optional<ProjectedSlope> projected;
+  if (!geographic) {
+    projected.emplace(ProjectedSlopeInput{padded, raster.ncols, raster.nodata, raster.transform[1],
+                                          raster.transform[5], kind, z});
+    if (!projected->MatchesGdal()) projected.reset();
+  }
 
   // Strips of rows on the threads of the caller's task arena: each cell's window lies inside its
   // strip and its border rows, so the cells are those of one pass over the whole raster.
@@ -214,6 +222,10 @@ Result<Raster> MakeSlopeRaster(const RasterDataset& input, int kind, double z) {
     if (geographic) {
       GeographicSlopeRows(padded, raster.ncols, raster.nodata, *geographic, kind, z,
                           first_row(strip), first_row(strip + 1), cells.data());
+      return;
+    }
+    if (projected) {
+      projected->Rows(first_row(strip), first_row(strip + 1), cells.data());
       return;
     }
     outcomes[static_cast<size_t>(strip)] =

@@ -1,4 +1,4 @@
-// MakeSlopeRaster: the slope of a GRID by Horn's method through GDAL, with exact edges.
+// MakeSlopeRaster: the slope of a GRID by Horn's method, with GDAL's cells and exact edges.
 #pragma once
 
 #include "core/status.h"

@@ -48,9 +48,11 @@ bool IsCorner(int col, int row, int ncols, int nrows) {
   return (col == 0 || col == ncols - 1) && (row == 0 || row == nrows - 1);
 }
 
-// The slope in degrees as GDAL computes it itself with its edge rule (-compute_edges), read
-// back as float32 with no-data as kGridFloatNoData; empty when GDAL failed.
-std::vector<float> GdalComputeEdgesSlope(const std::string& grid) {
+// The slope (degrees unless kind says percent, heights times z) as GDAL computes it itself with
+// its edge rule (-compute_edges), read back as float32 with no-data as kGridFloatNoData; empty
+// when GDAL failed.
+std::vector<float> GdalComputeEdgesSlope(const std::string& grid, int kind = kSlopeDegrees,
+                                         double z = 1) {
   struct OptionsFree {
     void operator()(GDALDEMProcessingOptions* options) const {
       GDALDEMProcessingOptionsFree(options);
@@ -60,7 +62,11 @@ std::vector<float> GdalComputeEdgesSlope(const std::string& grid) {
   GDALDatasetUniquePtr source(GDALDataset::Open(grid.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
   if (!source) return {};
   CPLStringList args;
-  for (const char* arg : {"-of", "MEM", "-alg", "Horn", "-compute_edges"}) args.AddString(arg);
+  for (const char* arg : {"-of", "MEM", "-alg", "Horn", "-compute_edges", "-s"}) {
+    args.AddString(arg);
+  }
+  args.AddString(CPLSPrintf("%.17g", 1 / std::abs(z)));
+  if (kind == kSlopePercentRise) args.AddString("-p");
   std::unique_ptr<GDALDEMProcessingOptions, OptionsFree> options(
       GDALDEMProcessingOptionsNew(args.List(), nullptr));
   GDALDatasetUniquePtr slope(GDALDataset::FromHandle(GDALDEMProcessing(
@@ -77,7 +83,7 @@ std::vector<float> GdalComputeEdgesSlope(const std::string& grid) {
   int has_nodata = 0;
   const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
   for (float& cell : cells) {
-    if (has_nodata && cell == nodata) cell = kGridFloatNoData;
+    if (std::isnan(cell) || (has_nodata && cell == nodata)) cell = kGridFloatNoData;
   }
   return cells;
 }
@@ -211,6 +217,55 @@ TEST_F(SlopeMakerTest, MatchesGdalsComputeEdgesSaveAtTheCorners) {
       SCOPED_TRACE("col " + std::to_string(c) + " row " + std::to_string(r));
       EXPECT_FLOAT_EQ(slope->cells()[r * ncols + c], gdal[r * ncols + c]);
     }
+  }
+}
+
+// Bit for bit GDAL's own cells away from the corners, whatever the kind, the z factor and the
+// holes, also where GDAL takes cells near the no-data value for no-data.
+TEST_F(SlopeMakerTest, CellsAreGdalsOwnBitForBit) {
+  struct Row {
+    const char* name;
+    int kind;
+    double z;
+    float odd_cell;  // put at column 3, row 4 when not 0
+  };
+  const Row rows[] = {
+      {"degrees", kSlopeDegrees, 1, 0},
+      {"percent", kSlopePercentRise, 1, 0},
+      {"degrees, z 0.7", kSlopeDegrees, 0.7, 0},
+      {"percent, z -3", kSlopePercentRise, -3, 0},
+      {"a cell GDAL takes for no-data", kSlopeDegrees, 1, -2e31f},
+      {"a towering cell", kSlopePercentRise, 1, 3e38f},
+  };
+  const int ncols = 23;
+  const int nrows = 17;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<float> cells;
+    for (int r = 0; r < nrows; ++r) {
+      for (int c = 0; c < ncols; ++c) {
+        const bool hole = (c * 5 + r * 11) % 29 == 0;
+        cells.push_back(hole ? kGridFloatNoData : std::sin(c * 0.37f) * 40.1f + r * r * 0.3f);
+      }
+    }
+    if (row.odd_cell != 0) cells[4 * ncols + 3] = row.odd_cell;
+    const std::string grid = PathIn(row.name);
+    ASSERT_TRUE(WriteGrid(grid, SurfaceGeometry(ncols, nrows, 1.3, 1.3), cells).ok());
+    const std::vector<float> gdal = GdalComputeEdgesSlope(grid, row.kind, row.z);
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), row.kind, row.z);
+    ASSERT_TRUE(slope.ok()) << slope.error().description();
+    ASSERT_EQ(slope->cells().size(), gdal.size());
+    size_t differing = 0;
+    for (int r = 0; r < nrows; ++r) {
+      for (int c = 0; c < ncols; ++c) {
+        const size_t i = static_cast<size_t>(r * ncols + c);
+        if (!IsCorner(c, r, ncols, nrows) &&
+            std::bit_cast<uint32_t>(slope->cells()[i]) != std::bit_cast<uint32_t>(gdal[i])) {
+          ++differing;
+        }
+      }
+    }
+    EXPECT_EQ(differing, 0u);
   }
 }
 
