@@ -15,27 +15,58 @@
 namespace terravox::engine {
 namespace {
 
-// Adds the windows between two neighbouring rows (NaN for no-data) to figures.
-void AddWindows(const std::vector<float>& north, const std::vector<float>& south,
-                ContourFigures& figures) {
-  for (size_t c = 0; c + 1 < north.size(); ++c) {
-    const float corners[] = {north[c], north[c + 1], south[c], south[c + 1]};
-    float low = INFINITY;
-    float high = -INFINITY;
-    for (float v : corners) {
-      if (std::isnan(v)) continue;
-      low = std::min(low, v);
-      high = std::max(high, v);
-    }
-    if (low > high) continue;
-    ++figures.windows;
-    figures.relief += static_cast<double>(high) - low;
+// One row's cells twice, no-data made +inf for taking the lowest and -inf for the highest, so
+// that a window's bounds need no test for no-data.
+struct RowBounds {
+  std::vector<float> low;
+  std::vector<float> high;
+};
+
+// Fills bounds from row (no-data already NaN) and adds its cells to the range in figures.
+void TakeRow(const std::vector<float>& row, RowBounds& bounds, ContourFigures& figures) {
+  float low = INFINITY;
+  float high = -INFINITY;
+  int values = 0;
+  for (size_t c = 0; c < row.size(); ++c) {
+    const float v = row[c];
+    const bool value = v == v;
+    bounds.low[c] = value ? v : INFINITY;
+    bounds.high[c] = value ? v : -INFINITY;
+    low = v < low ? v : low;
+    high = v > high ? v : high;
+    values += static_cast<int>(value);
   }
+  if (values == 0) return;
+  figures.min = figures.has_data ? std::min<double>(figures.min, low) : low;
+  figures.max = figures.has_data ? std::max<double>(figures.max, high) : high;
+  figures.has_data = true;
+}
+
+// Adds the windows between two neighbouring rows to figures: those with a value, and the
+// highest less the lowest of each, summed from the west.
+void AddWindows(const RowBounds& north, const RowBounds& south, ContourFigures& figures) {
+  const size_t count = north.low.size() - 1;
+  int64_t windows = 0;
+  double relief = figures.relief;
+  for (size_t c = 0; c < count; ++c) {
+    const float low = std::min(std::min(north.low[c], north.low[c + 1]),
+                               std::min(south.low[c], south.low[c + 1]));
+    const float high = std::max(std::max(north.high[c], north.high[c + 1]),
+                                std::max(south.high[c], south.high[c + 1]));
+    const bool window = low <= high;
+    windows += static_cast<int64_t>(window);
+    relief += window ? static_cast<double>(high) - low : 0.0;
+  }
+  figures.windows += windows;
+  figures.relief = relief;
 }
 
 std::string Whole(double value) { return std::to_string(std::llround(value)); }
 
-// Reads every cell of band 1 of raster, two rows at a time.
+// Rows read at once.
+constexpr int kReadRows = 64;
+
+// Reads every cell of band 1 of raster, a few rows at a time.
 Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
   GDALRasterBand* band = raster.GetRasterBand(1);
   const int ncols = raster.GetRasterXSize();
@@ -45,23 +76,27 @@ Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
   const float nodata_cell = static_cast<float>(nodata);
 
   ContourFigures figures;
-  std::vector<float> north(static_cast<size_t>(ncols));
-  std::vector<float> south(static_cast<size_t>(ncols));
-  for (int row = 0; row < nrows; ++row) {
+  const size_t width = static_cast<size_t>(ncols);
+  std::vector<float> rows(width * kReadRows);
+  std::vector<float> row(width);
+  RowBounds north{std::vector<float>(width), std::vector<float>(width)};
+  RowBounds south = north;
+  for (int first = 0; first < nrows; first += kReadRows) {
     if (Status s = CheckRun(); !s.ok()) return s.error();
-    if (band->RasterIO(GF_Read, 0, row, ncols, 1, south.data(), ncols, 1, GDT_Float32, 0, 0,
-                       nullptr) != CE_None) {
+    const int count = std::min(kReadRows, nrows - first);
+    if (band->RasterIO(GF_Read, 0, first, ncols, count, rows.data(), ncols, count, GDT_Float32, 0,
+                       0, nullptr) != CE_None) {
       return GdalErrorScope::LastError("Cannot read " + path);
     }
-    for (float& v : south) {
-      if (has_nodata && v == nodata_cell) v = NAN;
-      if (std::isnan(v)) continue;
-      figures.min = figures.has_data ? std::min<double>(figures.min, v) : v;
-      figures.max = figures.has_data ? std::max<double>(figures.max, v) : v;
-      figures.has_data = true;
+    for (int i = 0; i < count; ++i) {
+      const float* cells = rows.data() + static_cast<size_t>(i) * width;
+      for (size_t c = 0; c < width; ++c) {
+        row[c] = has_nodata && cells[c] == nodata_cell ? NAN : cells[c];
+      }
+      TakeRow(row, south, figures);
+      if (first + i > 0) AddWindows(north, south, figures);
+      std::swap(north, south);
     }
-    if (row > 0) AddWindows(north, south, figures);
-    std::swap(north, south);
   }
   return figures;
 }

@@ -369,6 +369,22 @@ TEST_F(ContourMakerTest, GuardFiguresLeaveNoDataOut) {
   EXPECT_EQ(figures->relief, 0);
 }
 
+// Every row counts, however many rows are read at once: on a plane of slope 1 and 0.5 each
+// window spans 1.5.
+TEST_F(ContourMakerTest, GuardFiguresCoverEveryRow) {
+  for (int nrows : {2, 64, 65, 130}) {
+    SCOPED_TRACE(std::to_string(nrows) + " rows");
+    const std::string grid = PathIn("in/plane" + std::to_string(nrows));
+    MakePlaneGrid(grid, SurfaceGeometry(3, nrows, 1, 1), 1, 0.5);
+    Result<ContourFigures> figures = ReadContourFigures(RasterDataset(grid));
+    ASSERT_TRUE(figures.ok()) << figures.error().description();
+    EXPECT_EQ(figures->min, 0.75);
+    EXPECT_EQ(figures->max, 2.25 + 0.5 * nrows);
+    EXPECT_EQ(figures->windows, 2 * (nrows - 1));
+    EXPECT_EQ(figures->relief, 1.5 * 2 * (nrows - 1));
+  }
+}
+
 // The guard counts the levels from the cells, whatever the statistics file claims: with a
 // forged sta.adf (min = max) a tiny interval ran for minutes and wrote hundreds of megabytes.
 TEST_F(ContourMakerTest, LevelGuardReadsTheCellsNotTheStatisticsFile) {
