@@ -28,6 +28,7 @@
 #include "core/cell_handover.h"
 #include "core/number_format.h"
 #include "core/number_parse.h"
+#include "core/owner_lock.h"
 #include "core/paths.h"
 #include "core/run_control.h"
 #include "core/status.h"
@@ -41,9 +42,26 @@ namespace {
 // them whether or not it ran, so a failure anywhere skips every later step (unless the run keeps
 // going past failed files, which the steps then leave out themselves). Returns an error only
 // for one that escaped a step; a handled failure shows as a cleared flag.
+// A share of the owner lock of every folder the steps write, held for the whole run: taken and
+// dropped file by file, the lock file was made and removed again for every file, and making a
+// file costs as much as writing megabytes on some file systems.
+std::vector<std::shared_ptr<const void>> HoldOutputLocks(const Host& host) {
+  std::vector<std::string> folders;
+  if (host.InputIsXyz()) folders.push_back(host.AsciiFolder());
+  if (host.InputIsXyz() || host.InputIsAscii()) folders.push_back(host.GridFolder());
+  if (host.RunSlope()) folders.push_back(host.SlopeFolder());
+  if (host.RunContour()) folders.push_back(host.ContourFolder());
+  std::vector<std::shared_ptr<const void>> locks;
+  for (const std::string& folder : folders) {
+    if (!folder.empty()) locks.push_back(HoldOwnerLock(folder));
+  }
+  return locks;
+}
+
 Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
   auto goes_on = [&] { return mdl.bRunOk || options.keep_going; };
+  const std::vector<std::shared_ptr<const void>> locks = HoldOutputLocks(host);
 
   if (host.InputIsXyz()) {
     Status s = RunUnderHandler([&] { return XYZ2ASCII(host, mdl, options); });

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/owner_lock.h"
+#include "core/process_tag.h"
 #include "support/fake_host.h"
 #include "support/lattice_fixtures.h"
 #include "support/leftovers.h"
@@ -151,6 +153,36 @@ TEST_F(BatchRunTest, EachInputKindRunsItsSteps) {
       EXPECT_EQ(IsGrid(v.slope_folder + "/" + name), row.slope) << name;
       EXPECT_EQ(fs::is_regular_file(v.contour_folder + "/" + name + ".shp"), row.contour) << name;
     }
+  }
+}
+
+// Every folder the run writes stays locked by this process at every step's caption, from the
+// first file's to the last one's, and keeps no lock file after the run.
+TEST_F(BatchRunTest, FoldersItWritesStayLockedThroughTheRun) {
+  struct ProbingHost : FakeHost {
+    std::vector<std::string> folders;
+    int unlocked = 0;
+    void SetStatus(const std::string& caption) override {
+      FakeHost::SetStatus(caption);
+      if (caption.rfind("Running : ", 0) != 0) return;
+      for (const std::string& folder : folders) {
+        unlocked += ProbeOwnerLock(OwnerLockPath(folder, ThisProcess())) != LockState::kHeld;
+      }
+    }
+  };
+  ProbingHost host;
+  host.values = SettingsOver("locked", Input::kXyz);
+  host.values.run_contour = true;
+  host.values.run_slope = true;
+  const Settings& v = host.values;
+  host.folders = {v.ascii_folder, v.grid_folder, v.slope_folder, v.contour_folder};
+
+  EXPECT_EQ(RunBatch(host, mdl_, options_), RunOutcome::kFinished);
+
+  EXPECT_EQ(StepsSeen(host), (std::vector<std::string>{"xyz", "ascii", "slope", "contour"}));
+  EXPECT_EQ(host.unlocked, 0);
+  for (const std::string& folder : host.folders) {
+    EXPECT_FALSE(fs::exists(OwnerLockPath(folder, ThisProcess()))) << folder;
   }
 }
 
