@@ -28,16 +28,19 @@ namespace {
 // Tiles of 256 cells square: small enough that a 1000 x 1000 tile of a survey gets overviews.
 constexpr int kBlockSize = 256;
 
-// The overview factors: GDAL's own rule (halve until the smallest level fits one tile), but never
-// none, so a viewer zoomed out reads an overview whatever the raster's size. A single cell has
-// nothing to halve.
+// The overview factors: every fourth cell, then every fourth of those, until one tile holds the
+// smallest level, but never none, so a viewer zoomed out reads an overview whatever the raster's
+// size. GDAL's own rule halves instead: its level of every second cell holds a quarter of the
+// cells again, and compressing it took a fifth of the COG's time. A single cell has nothing to
+// shrink.
 std::vector<int> OverviewFactors(int ncols, int nrows) {
+  constexpr int kStep = 4;
   std::vector<int> factors;
   if (ncols < 2 && nrows < 2) return factors;
   int side = std::max(ncols, nrows);
   do {
-    factors.push_back(factors.empty() ? 2 : factors.back() * 2);
-    side = (side + 1) / 2;
+    factors.push_back(factors.empty() ? kStep : factors.back() * kStep);
+    side = (side + kStep - 1) / kStep;
   } while (side > kBlockSize);
   return factors;
 }
