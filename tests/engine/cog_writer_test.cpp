@@ -65,6 +65,7 @@ TEST_F(CogWriterTest, CogHoldsTheGridsCellsAndPassesGdalsValidation) {
       EXPECT_EQ(band->GetOverview(0)->GetXSize(), row.first_overview_cols);
     }
     EXPECT_STREQ(ds->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+    EXPECT_STREQ(ds->GetMetadataItem("PREDICTOR", "IMAGE_STRUCTURE"), "2");
     const std::string validate = std::string(TERRAVOX_GDAL_PYTHON) +
                                  " -m osgeo_utils.samples.validate_cloud_optimized_geotiff -q"
                                  " --full-check=yes '" +
