@@ -107,7 +107,7 @@ Result<std::string> CogFolder(const std::string& cog_path) {
 enum class CogCells { kHeights, kSlopes };
 
 Result<PendingCog> MemToCog(GDALDataset& cells, const std::string& cog_path,
-                            const std::string& folder, CogCells kind) {
+                            const std::string& folder, CogCells kind, int threads) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("COG");
   if (driver == nullptr) return EngineError("GDAL has no COG driver");
   std::vector<int> factors = OverviewFactors(cells.GetRasterXSize(), cells.GetRasterYSize());
@@ -126,6 +126,7 @@ Result<PendingCog> MemToCog(GDALDataset& cells, const std::string& cog_path,
   options.SetNameValue("LEVEL", "1");
   if (kind == CogCells::kHeights) options.SetNameValue("PREDICTOR", "2");
   options.SetNameValue("BLOCKSIZE", CPLSPrintf("%d", kBlockSize));
+  if (threads > 1) options.SetNameValue("NUM_THREADS", CPLSPrintf("%d", threads));
   GDALDatasetUniquePtr cog(driver->CreateCopy(pending.temp_path().c_str(), &cells, FALSE,
                                               options.List(), StopProgress, nullptr));
   if (!cog) {
@@ -144,7 +145,7 @@ Result<PendingCog> MemToCog(GDALDataset& cells, const std::string& cog_path,
 }  // namespace
 
 Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path,
-                            const std::shared_ptr<const HeldGrid>& held) {
+                            const std::shared_ptr<const HeldGrid>& held, int threads) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
   Result<std::string> folder = CogFolder(cog_path);
@@ -153,7 +154,7 @@ Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog
     // The held cells are read in place; the overviews go beside them.
     Result<GDALDatasetUniquePtr> cells = OpenHeldGrid(*held);
     if (!cells.ok()) return cells.error();
-    return MemToCog(**cells, cog_path, *folder, CogCells::kHeights);
+    return MemToCog(**cells, cog_path, *folder, CogCells::kHeights, threads);
   }
   Result<GDALDatasetUniquePtr> grid = OpenGridRaster(grid_path);
   if (!grid.ok()) return grid.error();
@@ -162,10 +163,10 @@ Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog
   GDALDatasetUniquePtr cells(mem->CreateCopy("", grid->get(), FALSE, nullptr, nullptr, nullptr));
   if (!cells) return GdalErrorScope::LastError("Cannot read " + grid_path);
   grid->reset();
-  return MemToCog(*cells, cog_path, *folder, CogCells::kHeights);
+  return MemToCog(*cells, cog_path, *folder, CogCells::kHeights, threads);
 }
 
-Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path) {
+Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path, int threads) {
   EnsureGdalRegistered();
   GdalErrorScope scope;
   Result<std::string> folder = CogFolder(cog_path);
@@ -196,7 +197,7 @@ Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path) {
       (!g.srs_wkt.empty() && cells->SetSpatialRef(&srs) != CE_None)) {
     return GdalErrorScope::LastError("Cannot describe the cells of " + cog_path);
   }
-  return MemToCog(*cells, cog_path, *folder, CogCells::kSlopes);
+  return MemToCog(*cells, cog_path, *folder, CogCells::kSlopes, threads);
 }
 
 }  // namespace terravox::engine

@@ -74,6 +74,16 @@ TEST_F(CogWriterTest, CogHoldsTheGridsCellsAndPassesGdalsValidation) {
   }
 }
 
+TEST_F(CogWriterTest, TheFileIsTheSameWhateverTheThreads) {
+  testing::MakePlaneGrid(PathIn("grid"), SurfaceGeometry(700, 300, 1, 1), 0.25, 0.5);
+  for (const int threads : {1, 3}) {
+    const std::string cog = PathIn("t" + std::to_string(threads) + ".tif");
+    Result<PendingCog> written = WriteCog(PathIn("grid"), cog, nullptr, threads);
+    ASSERT_TRUE(written.ok() && written->Commit().ok());
+  }
+  EXPECT_EQ(testing::ReadFile(PathIn("t1.tif")), testing::ReadFile(PathIn("t3.tif")));
+}
+
 TEST_F(CogWriterTest, NothingIsLeftUntilCommitted) {
   testing::MakePlaneGrid(PathIn("grid"), SurfaceGeometry(700, 20, 1, 1), 1, 0);
   const std::string out = MakeDir("out");
