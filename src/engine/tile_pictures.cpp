@@ -88,6 +88,13 @@ Status ReadFootprint(GDALDataset& raster, Quicklook& look) {
 // (NaN cells and kNoData count as no-data too) and the range of its other values (NaN when it has
 // none).
 struct Cells {
+  // values may lie in read: a move keeps read's buffer where it is, a copy would not.
+  Cells() = default;
+  Cells(Cells&&) = default;
+  Cells& operator=(Cells&&) = default;
+  Cells(const Cells&) = delete;
+  Cells& operator=(const Cells&) = delete;
+
   std::vector<float> read;        // the cells read from a file, or empty
   std::span<const float> values;  // the cells: read's, or held elsewhere
   int width = 0;
