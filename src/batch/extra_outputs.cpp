@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -51,6 +52,15 @@ Status PrepareExtraOutputs(const RunOptions& options) {
   return Status::Ok();
 }
 
+int CogThreads(const RunOptions& options, unsigned cores) {
+  // More than four gain little on a tile of a few hundred blocks and crowd the machine.
+  constexpr int kMostThreads = 4;
+  if (options.threads_per_file > 0) return std::min(options.threads_per_file, kMostThreads);
+  const int all = static_cast<int>(std::min(cores, 64U));
+  const int jobs = options.jobs > 0 ? options.jobs : all;
+  return std::clamp(all - jobs + 1, 1, kMostThreads);
+}
+
 std::string CogOutputs::PathFor(const std::string& name) const {
   return JoinPath(folder_, name + suffix_ + ".tif");
 }
@@ -64,12 +74,12 @@ std::vector<std::string> CogOutputs::With(std::vector<std::string> outputs,
 PreparedCog CogOutputs::Prepare(const std::string& grid_path, const std::string& name,
                                 const std::shared_ptr<const engine::HeldGrid>& held) const {
   if (!enabled()) return std::nullopt;
-  return engine::WriteCog(grid_path, PathFor(name), held);
+  return engine::WriteCog(grid_path, PathFor(name), held, threads_);
 }
 
 PreparedCog CogOutputs::Prepare(const engine::Raster& raster, const std::string& name) const {
   if (!enabled()) return std::nullopt;
-  return engine::WriteCog(raster, PathFor(name));
+  return engine::WriteCog(raster, PathFor(name), threads_);
 }
 
 Status CogOutputs::Commit(PreparedCog prepared) {

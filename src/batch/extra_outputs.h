@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/run_options.h"
@@ -20,6 +21,11 @@ Status CheckExtraOutputs(const RunOptions& options);
 // Before any step runs: CheckExtraOutputs, then what a killed run left in the COG folder goes.
 Status PrepareExtraOutputs(const RunOptions& options);
 
+// The threads that compress a COG's tiles, at most 4: the threads a file gets when asked for, else
+// its own and the cores the run leaves idle (a run of one job on several cores); one when every
+// core has a job (cores 0: unknown).
+int CogThreads(const RunOptions& options, unsigned cores);
+
 // A COG made ahead of its step, waiting for its GRID to take its name.
 using PreparedCog = std::optional<Result<engine::PendingCog>>;
 
@@ -28,7 +34,9 @@ using PreparedCog = std::optional<Result<engine::PendingCog>>;
 class CogOutputs {
  public:
   CogOutputs(const RunOptions& options, std::string suffix)
-      : folder_(options.cog_dir), suffix_(std::move(suffix)) {}
+      : folder_(options.cog_dir),
+        suffix_(std::move(suffix)),
+        threads_(CogThreads(options, std::thread::hardware_concurrency())) {}
   bool enabled() const { return !folder_.empty(); }
 
   // outputs, and the COG of tile name when COGs are written: what a resumed run finds done.
@@ -45,6 +53,7 @@ class CogOutputs {
   std::string PathFor(const std::string& name) const;
   std::string folder_;
   std::string suffix_;
+  int threads_;
 };
 
 // The run's contour GeoPackage for the raster walk; every call does nothing when none is asked

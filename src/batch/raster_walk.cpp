@@ -27,6 +27,7 @@
 #include "engine/dataset_enum.h"
 #include "engine/grid_files.h"
 #include "engine/held_grid.h"
+#include "engine/raster.h"
 #include "engine/raster_dataset.h"
 #include "engine/surface_analyser.h"
 #include "engine/workspace.h"
@@ -63,10 +64,12 @@ double SlopeShare(bool slope, bool contours) {
 }
 
 // The tile's pictures once its outputs are committed, when the run makes them: those made ahead
-// when every output was made ahead too, else made now from the outputs on disk.
+// when every output was made ahead too, else made now from the outputs on disk, the slope's cells
+// taken from slope_made, the slope raster the walk just stored, where given.
 std::optional<Quicklook> TilePictures(Host& host, const RunOptions& options,
                                       const engine::RasterDataset& raster, bool slope_failed_here,
-                                      PreparedRaster* prepared) {
+                                      PreparedRaster* prepared,
+                                      const std::optional<engine::Raster>& slope_made) {
   const std::string input = raster.GetDatasetPath();
   if (options.quicklook_folder.empty()) return std::nullopt;
   const std::string name = LastPathPiece(input);
@@ -77,7 +80,7 @@ std::optional<Quicklook> TilePictures(Host& host, const RunOptions& options,
                                 ? &*prepared->quicklook
                                 : nullptr;
   return TileQuicklook(options.quicklook_folder, name, outputs, ahead,
-                       engine::TileCells{raster.held(), nullptr});
+                       engine::TileCells{raster.held(), slope_made ? &*slope_made : nullptr});
 }
 
 // The raster with its cells held for the operations on it: the cells the ASCII step handed on
@@ -103,6 +106,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
       prepared == nullptr && to_make ? HoldCells(options, listed) : listed;
   const double slope_share = SlopeShare(host.RunSlope(), host.RunContour());
   bool slope_failed_here = false;
+  // The slope made here, kept for the tile's pictures only.
+  std::optional<engine::Raster> slope_made;
   if (host.RunSlope()) {
     ProgressSpan slope_span(0.0, slope_share);
     host.SetStatus("Running : ESRI GRID--> Get Slope " + raster.GetDatasetPath());
@@ -122,7 +127,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
       SlopeCog cog{extras.slope_cogs,
                    prepared != nullptr ? std::move(prepared->slope_cog) : PreparedCog()};
       Status s = CreateSlopes(host, slope_mdl, raster, host.SlopeFolder(), slope, &failure,
-                              extras.slope_cogs.enabled() ? &cog : nullptr);
+                              extras.slope_cogs.enabled() ? &cog : nullptr,
+                              options.quicklook_folder.empty() ? nullptr : &slope_made);
       if (!s.ok()) failure = s.description();
       const bool ok = s.ok() && slope_mdl.bRunOk;
       slope_failed_here = !ok;
@@ -135,7 +141,8 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                         .cells = ReportedCells(options, input)};
       // Without contours the slope is the tile's last output.
       if (s.ok() && !host.RunContour()) {
-        record.quicklook = TilePictures(host, options, raster, slope_failed_here, prepared);
+        record.quicklook =
+            TilePictures(host, options, raster, slope_failed_here, prepared, slope_made);
       }
       ReportFile(options, record);
       if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
@@ -171,7 +178,9 @@ Status VisitRaster(Host& host, BatchMdl& mdl, const RunOptions& options,
                       .error = s.ok() ? "" : s.description(),
                       .seconds = clock.Seconds(),
                       .cells = ReportedCells(options, input)};
-    if (s.ok()) record.quicklook = TilePictures(host, options, raster, slope_failed_here, prepared);
+    if (s.ok())
+      record.quicklook =
+          TilePictures(host, options, raster, slope_failed_here, prepared, slope_made);
     ReportFile(options, record);
     if (!s.ok() && (!options.keep_going || IsCancelled(s))) return s;
     if (!s.ok()) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "batch/step_messages.h"
 #include "core/fld_exist.h"
@@ -29,7 +30,8 @@ bool SameFolder(const std::string& a, const std::string& b) {
 }
 
 Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& output_path,
-                         Result<engine::PendingDir>* prepared, SlopeCog* cog) {
+                         Result<engine::PendingDir>* prepared, SlopeCog* cog,
+                         std::optional<engine::Raster>* made) {
   const std::string name = LastPathPiece(output_path);
   if (prepared != nullptr) {
     Status s = engine::Raster::CommitStored(std::move(*prepared), output_path);
@@ -44,6 +46,7 @@ Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& 
   span.emplace(0.5, 1.0);
   Status s = slope->StoreRaster(output_path, nullptr, "GRID");
   if (s.ok() && cog != nullptr) s = CogOutputs::Commit(cog->outputs.Prepare(*slope, name));
+  if (s.ok() && made != nullptr) made->emplace(std::move(*slope));
   return s;
 }
 
@@ -51,12 +54,12 @@ Status MakeAndStoreSlope(const engine::RasterDataset& input, const std::string& 
 Status ReplaceSlope(const engine::RasterDataset& input,
                     const std::optional<engine::RasterDataset>& old_grid,
                     const std::string& output_path, Result<engine::PendingDir>* prepared,
-                    SlopeCog* cog) {
+                    SlopeCog* cog, std::optional<engine::Raster>* made) {
   if (Status s = CheckSlopeTarget(output_path, input.GetDatasetPath()); !s.ok()) return s;
   if (old_grid.has_value() && old_grid->IsDeletable()) {
     if (Status s = old_grid->RemoveDataset(); !s.ok()) return s;
   }
-  return MakeAndStoreSlope(input, output_path, prepared, cog);
+  return MakeAndStoreSlope(input, output_path, prepared, cog, made);
 }
 
 }  // namespace
@@ -71,13 +74,13 @@ Status CheckSlopeTarget(const std::string& output_path, const std::string& input
 
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder, Result<engine::PendingDir>* prepared,
-                    std::string* failure, SlopeCog* cog) {
+                    std::string* failure, SlopeCog* cog, std::optional<engine::Raster>* made) {
   const std::string name = LastPathPiece(pRasterDs.GetDatasetPath());
   const std::string output_path = JoinPath(strExportFolder, name);
 
   Result<bool> exists = FldExist(output_path);
   if (!exists.ok()) return exists.status();
-  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path, prepared, cog);
+  if (!*exists) return MakeAndStoreSlope(pRasterDs, output_path, prepared, cog, made);
 
   engine::WorkspaceOpener opener;
   Result<engine::Workspace> workspace = opener.OpenFolder(strExportFolder, 0);
@@ -87,7 +90,7 @@ Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRas
 
   // From here on a failure is this step's own: shown, flagged, and the walk goes on.
   Status status = RunUnderHandler(
-      [&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared, cog); });
+      [&] { return ReplaceSlope(pRasterDs, *old_grid, output_path, prepared, cog, made); });
   if (status.ok()) return Status::Ok();
   // A stopped run is not this raster's failure: no box of this step, the stop goes on up.
   if (IsCancelled(status)) return status;

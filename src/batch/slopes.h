@@ -1,6 +1,7 @@
 // CreateSlopes: the slope GRID of one GRID raster.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "batch/extra_outputs.h"
@@ -8,6 +9,7 @@
 #include "core/host.h"
 #include "core/status.h"
 #include "engine/pending_dir.h"
+#include "engine/raster.h"
 #include "engine/raster_dataset.h"
 
 namespace terravox {
@@ -21,6 +23,8 @@ namespace terravox {
 // prepared, when given, is the slope stored ahead for the same output: it takes the place of
 // making and storing the slope, with the same checks before it.
 // cog, when given, also stores the slope as a COG; its failures count as the store's.
+// made, when given, receives the slope raster made here once its GRID is stored (none when the
+// slope was stored ahead), so that later work on the tile need not read the GRID back.
 struct SlopeCog {
   const CogOutputs& outputs;
   PreparedCog prepared;  // made ahead with prepared
@@ -28,7 +32,7 @@ struct SlopeCog {
 Status CreateSlopes(Host& host, BatchMdl& mdl, const engine::RasterDataset& pRasterDs,
                     const std::string& strExportFolder,
                     Result<engine::PendingDir>* prepared = nullptr, std::string* failure = nullptr,
-                    SlopeCog* cog = nullptr);
+                    SlopeCog* cog = nullptr, std::optional<engine::Raster>* made = nullptr);
 
 // The handled failure CreateSlopes gives when the slope at output_path would replace its own input
 // raster (the slope folder is the GRID folder, however spelt), or OK.

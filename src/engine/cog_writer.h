@@ -37,13 +37,16 @@ class PendingCog {
 
 // The GRID at grid_path (its folder; one still under a temporary name will do) as a COG for
 // cog_path: band 1 as float32 with the GRID's cells bit for bit, its no-data value and coordinate
-// system; 256 x 256 tiles compressed losslessly (DEFLATE); and overviews of every second cell
-// until one tile holds the smallest, at least one (but for one cell). cog_path may exist
-// meanwhile; its folder must. Fails with GDAL's message, leaving no file. held, when given, holds
-// the GRID's cells (held_grid.h): they are written without reading the GRID.
+// system; 256 x 256 tiles compressed losslessly (DEFLATE, the heights differenced as whole
+// numbers: predictor 2); and overviews of every fourth cell, every sixteenth, ... until one tile
+// holds the smallest, at least one (but for one cell). cog_path may exist meanwhile; its folder
+// must. Fails with GDAL's message, leaving no file. held, when given, holds the GRID's cells
+// (held_grid.h): they are written without reading the GRID. threads compress the tiles (more than
+// one: GDAL's pool beside this thread); the file is the same whatever their number.
 Result<PendingCog> WriteCog(const std::string& grid_path, const std::string& cog_path,
-                            const std::shared_ptr<const HeldGrid>& held = nullptr);
-// The same for a raster held in memory (a slope), with the cells and geometry its GRID gets.
-Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path);
+                            const std::shared_ptr<const HeldGrid>& held = nullptr, int threads = 1);
+// The same for a raster held in memory (a slope), with the cells and geometry its GRID gets, and
+// no predictor: slopes vary too fast between neighbours for it.
+Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path, int threads = 1);
 
 }  // namespace terravox::engine

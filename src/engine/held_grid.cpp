@@ -93,6 +93,10 @@ RasterDataset HoldGrid(const RasterDataset& raster, std::shared_ptr<const Handed
   return holding;
 }
 
+std::span<const float> HeldCells(const HeldGrid& held) {
+  return {held.cells(), static_cast<size_t>(held.ncols) * static_cast<size_t>(held.nrows)};
+}
+
 Result<GDALDatasetUniquePtr> OpenRaster(const RasterDataset& raster) {
   if (!raster.held()) return OpenGridRaster(raster.GetDatasetPath());
   return OpenHeldGrid(*raster.held());

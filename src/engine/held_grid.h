@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 
 #include "core/cell_handover.h"
 #include "engine/raster_dataset.h"
@@ -17,5 +18,8 @@ namespace terravox::engine {
 // operation then reads the GRID itself and fails in its own words. Stops with the run.
 // The held raster serves the thread that holds it; copies of it must not go to other threads.
 RasterDataset HoldGrid(const RasterDataset& raster, std::shared_ptr<const HandedCells> handed);
+
+// The held cells, row by row from the north, as GDAL's reader gives the GRID's band 1.
+std::span<const float> HeldCells(const HeldGrid& held);
 
 }  // namespace terravox::engine

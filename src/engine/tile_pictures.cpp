@@ -6,15 +6,21 @@
 #include <gdal_alg.h>
 #include <ogrsf_frmts.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <span>
 #include <system_error>
 #include <vector>
 
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
+#include "engine/held_grid.h"
 #include "engine/png_file.h"
 #include "engine/slope_ramp.h"
 
@@ -78,26 +84,67 @@ Status ReadFootprint(GDALDataset& raster, Quicklook& look) {
   return Status::Ok();
 }
 
-// Band 1 of a raster at full size, no-data (the band's value or NaN) as kNoData, and the range
-// of its values (NaN when it has none). Read once: the range and the picture both come from it.
+// Band 1 of a raster at full size: where it lies in memory, or read once, with its no-data value
+// (NaN cells and kNoData count as no-data too) and the range of its other values (NaN when it has
+// none).
 struct Cells {
-  std::vector<float> values;
+  // values may lie in read: a move keeps read's buffer where it is, a copy would not.
+  Cells() = default;
+  Cells(Cells&&) = default;
+  Cells& operator=(Cells&&) = default;
+  Cells(const Cells&) = delete;
+  Cells& operator=(const Cells&) = delete;
+
+  std::vector<float> read;        // the cells read from a file, or empty
+  std::span<const float> values;  // the cells: read's, or held elsewhere
   int width = 0;
   int height = 0;
+  bool has_nodata = false;
+  float nodata = 0;
   double min = NAN;
   double max = NAN;
+
+  bool IsNoData(float value) const {
+    return std::isnan(value) || (has_nodata && value == nodata) || value == kNoData;
+  }
 };
 
-// Turns the no-data cells (NaN, the band's value when it has one, kNoData) into kNoData and
-// finds the range of the others.
-void MarkNoData(Cells& cells, bool has_nodata, float nodata) {
+// Finds the range of the cells that are not no-data: four at a time where the processor can, as
+// a million cells a raster would otherwise cost a tenth of the pictures.
+void FindRange(Cells& cells) {
+  const std::span<const float> values = cells.values;
   float low = std::numeric_limits<float>::infinity();
   float high = -low;
-  for (float& value : cells.values) {
-    if (std::isnan(value) || (has_nodata && value == nodata) || value == kNoData) {
-      value = kNoData;
-      continue;
-    }
+  size_t i = 0;
+#if defined(__SSE2__)
+  const float nodata = cells.has_nodata ? cells.nodata : kNoData;
+  const __m128 infinite = _mm_set1_ps(low);
+  const __m128 nodata4 = _mm_set1_ps(nodata);
+  const __m128 marked4 = _mm_set1_ps(kNoData);
+  __m128 low4 = infinite;
+  __m128 high4 = _mm_sub_ps(_mm_setzero_ps(), infinite);
+  for (; i + 4 <= values.size(); i += 4) {
+    const __m128 value = _mm_loadu_ps(values.data() + i);
+    const __m128 skip =
+        _mm_or_ps(_mm_cmpunord_ps(value, value),
+                  _mm_or_ps(_mm_cmpeq_ps(value, nodata4), _mm_cmpeq_ps(value, marked4)));
+    // A skipped cell counts as infinity, which changes neither end of the range.
+    const __m128 kept = _mm_andnot_ps(skip, value);
+    low4 = _mm_min_ps(_mm_or_ps(kept, _mm_and_ps(skip, infinite)), low4);
+    high4 = _mm_max_ps(_mm_or_ps(kept, _mm_and_ps(skip, _mm_sub_ps(_mm_setzero_ps(), infinite))),
+                       high4);
+  }
+  alignas(16) float lows[4], highs[4];
+  _mm_store_ps(lows, low4);
+  _mm_store_ps(highs, high4);
+  for (int lane = 0; lane < 4; ++lane) {
+    low = std::min(low, lows[lane]);
+    high = std::max(high, highs[lane]);
+  }
+#endif
+  for (; i < values.size(); ++i) {
+    const float value = values[i];
+    if (cells.IsNoData(value)) continue;
     low = std::min(low, value);
     high = std::max(high, value);
   }
@@ -111,15 +158,30 @@ Result<Cells> ReadCells(GDALDataset& raster) {
   Cells cells;
   cells.width = raster.GetRasterXSize();
   cells.height = raster.GetRasterYSize();
-  cells.values.resize(static_cast<size_t>(cells.width) * cells.height);
+  cells.read.resize(static_cast<size_t>(cells.width) * cells.height);
   GDALRasterBand* band = raster.GetRasterBand(1);
-  if (band->RasterIO(GF_Read, 0, 0, cells.width, cells.height, cells.values.data(), cells.width,
+  if (band->RasterIO(GF_Read, 0, 0, cells.width, cells.height, cells.read.data(), cells.width,
                      cells.height, GDT_Float32, 0, 0, nullptr) != CE_None) {
     return GdalErrorScope::LastError("Cannot read the raster");
   }
+  cells.values = cells.read;
   int has_nodata = 0;
-  const float nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
-  MarkNoData(cells, has_nodata != 0, nodata);
+  cells.nodata = static_cast<float>(band->GetNoDataValue(&has_nodata));
+  cells.has_nodata = has_nodata != 0;
+  FindRange(cells);
+  return cells;
+}
+
+// The cells of a dataset over cells held in memory, read in place.
+Cells HeldCellsOf(GDALDataset& dataset, std::span<const float> values) {
+  Cells cells;
+  cells.width = dataset.GetRasterXSize();
+  cells.height = dataset.GetRasterYSize();
+  cells.values = values;
+  int has_nodata = 0;
+  cells.nodata = static_cast<float>(dataset.GetRasterBand(1)->GetNoDataValue(&has_nodata));
+  cells.has_nodata = has_nodata != 0;
+  FindRange(cells);
   return cells;
 }
 
@@ -129,21 +191,33 @@ Cells CellsOf(const Raster& raster) {
   cells.width = raster.geometry().ncols;
   cells.height = raster.geometry().nrows;
   cells.values = raster.cells();
-  MarkNoData(cells, true, kNoData);
+  FindRange(cells);
   return cells;
 }
 
-// The cells at the frame's size by GDAL's resampling over a MEM dataset that reads them in place:
-// enlarged bilinearly, shrunk to the nearest cell. Averaging would cost more than the rest of the
-// pictures together and blunt a spike, which a quick look is there to show.
+// The cells at the frame's size by GDAL's resampling over a MEM dataset that reads them in place,
+// no-data as kNoData: shrunk to the nearest cell, enlarged bilinearly. Averaging would cost more
+// than the rest of the pictures together and blunt a spike, which a quick look is there to show.
 Result<std::vector<float>> Resample(Cells& cells, const Frame& frame) {
-  if (cells.width == frame.width && cells.height == frame.height) return std::move(cells.values);
+  const bool shrink = frame.width < cells.width;
+  std::vector<float> marked;
+  if (!shrink) {
+    // Blending must see the no-data cells as such: they are marked first (few, for a small
+    // raster).
+    marked.assign(cells.values.begin(), cells.values.end());
+    for (float& value : marked) {
+      if (cells.IsNoData(value)) value = kNoData;
+    }
+    if (cells.width == frame.width && cells.height == frame.height) return marked;
+  }
   GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
   if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
   GDALDatasetUniquePtr source(mem->Create("", cells.width, cells.height, 0, GDT_Float32, nullptr));
   if (!source) return GdalErrorScope::LastError("Cannot make a picture");
   char pointer[64] = {};
-  CPLPrintPointer(pointer, cells.values.data(), sizeof(pointer));
+  // The band only reads them.
+  CPLPrintPointer(pointer, shrink ? const_cast<float*>(cells.values.data()) : marked.data(),
+                  sizeof(pointer));
   CPLStringList band_options;
   band_options.SetNameValue("DATAPOINTER", pointer);
   if (source->AddBand(GDT_Float32, band_options.List()) != CE_None ||
@@ -152,18 +226,21 @@ Result<std::vector<float>> Resample(Cells& cells, const Frame& frame) {
   }
   GDALRasterIOExtraArg extra;
   INIT_RASTERIO_EXTRA_ARG(extra);
-  extra.eResampleAlg = frame.width < cells.width ? GRIORA_NearestNeighbour : GRIORA_Bilinear;
+  extra.eResampleAlg = shrink ? GRIORA_NearestNeighbour : GRIORA_Bilinear;
   std::vector<float> resampled(static_cast<size_t>(frame.width) * frame.height);
   if (source->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, cells.width, cells.height, resampled.data(),
                                          frame.width, frame.height, GDT_Float32, 0, 0,
                                          &extra) != CE_None) {
     return GdalErrorScope::LastError("Cannot resample the raster");
   }
+  // The nearest cell is a cell as it was: its no-data is marked now, on the fewer pixels.
   for (float& value : resampled) {
-    if (std::isnan(value)) value = kNoData;
+    if (cells.IsNoData(value)) value = kNoData;
   }
   source.reset();
-  std::vector<float>().swap(cells.values);  // a large raster's cells are not held twice
+  // A large raster's cells are not held twice.
+  cells.values = {};
+  std::vector<float>().swap(cells.read);
   return resampled;
 }
 
@@ -390,7 +467,8 @@ Result<Quicklook> MakeTilePictures(const TileSources& sources, const std::string
   if (!frame.ok()) return frame.error();
   const bool geographic =
       (*grid)->GetSpatialRef() != nullptr && (*grid)->GetSpatialRef()->IsGeographic();
-  Result<Cells> cells = ReadCells(**grid);
+  Result<Cells> cells =
+      in_memory.grid ? HeldCellsOf(**grid, HeldCells(*in_memory.grid)) : ReadCells(**grid);
   if (!cells.ok()) return cells.error();
   grid->reset();
   look.z_min = cells->min;

@@ -70,6 +70,28 @@ class ExtraOutputsTest : public ::terravox::testing::TempDirTest {
   }
 };
 
+TEST(CogThreadsTest, CompressOnTheCoresTheRunLeavesIdle) {
+  struct Row {
+    const char* name;
+    int jobs;
+    int threads_per_file;
+    unsigned cores;
+    int threads;
+  };
+  const Row rows[] = {
+      {"one job, two cores", 1, 0, 2, 2},        {"a job per core", 2, 0, 2, 1},
+      {"jobs left to the run", 0, 0, 8, 1},      {"more jobs than cores", 3, 0, 2, 1},
+      {"one job, many cores", 1, 0, 16, 4},      {"cores unknown", 1, 0, 0, 1},
+      {"threads per file asked for", 2, 3, 2, 3}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunOptions options;
+    options.jobs = row.jobs;
+    options.threads_per_file = row.threads_per_file;
+    EXPECT_EQ(CogThreads(options, row.cores), row.threads);
+  }
+}
+
 TEST_F(ExtraOutputsTest, EveryTileHasItsCogsAndItsLinesInTheGeoPackage) {
   for (int jobs : {1, 2}) {
     SCOPED_TRACE(std::to_string(jobs) + " jobs");

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "engine/gis_test_util.h"
 #include "support/fake_host.h"
@@ -61,6 +62,31 @@ TEST_F(SlopesTest, SlopeIsStoredUnderTheRastersName) {
   EXPECT_TRUE(IsRampSlope(slope));
   EXPECT_TRUE(host_.messages.empty());
   EXPECT_TRUE(mdl_.bRunOk);
+}
+
+TEST_F(SlopesTest, SlopeMadeIsGivenBackWithTheCellsItsGridHolds) {
+  testing::MakePlaneGrid(MakeDir("old") + "/dem", SurfaceGeometry(2, 2, 1, 1), 0, 0);
+  testing::WriteFile(MakeDir("blocked/dem") + "/notes.txt", "not a GRID");
+  struct Row {
+    const char* name;
+    std::string folder;
+    bool stored;
+  };
+  const Row rows[] = {{"new slope", slope_, true},
+                      {"old slope replaced", PathIn("old"), true},
+                      {"store failed and handled", PathIn("blocked"), false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::optional<engine::Raster> made;
+    ASSERT_TRUE(CreateSlopes(host_, mdl_, engine::RasterDataset(grid_ + "/dem"), row.folder,
+                             nullptr, nullptr, nullptr, &made)
+                    .ok());
+    ASSERT_EQ(made.has_value(), row.stored);
+    if (!row.stored) continue;
+    const GridReadBack stored = ReadGridBack(row.folder + "/dem");
+    EXPECT_EQ(made->geometry().ncols, stored.ncols);
+    EXPECT_EQ(made->cells(), stored.cells);
+  }
 }
 
 TEST_F(SlopesTest, OldSlopeGridIsReplaced) {

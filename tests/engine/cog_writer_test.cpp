@@ -27,10 +27,12 @@ TEST_F(CogWriterTest, CogHoldsTheGridsCellsAndPassesGdalsValidation) {
     int ncols, nrows;
     std::string srs;
     int overviews;
+    int first_overview_cols;  // of every fourth cell, rounded up
   };
-  const Row rows[] = {{"several tiles, projected", 600, 300, testing::UtmZone33Wkt(), 2},
-                      {"less than a tile, no coordinate system", 5, 3, "", 1},
-                      {"one cell", 1, 1, "", 0}};
+  const Row rows[] = {{"several tiles, projected", 1100, 30, testing::UtmZone33Wkt(), 2, 275},
+                      {"smallest level in one tile", 600, 300, testing::UtmZone33Wkt(), 1, 150},
+                      {"less than a tile, no coordinate system", 5, 3, "", 1, 2},
+                      {"one cell", 1, 1, "", 0, 0}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string grid = PathIn(row.name);
@@ -58,14 +60,28 @@ TEST_F(CogWriterTest, CogHoldsTheGridsCellsAndPassesGdalsValidation) {
     GDALRasterBand* band = ds->GetRasterBand(1);
     EXPECT_EQ(band->GetNoDataValue(), static_cast<double>(kGridFloatNoData));
     EXPECT_EQ(band->GetRasterDataType(), GDT_Float32);
-    EXPECT_EQ(band->GetOverviewCount(), row.overviews);
+    ASSERT_EQ(band->GetOverviewCount(), row.overviews);
+    if (row.overviews > 0) {
+      EXPECT_EQ(band->GetOverview(0)->GetXSize(), row.first_overview_cols);
+    }
     EXPECT_STREQ(ds->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+    EXPECT_STREQ(ds->GetMetadataItem("PREDICTOR", "IMAGE_STRUCTURE"), "2");
     const std::string validate = std::string(TERRAVOX_GDAL_PYTHON) +
                                  " -m osgeo_utils.samples.validate_cloud_optimized_geotiff -q"
                                  " --full-check=yes '" +
                                  cog + "'";
     EXPECT_EQ(std::system(validate.c_str()), 0) << validate;
   }
+}
+
+TEST_F(CogWriterTest, TheFileIsTheSameWhateverTheThreads) {
+  testing::MakePlaneGrid(PathIn("grid"), SurfaceGeometry(700, 300, 1, 1), 0.25, 0.5);
+  for (const int threads : {1, 3}) {
+    const std::string cog = PathIn("t" + std::to_string(threads) + ".tif");
+    Result<PendingCog> written = WriteCog(PathIn("grid"), cog, nullptr, threads);
+    ASSERT_TRUE(written.ok() && written->Commit().ok());
+  }
+  EXPECT_EQ(testing::ReadFile(PathIn("t1.tif")), testing::ReadFile(PathIn("t3.tif")));
 }
 
 TEST_F(CogWriterTest, NothingIsLeftUntilCommitted) {

@@ -8,6 +8,7 @@
 
 #include "engine/contour_maker.h"
 #include "engine/gis_test_util.h"
+#include "engine/held_grid.h"
 #include "engine/picture_readback.h"
 #include "engine/surface_analyser.h"
 #include "support/temp_dir_test.h"
@@ -56,6 +57,15 @@ TEST_F(TilePicturesTest, PicturesKeepTheGridShapeWithinTheirBounds) {
   }
 }
 
+// The lowest and highest cells that are not no-data.
+std::pair<double, double> ValidRange(const std::vector<float>& cells) {
+  std::vector<float> valid;
+  std::copy_if(cells.begin(), cells.end(), std::back_inserter(valid),
+               [](float z) { return z != kGridFloatNoData; });
+  auto [low, high] = std::minmax_element(valid.begin(), valid.end());
+  return {*low, *high};
+}
+
 TEST_F(TilePicturesTest, FiguresAndPicturesShowTheOutputs) {
   // A cone with a 16 x 16 hole of no-data in its north-west, on 2 m cells.
   std::vector<std::pair<int, int>> hole;
@@ -79,17 +89,10 @@ TEST_F(TilePicturesTest, FiguresAndPicturesShowTheOutputs) {
   EXPECT_EQ(look->north, 4000192);
   EXPECT_NE(look->srs_name.find("UTM zone 33N"), std::string::npos) << look->srs_name;
   EXPECT_EQ(look->unit, "metre");
-  auto valid_range = [](const std::vector<float>& cells) {
-    std::vector<float> valid;
-    std::copy_if(cells.begin(), cells.end(), std::back_inserter(valid),
-                 [](float z) { return z != kGridFloatNoData; });
-    auto [low, high] = std::minmax_element(valid.begin(), valid.end());
-    return std::pair<double, double>(*low, *high);
-  };
-  const auto [z_min, z_max] = valid_range(ReadGridBack(grid).cells);
+  const auto [z_min, z_max] = ValidRange(ReadGridBack(grid).cells);
   EXPECT_EQ(look->z_min, z_min);
   EXPECT_EQ(look->z_max, z_max);
-  EXPECT_EQ(look->slope_max, valid_range(ReadGridBack(slope).cells).second);
+  EXPECT_EQ(look->slope_max, ValidRange(ReadGridBack(slope).cells).second);
   EXPECT_EQ(look->contour_lines,
             static_cast<int64_t>(testing::ReadContourShapefile(shp).lines.size()));
 
@@ -109,6 +112,35 @@ TEST_F(TilePicturesTest, FiguresAndPicturesShowTheOutputs) {
     }
   }
   EXPECT_GT(line_pixels, 100) << "the contour lines are drawn";
+}
+
+TEST_F(TilePicturesTest, CellsInMemoryGiveWhatTheFilesOnDiskGive) {
+  // Shrunk to the picture and enlarged to it; holes of no-data, and the lowest cell the last one.
+  for (const int ncols : {601, 31}) {
+    SCOPED_TRACE(ncols);
+    const std::string grid = PathIn("g" + std::to_string(ncols));
+    testing::MakeSurfaceGrid(grid, testing::SurfaceGeometry(ncols, 7, 2, 2),
+                             [](double x, double y) { return 100 + y - x / 10; }, {{0, 0}, {3, 2}});
+    Result<Raster> slope = SurfaceAnalyser().MakeSlope(RasterDataset(grid), kSlopeDegrees);
+    ASSERT_TRUE(slope.ok());
+    ASSERT_TRUE(slope->StoreRaster(grid + "_slope", nullptr, "GRID").ok());
+    const TileSources sources{grid, grid + "_slope", ""};
+
+    Result<Quicklook> on_disk = MakeTilePictures(sources, PathIn("d.png"), PathIn("d.slope.png"));
+    Result<Quicklook> in_memory =
+        MakeTilePictures(sources, PathIn("m.png"), PathIn("m.slope.png"),
+                         TileCells{HoldGrid(RasterDataset(grid), nullptr).held(), &*slope});
+
+    ASSERT_TRUE(on_disk.ok() && in_memory.ok());
+    const auto [z_min, z_max] = ValidRange(ReadGridBack(grid).cells);
+    for (const Quicklook* look : {&*on_disk, &*in_memory}) {
+      EXPECT_EQ(look->z_min, z_min);
+      EXPECT_EQ(look->z_max, z_max);
+      EXPECT_EQ(look->slope_max, ValidRange(slope->cells()).second);
+    }
+    EXPECT_EQ(testing::ReadFile(PathIn("m.png")), testing::ReadFile(PathIn("d.png")));
+    EXPECT_EQ(testing::ReadFile(PathIn("m.slope.png")), testing::ReadFile(PathIn("d.slope.png")));
+  }
 }
 
 }  // namespace
