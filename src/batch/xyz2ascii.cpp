@@ -1,6 +1,7 @@
 // XYZ2ASCII: one gridder call per file of the XYZ folder, with a progress caption for each.
 #include "batch/xyz2ascii.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -58,9 +59,13 @@ std::unique_ptr<Prefetcher<std::optional<GriddedFile>>> PrefetchGrids(
                                 : XyzPeakBytes(inputs.back(), FileSizeOf(inputs.back()),
                                                mdl.strSeparator, ThreadsPerFile(options)));
   }
+  // The files worked out at once already fill the cores: threads inside each file as well would
+  // only take turns on them. A count the user gave is kept.
+  XyzGridding how = GriddingFor(mdl, options);
+  if (options.threads_per_file == 0) how.threads = std::max(1, how.threads / limits.threads);
   return std::make_unique<Prefetcher<std::optional<GriddedFile>>>(
       std::move(estimates), limits,
-      [inputs = std::move(inputs), outputs = std::move(outputs), how = GriddingFor(mdl, options),
+      [inputs = std::move(inputs), outputs = std::move(outputs), how = std::move(how),
        cell_size = std::move(cell_size), skip](size_t i) {
         // A link may lead to a grid an earlier file writes: such a file is read in its turn.
         std::error_code link_ec;
