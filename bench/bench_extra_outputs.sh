@@ -2,7 +2,7 @@
 # What --cog-dir and --contour-gpkg add to the whole chain: terravox-cli with --jobs 1 and 2, each
 # without and with both outputs, in interleaved rounds (so a change of load hits all alike), every
 # run in a fresh folder. Prints every run, the medians and the cost of the outputs (goal: at most
-# 1.25 times the chain without them), and checks that the specified outputs are byte for byte the
+# 1.25 times the chain without them), and checks that the usual outputs are byte for byte the
 # same with and without them.
 #   usage: bench/bench_extra_outputs.sh BUILD_DIR WORK_DIR [COUNT SIDE]   (default 32 x 1000 x 1000)
 #   BENCH_RUNS=n (default 5).

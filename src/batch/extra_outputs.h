@@ -1,4 +1,4 @@
-// The outputs a run writes beside the specified ones when its options ask for them: each GRID and
+// The outputs a run writes beside the usual ones when its options ask for them: each GRID and
 // slope GRID also as a Cloud-Optimized GeoTIFF, and every tile's contour lines in one GeoPackage.
 // The steps hand each finished tile to them in file order.
 #pragma once

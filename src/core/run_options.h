@@ -68,7 +68,7 @@ struct RunOptions {
   // file goes on through every step; the run then ends stopped, naming the failures. Off in the
   // window, which keeps the stop at the first failing step.
   bool keep_going = false;
-  // Outputs beside the specified ones; empty for none. Each GRID and slope GRID the run makes is
+  // Outputs beside the usual ones; empty for none. Each GRID and slope GRID the run makes is
   // also written as a Cloud-Optimized GeoTIFF into cog_dir (NAME.tif, NAME_slope.tif), and every
   // tile's contour lines go into the GeoPackage contour_gpkg.
   std::string cog_dir;

@@ -41,7 +41,7 @@ std::string WithCase(std::string text, bool upper) {
 // Not OK only when something other than a regular file or a folder is at path (links followed):
 // a FIFO, a device or a socket would block GDAL's read forever or feed it endless bytes. What
 // cannot be looked at cannot be opened either, and GDAL then says so itself.
-Status CheckNotSpecial(const fs::path& path) {
+Status CheckNotPipeOrDevice(const fs::path& path) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   switch (status.type()) {
@@ -80,7 +80,7 @@ Status CheckFolderEntries(const fs::path& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    if (Status s = CheckNotSpecial(it->path()); !s.ok()) return s;
+    if (Status s = CheckNotPipeOrDevice(it->path()); !s.ok()) return s;
   }
   return Status::Ok();
 }
@@ -105,12 +105,12 @@ Status CheckGridFilesAreRegular(const std::string& path) {
   for (const char* extension : kParentSideExtensions) {
     const std::string side = name + extension;
     for (const std::string& variant : {side, WithCase(side, true), WithCase(side, false)}) {
-      if (Status s = CheckNotSpecial(parent / variant); !s.ok()) return s;
+      if (Status s = CheckNotPipeOrDevice(parent / variant); !s.ok()) return s;
     }
   }
   // The reader also looks up the grid's tables in the folder's INFO workspace.
   const fs::path info = parent / "info";
-  if (Status s = CheckNotSpecial(info); !s.ok()) return s;
+  if (Status s = CheckNotPipeOrDevice(info); !s.ok()) return s;
   return CheckFolderEntries(info);
 }
 

@@ -2,8 +2,8 @@
 #include "gridder/xyz_line.h"
 
 #include "core/number_parse.h"
+#include "gridder/delimiter_bytes.h"
 #include "gridder/plain_decimal.h"
-#include "gridder/special_bytes.h"
 #include "gridder/xyz_reader.h"  // ForEachLine
 
 namespace terravox {
@@ -117,11 +117,11 @@ XyzLineParser::Lines XyzLineParser::ParseLines(std::string_view text, PointSet& 
 
 void XyzLineParser::ParseLinesOneByte(std::string_view text, PointSet& points, Lines& lines) {
   // The same rules as ForEachLine and Split, with every CR, LF and separator of the text found
-  // by SpecialBytes: a field is the text up to the next of them.
+  // by DelimiterBytes: a field is the text up to the next of them.
   DistinctValues& x_values = points.mutable_distinct_x();
   DistinctValues& y_values = points.mutable_distinct_y();
   const uint32_t mark = MarkOf(points);
-  SpecialBytes special(text, separator_[0]);
+  DelimiterBytes delimiters(text, separator_[0]);
   const char* data = text.data();
   const size_t size = text.size();
   auto field = [data](size_t begin, size_t end) {
@@ -131,25 +131,26 @@ void XyzLineParser::ParseLinesOneByte(std::string_view text, PointSet& points, L
   while (begin < size) {
     size_t end;  // the line's terminator, or size
     if (IsCommentLine(std::string_view(data + begin, 1))) {
-      end = special.NextLineEnd(begin);
+      end = delimiters.NextLineEnd(begin);
     } else {
       ++lines.data_lines;
-      const size_t first = special.Next(begin);
-      if (first == size || special.IsLineEnd(first)) {
+      const size_t first = delimiters.Next(begin);
+      if (first == size || delimiters.IsLineEnd(first)) {
         // One field; an empty line has none at all.
         if (first == begin) throw StepError(ErrorKind::kSubscriptOutOfRange);
         lines.mismatch = true;
         return;
       }
       const uint32_t x_index = IndexOf(x_numbers_, field(begin, first), x_values, mark);
-      const size_t second = special.Next(first + 1);
+      const size_t second = delimiters.Next(first + 1);
       const uint32_t y_index = IndexOf(y_numbers_, field(first + 1, second), y_values, mark);
-      if (second == size || special.IsLineEnd(second)) {
+      if (second == size || delimiters.IsLineEnd(second)) {
         throw StepError(ErrorKind::kSubscriptOutOfRange);
       }
-      const size_t third = special.Next(second + 1);
+      const size_t third = delimiters.Next(second + 1);
       points.Add(x_index, y_index, ParseZ(field(second + 1, third)));
-      end = third == size || special.IsLineEnd(third) ? third : special.NextLineEnd(third + 1);
+      end =
+          third == size || delimiters.IsLineEnd(third) ? third : delimiters.NextLineEnd(third + 1);
     }
     if (end == size) break;
     begin = data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? end + 2 : end + 1;

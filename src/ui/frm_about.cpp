@@ -106,13 +106,13 @@ void frmAbout::CreateControls() {
   Label1->setGeometry(TwipsRect(this, 120, 2040, 2895, 255));
 
   // The etched separator: a grey line with a white one, two pixels wide, just under it.
-  struct LineSpec {
+  struct LineStyle {
     int x1, y, x2, width;
     QColor color;
   };
-  const LineSpec lines[2] = {{105, 2460, 5654, 2, Qt::white}, {90, 2445, 5654, 1, Qt::gray}};
+  const LineStyle lines[2] = {{105, 2460, 5654, 2, Qt::white}, {90, 2445, 5654, 1, Qt::gray}};
   for (int index : {1, 0}) {
-    const LineSpec& line = lines[index];
+    const LineStyle& line = lines[index];
     QWidget* widget = new QWidget(this);
     widget->setObjectName("Line1");
     widget->setProperty("index", index);

@@ -1,6 +1,6 @@
-// The block masks of SpecialBytes: SSE2 compares where the processor has them, a byte loop
+// The block masks of DelimiterBytes: SSE2 compares where the processor has them, a byte loop
 // elsewhere.
-#include "gridder/special_bytes.h"
+#include "gridder/delimiter_bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +11,7 @@
 
 namespace terravox {
 
-void SpecialBytes::Load(size_t block) {
+void DelimiterBytes::Load(size_t block) {
   block_ = block;
   const size_t start = block * 64;
   const size_t count = std::min<size_t>(64, size_ - start);

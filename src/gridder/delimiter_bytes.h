@@ -1,5 +1,5 @@
-// SpecialBytes: where the line ends (CR, LF) and the separator bytes of a piece of text lie, found
-// 64 bytes at a time, so that splitting a short line costs a few bit operations per field.
+// DelimiterBytes: where the line ends (CR, LF) and the separator bytes of a piece of text lie,
+// found 64 bytes at a time, so that splitting a short line costs a few bit operations per field.
 #pragma once
 
 #include <bit>
@@ -9,9 +9,9 @@
 
 namespace terravox {
 
-class SpecialBytes {
+class DelimiterBytes {
  public:
-  SpecialBytes(std::string_view text, char separator)
+  DelimiterBytes(std::string_view text, char separator)
       : data_(text.data()), size_(text.size()), separator_(separator) {}
 
   // The position of the first CR, LF or separator byte at or after from; the text's size when
