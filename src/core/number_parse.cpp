@@ -119,4 +119,12 @@ double ParseDoubleOrThrow(std::string_view text) {
   return *value;
 }
 
+bool HasNonZeroDigit(std::string_view text) {
+  for (char c : text) {
+    if (c == 'e' || c == 'E') return false;
+    if (c >= '1' && c <= '9') return true;
+  }
+  return false;
+}
+
 }  // namespace terravox

@@ -26,4 +26,8 @@ Result<float> ParseSingle(std::string_view text);
 // whose failures go to a step's handler.
 double ParseDoubleOrThrow(std::string_view text);
 
+// Whether a number's text has a digit other than 0 before its exponent: a value that reads as 0
+// in single precision without being written as zero.
+bool HasNonZeroDigit(std::string_view text);
+
 }  // namespace terravox

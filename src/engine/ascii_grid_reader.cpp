@@ -432,19 +432,6 @@ Status AsciiGridReader::SettleCellType(std::string_view token, double value) {
   return Status::Ok();
 }
 
-namespace {
-
-// Whether a number's text has a digit other than 0 before its exponent.
-bool HasNonZeroDigit(std::string_view token) {
-  for (char c : token) {
-    if (c == 'e' || c == 'E') return false;
-    if (c >= '1' && c <= '9') return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 Status AsciiGridReader::StoreCell(std::string_view token, float& cell, float nodata_marker, int row,
                                   int column) {
   auto fault = [&](const std::string& what) {

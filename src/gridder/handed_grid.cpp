@@ -20,15 +20,6 @@ namespace {
 // The grids the gridder writes say NODATA_value -9999.
 constexpr double kNoData = -9999;
 
-// Whether a number's text has a digit other than 0 before its exponent.
-bool HasNonZeroDigit(std::string_view text) {
-  for (char c : text) {
-    if (c == 'e' || c == 'E') return false;
-    if (c >= '1' && c <= '9') return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool ReadBackCell(double value, float& cell) {
