@@ -1,7 +1,9 @@
 // measure: runs a command several times and prints its median wall time and its peak memory,
 // so that our programs and the peer GDAL tools are timed the same way, as processes.
 //
-//   measure RUNS COMMAND [ARGS...]   prints "<median seconds> <peak resident MB>" on stdout
+//   measure [--cpu] RUNS COMMAND [ARGS...]   prints "<median seconds> <peak resident MB>" on
+//                                            stdout, and with --cpu the CPU seconds (user and
+//                                            system, all threads) of the median run
 //
 // The command's own output goes to /dev/null; a run that fails ends measure with status 1.
 #include <fcntl.h>
@@ -13,12 +15,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
 
 struct RunFigures {
   double seconds = 0;
+  double cpu_seconds = 0;
   double peak_mb = 0;
   bool ok = false;
 };
@@ -39,6 +43,8 @@ RunFigures RunOnce(char** argv) {
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) return figures;
   figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  figures.cpu_seconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
+                        usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
   figures.peak_mb = usage.ru_maxrss / 1024.0;  // ru_maxrss is in KiB
   figures.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return figures;
@@ -47,12 +53,17 @@ RunFigures RunOnce(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool cpu = argc > 1 && std::strcmp(argv[1], "--cpu") == 0;
+  if (cpu) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: measure RUNS COMMAND [ARGS...]\n");
+    std::fprintf(stderr, "usage: measure [--cpu] RUNS COMMAND [ARGS...]\n");
     return 2;
   }
   int runs = std::max(1, std::atoi(argv[1]));
-  std::vector<double> seconds;
+  std::vector<RunFigures> done;
   double peak_mb = 0;
   for (int i = 0; i < runs; ++i) {
     RunFigures figures = RunOnce(argv + 2);
@@ -60,10 +71,16 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "measure: %s failed\n", argv[2]);
       return 1;
     }
-    seconds.push_back(figures.seconds);
+    done.push_back(figures);
     peak_mb = std::max(peak_mb, figures.peak_mb);
   }
-  std::sort(seconds.begin(), seconds.end());
-  std::printf("%.3f %.1f\n", seconds[seconds.size() / 2], peak_mb);
+  std::sort(done.begin(), done.end(),
+            [](const RunFigures& a, const RunFigures& b) { return a.seconds < b.seconds; });
+  const RunFigures& median = done[done.size() / 2];
+  if (cpu) {
+    std::printf("%.3f %.1f %.3f\n", median.seconds, peak_mb, median.cpu_seconds);
+  } else {
+    std::printf("%.3f %.1f\n", median.seconds, peak_mb);
+  }
   return 0;
 }
