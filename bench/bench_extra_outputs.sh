@@ -75,4 +75,10 @@ for jobs in 1 2; do
       jobs, 100 * pc / (cores * p), cores, ec - pc, 1000 * (ec - pc) / '"$count"',
       (ec / cores > p ? ec / cores : p) / p }'
 done
+# How much of a tile's COG time is their compression, on the first tile the chain made.
+first=$(ls "$outputs/plain1-1/grid" | head -1)
+if /usr/bin/python3 -c 'import osgeo' 2>/dev/null; then
+  /usr/bin/python3 "$(dirname "$0")/cog_codec_cost.py" "$outputs/plain1-1/grid/$first" \
+    "$outputs/plain1-1/slope/$first"
+fi
 echo "extra outputs: load after: $(cut -d' ' -f1-3 /proc/loadavg)"
