@@ -20,5 +20,9 @@ bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 32 1000
 BENCH_PEERS=0 bash "$(dirname "$0")/bench_chain.sh" "$build_dir" "$work_dir" 2000 20
 # The COG and GeoPackage outputs on the same 32 tiles, against the chain without them.
 bash "$(dirname "$0")/bench_extra_outputs.sh" "$build_dir" "$work_dir" 32 1000
+# The same cost counted in instructions, which a loaded machine does not change.
+if command -v valgrind >/dev/null; then
+  bash "$(dirname "$0")/bench_extra_outputs_instructions.sh" "$build_dir" "$work_dir"
+fi
 # What --quicklook adds to the chain, and the report page of many tiny tiles.
 bash "$(dirname "$0")/bench_quicklook.sh" "$build_dir" "$work_dir" 32 1000
