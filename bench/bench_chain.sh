@@ -23,15 +23,9 @@ runs=${BENCH_RUNS:-5}
 peers=${BENCH_PEERS:-1}
 interval=5
 cli=$build_dir/src/app/terravox-cli
-tiles=$work_dir/chain-$count-$side
+tiles=$(tiles_folder "$count" "$side")
 outputs=$work_dir/chain-out-$count-$side
 
-if [ ! -f "$tiles/.complete" ]; then
-  echo "bench_chain: making $count tiles of $side x $side in $tiles" >&2
-  rm -rf "$tiles" && mkdir -p "$tiles"
-  "$build_dir/bench/make_tiles" "$tiles" "$count" "$side"
-  touch "$tiles/.complete"
-fi
 rm -rf "$outputs" && mkdir -p "$outputs"
 trap 'rm -rf "$outputs"' EXIT
 

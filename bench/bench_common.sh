@@ -12,6 +12,19 @@ bench_setup() {
   measure=$build_dir/bench/measure
 }
 
+# tiles_folder COUNT SIDE: the folder of COUNT synthetic XYZ tiles of SIDE x SIDE in work_dir,
+# made once and shared by the benchmarks that run the chain.
+tiles_folder() {
+  local folder=$work_dir/chain-$1-$2
+  if [ ! -f "$folder/.complete" ]; then
+    echo "bench: making $1 tiles of $2 x $2 in $folder" >&2
+    rm -rf "$folder" && mkdir -p "$folder"
+    "$build_dir/bench/make_tiles" "$folder" "$1" "$2"
+    touch "$folder/.complete"
+  fi
+  echo "$folder"
+}
+
 # A 2000 x 2000 terrain with centimetre heights and a few no-data cells, as an ESRI ASCII grid.
 make_ascii_lattice() {
   awk -v n=2000 'BEGIN {

@@ -11,15 +11,10 @@ bench_setup bench_extra_outputs_instructions.sh "$1" "$2"
 count=${3:-4}
 side=${4:-1000}
 cli=$build_dir/src/app/terravox-cli
-tiles=$work_dir/chain-$count-$side
+tiles=$(tiles_folder "$count" "$side")
 outputs=$work_dir/extra-instructions-$count-$side
 command -v valgrind >/dev/null || { echo "bench_extra_outputs_instructions: needs valgrind" >&2; exit 1; }
 
-if [ ! -f "$tiles/.complete" ]; then
-  rm -rf "$tiles" && mkdir -p "$tiles"
-  "$build_dir/bench/make_tiles" "$tiles" "$count" "$side"
-  touch "$tiles/.complete"
-fi
 rm -rf "$outputs" && mkdir -p "$outputs"
 trap 'rm -rf "$outputs"' EXIT
 

@@ -21,18 +21,6 @@ export GDAL_PAM_ENABLED=NO
 rm -rf "$outputs" && mkdir -p "$outputs"
 trap 'rm -rf "$outputs"' EXIT
 
-# tiles COUNT SIDE: the folder of that many tiles, made once.
-tiles() {
-  local folder=$work_dir/chain-$1-$2
-  if [ ! -f "$folder/.complete" ]; then
-    echo "bench_quicklook: making $1 tiles of $2 x $2 in $folder" >&2
-    rm -rf "$folder" && mkdir -p "$folder"
-    "$build_dir/bench/make_tiles" "$folder" "$1" "$2"
-    touch "$folder/.complete"
-  fi
-  echo "$folder"
-}
-
 # chain TILES OUT JOBS [EXTRA...]: the command line of one run into the fresh folder OUT.
 chain() {
   local tiles=$1 out=$2 jobs=$3
@@ -43,7 +31,7 @@ chain() {
     "--log '$out/log.txt' --jobs $jobs $*"
 }
 
-big=$(tiles "$count" "$side")
+big=$(tiles_folder "$count" "$side")
 echo "quicklook: chain of $count tiles of $side x $side, $runs rounds; $(nproc) cores;" \
   "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 declare -A times
@@ -75,7 +63,7 @@ for jobs in 1 2; do
       j, 100 * (q / r - 1), 100 * (q / p - 1) }'
 done
 
-small=$(tiles "$html_count" "$html_side")
+small=$(tiles_folder "$html_count" "$html_side")
 run=$outputs/html-run
 echo "quicklook: report --html of $html_count tiles of $html_side x $html_side, $runs rounds" >&2
 bash -c "$(chain "$small" "$run" 0 "--report '$run/report.jsonl' --quicklook")" 2>/dev/null
