@@ -18,6 +18,7 @@
 #include "core/paths.h"
 #include "core/run_control.h"
 #include "core/temporary_name.h"
+#include "engine/float_cells_dataset.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 #include "engine/grid_writer.h"
@@ -176,28 +177,23 @@ Result<PendingCog> WriteCog(const Raster& raster, const std::string& cog_path, i
       raster.cells().size() != static_cast<size_t>(g.ncols) * static_cast<size_t>(g.nrows)) {
     return EngineError("The raster for " + cog_path + " has no cells or not ncols x nrows");
   }
-  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-  if (mem == nullptr) return EngineError("GDAL has no MEM driver");
   // The band reads the raster's own cells: no copy.
-  GDALDatasetUniquePtr cells(mem->Create("", g.ncols, g.nrows, 0, GDT_Float32, nullptr));
-  if (!cells) return GdalErrorScope::LastError("Cannot hold the cells of " + cog_path);
-  char pointer[64] = {};
-  CPLPrintPointer(pointer, const_cast<float*>(raster.cells().data()), sizeof(pointer));
-  CPLStringList band_options;
-  band_options.SetNameValue("DATAPOINTER", pointer);
+  Result<GDALDatasetUniquePtr> held = FloatCellsDataset(raster.cells().data(), g.ncols, g.nrows,
+                                                        "Cannot hold the cells of " + cog_path);
+  if (!held.ok()) return held.error();
+  GDALDataset& cells = **held;
   const double transform[6] = {g.west, g.cell_width,  0, g.south + g.nrows * g.cell_height,
                                0,      -g.cell_height};
   OGRSpatialReference srs;
   if (!g.srs_wkt.empty() && srs.importFromWkt(g.srs_wkt.c_str()) != OGRERR_NONE) {
     return GdalErrorScope::LastError("The coordinate system cannot be read: " + g.srs_wkt);
   }
-  if (cells->AddBand(GDT_Float32, band_options.List()) != CE_None ||
-      cells->GetRasterBand(1)->SetNoDataValue(kGridFloatNoData) != CE_None ||
-      cells->SetGeoTransform(const_cast<double*>(transform)) != CE_None ||
-      (!g.srs_wkt.empty() && cells->SetSpatialRef(&srs) != CE_None)) {
+  if (cells.GetRasterBand(1)->SetNoDataValue(kGridFloatNoData) != CE_None ||
+      cells.SetGeoTransform(const_cast<double*>(transform)) != CE_None ||
+      (!g.srs_wkt.empty() && cells.SetSpatialRef(&srs) != CE_None)) {
     return GdalErrorScope::LastError("Cannot describe the cells of " + cog_path);
   }
-  return MemToCog(*cells, cog_path, *folder, CogCells::kSlopes, threads);
+  return MemToCog(cells, cog_path, *folder, CogCells::kSlopes, threads);
 }
 
 }  // namespace terravox::engine

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/run_control.h"
+#include "engine/float_cells_dataset.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 
@@ -103,19 +104,14 @@ Result<GDALDatasetUniquePtr> OpenRaster(const RasterDataset& raster) {
 }
 
 Result<GDALDatasetUniquePtr> OpenHeldGrid(const HeldGrid& held) {
-  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
-  GDALDatasetUniquePtr dataset(mem->Create("", held.ncols, held.nrows, 0, GDT_Float32, nullptr));
-  if (!dataset) return GdalErrorScope::LastError("Cannot hold the raster");
   // The band reads the held cells in place; the operations only read them.
-  char pointer[64] = {};
-  CPLPrintPointer(pointer, const_cast<float*>(held.cells()), sizeof(pointer));
-  CPLStringList band_options;
-  band_options.SetNameValue("DATAPOINTER", pointer);
+  Result<GDALDatasetUniquePtr> held_cells =
+      FloatCellsDataset(held.cells(), held.ncols, held.nrows, "Cannot hold the raster");
+  if (!held_cells.ok()) return held_cells.error();
+  GDALDatasetUniquePtr& dataset = *held_cells;
   double transform[6];
   std::copy(held.transform.begin(), held.transform.end(), transform);
-  if (dataset->AddBand(GDT_Float32, band_options.List()) != CE_None ||
-      dataset->SetGeoTransform(transform) != CE_None ||
+  if (dataset->SetGeoTransform(transform) != CE_None ||
       (held.srs && dataset->SetSpatialRef(&*held.srs) != CE_None) ||
       (held.has_nodata && dataset->GetRasterBand(1)->SetNoDataValue(held.nodata) != CE_None) ||
       (!held.dataset_metadata.empty() &&
@@ -124,7 +120,7 @@ Result<GDALDatasetUniquePtr> OpenHeldGrid(const HeldGrid& held) {
                                           held.band_metadata.List())) != CE_None)) {
     return GdalErrorScope::LastError("Cannot hold the raster");
   }
-  return dataset;
+  return held_cells;
 }
 
 }  // namespace terravox::engine

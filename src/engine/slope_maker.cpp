@@ -18,6 +18,7 @@
 #include "core/run_control.h"
 #include "engine/declared_size.h"
 #include "engine/edge_padding.h"
+#include "engine/float_cells_dataset.h"
 #include "engine/gdal_scope.h"
 #include "engine/geographic_slope.h"
 #include "engine/grid_folder.h"
@@ -90,20 +91,12 @@ struct PaddedRaster {
 // cells from the padded raster; the georeferencing is moved one cell west and north of them.
 Result<GDALDatasetUniquePtr> StripDataset(const PaddedRaster& raster, int first, int end) {
   const int width = raster.ncols + 2;
-  const GSpacing line = static_cast<GSpacing>(width) * sizeof(float);
-  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
-  GDALDatasetUniquePtr copy(mem->Create("", width, end - first + 2, 0, GDT_Float32, nullptr));
-  if (!copy) return GdalErrorScope::LastError("Cannot make the padded raster");
-  char pointer[64] = {};
-  CPLPrintPointer(pointer, const_cast<float*>(raster.cells.data()) + size_t{1} * first * width,
-                  sizeof(pointer));
-  CPLStringList band_options;
-  band_options.SetNameValue("DATAPOINTER", pointer);
-  band_options.SetNameValue("PIXELOFFSET", CPLSPrintf("%d", static_cast<int>(sizeof(float))));
-  band_options.SetNameValue("LINEOFFSET", CPLSPrintf(CPL_FRMT_GIB, static_cast<GIntBig>(line)));
-  if (copy->AddBand(GDT_Float32, band_options.List()) != CE_None ||
-      copy->GetRasterBand(1)->SetNoDataValue(raster.nodata) != CE_None) {
+  Result<GDALDatasetUniquePtr> strip =
+      FloatCellsDataset(raster.cells.data() + size_t{1} * first * width, width, end - first + 2,
+                        "Cannot make the padded raster");
+  if (!strip.ok()) return strip.error();
+  GDALDatasetUniquePtr& copy = *strip;
+  if (copy->GetRasterBand(1)->SetNoDataValue(raster.nodata) != CE_None) {
     return GdalErrorScope::LastError("Cannot make the padded raster");
   }
   double transform[6];
@@ -115,7 +108,7 @@ Result<GDALDatasetUniquePtr> StripDataset(const PaddedRaster& raster, int first,
   if (copy->SetGeoTransform(transform) != CE_None || copy->SetSpatialRef(raster.srs) != CE_None) {
     return GdalErrorScope::LastError("Cannot georeference the padded raster");
   }
-  return copy;
+  return strip;
 }
 
 // The slope of raster rows [first, end) into their place in cells (ncols x nrows, north to

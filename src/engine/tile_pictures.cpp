@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/float_cells_dataset.h"
 #include "engine/gdal_scope.h"
 #include "engine/grid_folder.h"
 #include "engine/held_grid.h"
@@ -210,18 +211,12 @@ Result<std::vector<float>> Resample(Cells& cells, const Frame& frame) {
     }
     if (cells.width == frame.width && cells.height == frame.height) return marked;
   }
-  GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-  if (mem == nullptr) return EngineError("GDAL's MEM driver is missing");
-  GDALDatasetUniquePtr source(mem->Create("", cells.width, cells.height, 0, GDT_Float32, nullptr));
-  if (!source) return GdalErrorScope::LastError("Cannot make a picture");
-  char pointer[64] = {};
-  // The band only reads them.
-  CPLPrintPointer(pointer, shrink ? const_cast<float*>(cells.values.data()) : marked.data(),
-                  sizeof(pointer));
-  CPLStringList band_options;
-  band_options.SetNameValue("DATAPOINTER", pointer);
-  if (source->AddBand(GDT_Float32, band_options.List()) != CE_None ||
-      source->GetRasterBand(1)->SetNoDataValue(kNoData) != CE_None) {
+  Result<GDALDatasetUniquePtr> held =
+      FloatCellsDataset(shrink ? cells.values.data() : marked.data(), cells.width, cells.height,
+                        "Cannot make a picture");
+  if (!held.ok()) return held.error();
+  GDALDatasetUniquePtr& source = *held;
+  if (source->GetRasterBand(1)->SetNoDataValue(kNoData) != CE_None) {
     return GdalErrorScope::LastError("Cannot make a picture");
   }
   GDALRasterIOExtraArg extra;
