@@ -22,18 +22,26 @@ struct RowBounds {
   std::vector<float> high;
 };
 
-// Fills bounds from row (no-data already NaN) and adds its cells to the range in figures.
-void TakeRow(const std::vector<float>& row, RowBounds& bounds, ContourFigures& figures) {
+// The cells of a row that are not no-data (NaN, or the band's no-data value when it has one).
+struct NoDataTest {
+  bool has_nodata = false;
+  float nodata = 0;
+  bool IsValue(float v) const { return v == v && !(has_nodata && v == nodata); }
+};
+
+// Fills bounds from a row of cells and adds its values to the range in figures.
+void TakeRow(const float* cells, const NoDataTest& test, RowBounds& bounds,
+             ContourFigures& figures) {
   float low = INFINITY;
   float high = -INFINITY;
   int values = 0;
-  for (size_t c = 0; c < row.size(); ++c) {
-    const float v = row[c];
-    const bool value = v == v;
+  for (size_t c = 0; c < bounds.low.size(); ++c) {
+    const float v = cells[c];
+    const bool value = test.IsValue(v);
     bounds.low[c] = value ? v : INFINITY;
     bounds.high[c] = value ? v : -INFINITY;
-    low = v < low ? v : low;
-    high = v > high ? v : high;
+    low = std::min(low, bounds.low[c]);
+    high = std::max(high, bounds.high[c]);
     values += static_cast<int>(value);
   }
   if (values == 0) return;
@@ -73,12 +81,11 @@ Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
   const int nrows = raster.GetRasterYSize();
   int has_nodata = 0;
   const double nodata = band->GetNoDataValue(&has_nodata);
-  const float nodata_cell = static_cast<float>(nodata);
+  const NoDataTest test{has_nodata != 0, static_cast<float>(nodata)};
 
   ContourFigures figures;
   const size_t width = static_cast<size_t>(ncols);
   std::vector<float> rows(width * kReadRows);
-  std::vector<float> row(width);
   RowBounds north{std::vector<float>(width), std::vector<float>(width)};
   RowBounds south = north;
   for (int first = 0; first < nrows; first += kReadRows) {
@@ -89,11 +96,7 @@ Result<ContourFigures> FiguresOf(GDALDataset& raster, const std::string& path) {
       return GdalErrorScope::LastError("Cannot read " + path);
     }
     for (int i = 0; i < count; ++i) {
-      const float* cells = rows.data() + static_cast<size_t>(i) * width;
-      for (size_t c = 0; c < width; ++c) {
-        row[c] = has_nodata && cells[c] == nodata_cell ? NAN : cells[c];
-      }
-      TakeRow(row, south, figures);
+      TakeRow(rows.data() + static_cast<size_t>(i) * width, test, south, figures);
       if (first + i > 0) AddWindows(north, south, figures);
       std::swap(north, south);
     }
