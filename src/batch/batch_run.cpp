@@ -38,19 +38,18 @@
 namespace terravox {
 namespace {
 
-// Steps 4 to 6 of a run: each step only under its condition, the flag tested after each of
-// them whether or not it ran, so a failure anywhere skips every later step (unless the run keeps
-// going past failed files, which the steps then leave out themselves). Returns an error only
-// for one that escaped a step; a handled failure shows as a cleared flag.
 // A share of the owner lock of every folder the steps write, held for the whole run: taken and
 // dropped file by file, the lock file was made and removed again for every file, and making a
-// file costs as much as writing megabytes on some file systems.
-std::vector<std::shared_ptr<const void>> HoldOutputLocks(const Host& host) {
+// file costs as much as writing megabytes on some file systems. The COG folder takes two
+// temporaries a tile.
+std::vector<std::shared_ptr<const void>> HoldOutputLocks(const Host& host,
+                                                         const RunOptions& options) {
   std::vector<std::string> folders;
   if (host.InputIsXyz()) folders.push_back(host.AsciiFolder());
   if (host.InputIsXyz() || host.InputIsAscii()) folders.push_back(host.GridFolder());
   if (host.RunSlope()) folders.push_back(host.SlopeFolder());
   if (host.RunContour()) folders.push_back(host.ContourFolder());
+  folders.push_back(options.cog_dir);
   std::vector<std::shared_ptr<const void>> locks;
   for (const std::string& folder : folders) {
     if (!folder.empty()) locks.push_back(HoldOwnerLock(folder));
@@ -58,10 +57,14 @@ std::vector<std::shared_ptr<const void>> HoldOutputLocks(const Host& host) {
   return locks;
 }
 
+// Steps 4 to 6 of a run: each step only under its condition, the flag tested after each of
+// them whether or not it ran, so a failure anywhere skips every later step (unless the run keeps
+// going past failed files, which the steps then leave out themselves). Returns an error only
+// for one that escaped a step; a handled failure shows as a cleared flag.
 Status RunSteps(Host& host, BatchMdl& mdl, const RunOptions& options) {
   if (!mdl.bRunOk) return Status::Ok();
   auto goes_on = [&] { return mdl.bRunOk || options.keep_going; };
-  const std::vector<std::shared_ptr<const void>> locks = HoldOutputLocks(host);
+  const std::vector<std::shared_ptr<const void>> locks = HoldOutputLocks(host, options);
 
   if (host.InputIsXyz()) {
     Status s = RunUnderHandler([&] { return XYZ2ASCII(host, mdl, options); });
