@@ -69,11 +69,12 @@ char* WriteCellText(char* out, double value, float* cell) {
     }
     return out;
   }
-  if (cell != nullptr && !ReadBackCell(value, *cell))
-    *cell = std::numeric_limits<float>::quiet_NaN();
   thread_local std::string text;
   text.clear();
   AppendDouble(text, value);
+  if (cell != nullptr && !ReadBackCellText(text, *cell)) {
+    *cell = std::numeric_limits<float>::quiet_NaN();
+  }
   return std::copy(text.begin(), text.end(), out);
 }
 

@@ -20,29 +20,12 @@ namespace {
 // The grids the gridder writes say NODATA_value -9999.
 constexpr double kNoData = -9999;
 
-}  // namespace
-
-bool ReadBackCell(double value, float& cell) {
-  // The reader parses the text to double, compares it with the no-data value (in single precision
-  // once a text with a fraction or an exponent types the grid's cells as single), and rounds it
-  // to single. A whole number compares alike either way, so each text can be judged alone.
-  double parsed = 0;
-  bool fraction = false;
-  bool nonzero_digit = false;
-  long long hundredths = 0;
-  if (WholeHundredths(value, &hundredths)) {
-    parsed = value + 0.0;  // the text of -0 is "0"
-    fraction = hundredths % 100 != 0;
-  } else {
-    thread_local std::string text;
-    text.clear();
-    AppendDouble(text, value);
-    Result<double> read = ParseDouble(text);
-    if (!read.ok()) return false;
-    parsed = *read;
-    fraction = text.find_first_of(".,eE") != std::string::npos;
-    nonzero_digit = HasNonZeroDigit(text);
-  }
+// The cell of a text read as parsed, with or without a fraction (or an exponent), and with or
+// without a digit other than 0 before its exponent.
+bool ReadBack(double parsed, bool fraction, bool nonzero_digit, float& cell) {
+  // The reader compares the value with the no-data value (in single precision once a text with a
+  // fraction or an exponent types the grid's cells as single), and rounds it to single. A whole
+  // number compares alike either way, so each text can be judged alone.
   constexpr double kMax = std::numeric_limits<float>::max();
   const double compared = fraction ? static_cast<float>(std::clamp(parsed, -kMax, kMax)) : parsed;
   if (compared == kNoData) {
@@ -57,6 +40,27 @@ bool ReadBackCell(double value, float& cell) {
   }
   cell = single;
   return true;
+}
+
+}  // namespace
+
+bool ReadBackCell(double value, float& cell) {
+  long long hundredths = 0;
+  if (WholeHundredths(value, &hundredths)) {
+    // The text of -0 is "0".
+    return ReadBack(value + 0.0, hundredths % 100 != 0, false, cell);
+  }
+  thread_local std::string text;
+  text.clear();
+  AppendDouble(text, value);
+  return ReadBackCellText(text, cell);
+}
+
+bool ReadBackCellText(std::string_view text, float& cell) {
+  Result<double> read = ParseDouble(text);
+  if (!read.ok()) return false;
+  return ReadBack(*read, text.find_first_of(".,eE") != std::string_view::npos,
+                  HasNonZeroDigit(text), cell);
 }
 
 HandedGridCollector::HandedGridCollector(CellHandOver* hand_over) {

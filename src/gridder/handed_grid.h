@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/cell_handover.h"
@@ -18,6 +19,9 @@ namespace terravox {
 // precision, rounded from the number the text reads as (not from value itself). False when the
 // reader would refuse the text; such a grid is left for it to read.
 bool ReadBackCell(double value, float& cell);
+// The same for a value that is no whole number of hundredths, whose text (AppendDouble's) is at
+// hand.
+bool ReadBackCellText(std::string_view text, float& cell);
 
 // Gathers the cells of a grid in file order while it is written, within room the hand-over
 // gives; gives up, freeing them, when the room cannot grow or a cell cannot be read back.

@@ -42,14 +42,14 @@ void FormatHeights(LatticePiece& piece, bool read_back) {
   char* const begin = piece.texts.data();
   char* out = begin;
   float* const cells = read_back ? piece.cells.data() : nullptr;
+  bool refused = false;
   for (size_t k = 0; k < z.size(); ++k) {
     out = WriteCellText(out, z[k], cells != nullptr ? cells + k : nullptr);
+    if (cells != nullptr) refused |= std::isnan(cells[k]);
     *out++ = ' ';
     piece.text_ends[k] = static_cast<uint32_t>(out - begin);
   }
   piece.texts.resize(static_cast<size_t>(out - begin));
-  bool refused = false;
-  for (float cell : piece.cells) refused |= std::isnan(cell);
   piece.cells_read_back = read_back && !refused;
 }
 
